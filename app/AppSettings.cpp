@@ -1,0 +1,103 @@
+#include "app/AppSettings.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QVariant>
+
+namespace {
+const char *const kDocumentsPath = "paths/iracingdocument";
+const char *const kServerIp = "main/ip";
+const char *const kServerPort = "main/port";
+const char *const kAutoStartServer = "main/autostartserver";
+const char *const kNetInterface = "main/netinterface";
+const char *const kWindowState = "main/windowstate";
+const char *const kWindowGeometry = "main/windowgeometry";
+const char *const kStayOnTop = "driverwindow/stayontop";
+constexpr quint16 kDefaultPort = 47812;
+} // namespace
+
+QString AppSettings::defaultFilePath()
+{
+    // DataLocation is deprecated in favour of AppLocalDataLocation, but it is
+    // the location the settings file has always lived in.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    return QStandardPaths::writableLocation(QStandardPaths::DataLocation) +
+           QStringLiteral("/pitlink.ini");
+    QT_WARNING_POP
+}
+
+AppSettings::AppSettings(QObject *parent, const QString &filePath)
+    : settings_(new QSettings(filePath, QSettings::IniFormat, parent))
+{
+    qDebug() << "Expecting settings at" << settings_->fileName();
+}
+
+QString AppSettings::fileName() const
+{
+    QMutexLocker locker(&lock_);
+    return settings_->fileName();
+}
+
+QVariant AppSettings::value(const char *key, const QVariant &fallback) const
+{
+    QMutexLocker locker(&lock_);
+    return settings_->value(QLatin1String(key), fallback);
+}
+
+void AppSettings::setValue(const char *key, const QVariant &value)
+{
+    QMutexLocker locker(&lock_);
+    settings_->setValue(QLatin1String(key), value);
+}
+
+void AppSettings::sync()
+{
+    QMutexLocker locker(&lock_);
+    settings_->sync();
+}
+
+QString AppSettings::documentsPath() const { return value(kDocumentsPath, QString()).toString(); }
+void AppSettings::setDocumentsPath(const QString &path) { setValue(kDocumentsPath, path); }
+
+QString AppSettings::serverIp() const { return value(kServerIp, QString()).toString(); }
+void AppSettings::setServerIp(const QString &ip) { setValue(kServerIp, ip); }
+
+quint16 AppSettings::serverPort() const
+{
+    // Only the low 16 bits of what is stored count: 70000 reads as 4464.
+    return static_cast<quint16>(value(kServerPort, kDefaultPort).toUInt());
+}
+void AppSettings::setServerPort(quint16 port) { setValue(kServerPort, static_cast<int>(port)); }
+
+bool AppSettings::autoStartServer() const { return value(kAutoStartServer, false).toBool(); }
+void AppSettings::setAutoStartServer(bool on) { setValue(kAutoStartServer, on); }
+
+QString AppSettings::netInterface() const { return value(kNetInterface, QString()).toString(); }
+void AppSettings::setNetInterface(const QString &entry) { setValue(kNetInterface, entry); }
+
+QByteArray AppSettings::mainWindowState() const
+{
+    return value(kWindowState, QByteArray()).toByteArray();
+}
+void AppSettings::setMainWindowState(const QByteArray &state) { setValue(kWindowState, state); }
+
+QByteArray AppSettings::mainWindowGeometry() const
+{
+    return value(kWindowGeometry, QByteArray()).toByteArray();
+}
+void AppSettings::setMainWindowGeometry(const QByteArray &geometry)
+{
+    setValue(kWindowGeometry, geometry);
+}
+
+bool AppSettings::driversWindowStayOnTop() const { return value(kStayOnTop, false).toBool(); }
+void AppSettings::setDriversWindowStayOnTop(bool on) { setValue(kStayOnTop, on); }
+
+quint16 portFromFieldText(const QString &text)
+{
+    // toInt gives 0 for text that is no number; the cast keeps the low bits.
+    return static_cast<quint16>(text.toInt(nullptr, 10));
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The program's settings file: the only code that knows its location and
+// keys. Safe to call from any thread: one lock serialises every access to
+// the QSettings object, which is not meant to be shared between threads.
+
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <QVariant>
+
+class QObject;
+class QSettings;
+
+class AppSettings {
+public:
+    // The writable data location followed by "/pitlink.ini".
+    static QString defaultFilePath();
+
+    // The QSettings object is a child of `parent`, which owns it and writes
+    // it out when it is destroyed.
+    explicit AppSettings(QObject *parent, const QString &filePath = defaultFilePath());
+
+    AppSettings(const AppSettings &) = delete;
+    AppSettings &operator=(const AppSettings &) = delete;
+
+    QString fileName() const;
+
+    QString documentsPath() const;
+    void setDocumentsPath(const QString &path);
+    QString serverIp() const;
+    void setServerIp(const QString &ip);
+    quint16 serverPort() const;
+    void setServerPort(quint16 port);
+    bool autoStartServer() const;
+    void setAutoStartServer(bool on);
+    QString netInterface() const;
+    void setNetInterface(const QString &entry);
+    QByteArray mainWindowState() const;
+    void setMainWindowState(const QByteArray &state);
+    QByteArray mainWindowGeometry() const;
+    void setMainWindowGeometry(const QByteArray &geometry);
+    bool driversWindowStayOnTop() const;
+    void setDriversWindowStayOnTop(bool on);
+
+    // Writes pending changes to the file now.
+    void sync();
+
+private:
+    QVariant value(const char *key, const QVariant &fallback) const;
+    void setValue(const char *key, const QVariant &value);
+
+    QSettings *settings_;
+    mutable QMutex lock_; // guards every call on *settings_
+};
+
+// Text of the port field at close: base-10 signed integer (no number gives
+// 0), narrowed to 16 bits.
+quint16 portFromFieldText(const QString &text);

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that are missing for the named purpose:
+#   build  - the program and its tools
+#   test   - build plus the test and benchmark libraries
+#   ci     - test plus the sanitizer/fuzzer runtime and the Windows cross-compiler
+set -euo pipefail
+purpose=${1:-build}
+packages=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools)
+case "$purpose" in
+    build) ;;
+    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev) ;;
+    ci) packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix) ;;
+    *) echo "usage: $0 build|test|ci" >&2; exit 2 ;;
+esac
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Pitlink and its tools, then runs Pitlink
+# against the simulator substitute with the bundled 24-driver session.
+# Pitlink gets its own data folder (and so its own settings file) under
+# build/demo, so a user's real settings are never touched. Ctrl+C stops both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bash scripts/install-deps.sh build
+cmake -S . -B build -DPITLINK_TESTS=OFF -DPITLINK_BENCH=OFF >/dev/null
+cmake --build build -j"$(nproc)" --target pitlink pitlink-sim pitlink-client
+
+demo=$root/build/demo
+mkdir -p "$demo/data/pitlink" "$demo/documents" "$demo/runtime"
+chmod 700 "$demo/runtime"
+
+# The first free port from 47812 on (bash's /dev/tcp connects when taken).
+port=47812
+while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+
+cat > "$demo/data/pitlink/pitlink.ini" <<INI
+[main]
+autostartserver=true
+port=$port
+
+[paths]
+iracingdocument=$demo/documents
+INI
+
+pids=()
+stop() {
+    trap - INT TERM EXIT
+    echo
+    echo "Stopping Pitlink and the simulator substitute..."
+    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+trap stop INT TERM EXIT
+
+# The substitute reads commands from stdin; keep it open with a fifo that
+# this script holds.
+rm -f "$demo/sim.in"; mkfifo "$demo/sim.in"
+exec 4<>"$demo/sim.in"
+build/tools/sim/pitlink-sim --documents "$demo/documents" <&4 > "$demo/sim.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q '^ready' "$demo/sim.log" 2>/dev/null && break; sleep 0.1; done
+
+export XDG_DATA_HOME=$demo/data XDG_RUNTIME_DIR=$demo/runtime
+build/pitlink &
+pids+=($!)
+
+cat <<TXT
+
+Pitlink is running against the simulator substitute; its server starts on port $port.
+Ask it from another terminal, for example:
+    $root/build/tools/client/pitlink-client 127.0.0.1 $port 208
+    $root/build/tools/client/pitlink-client 127.0.0.1 $port 207
+Steer the substitute:  echo "window gone" > $demo/sim.in   (window front|back|gone, restart)
+What it received (chat macros, keys): $demo/sim.log
+Press Ctrl+C to stop.
+TXT
+wait "${pids[1]}" || true
