@@ -1,0 +1,42 @@
+// Input: text, a NUL byte, then a path. The text is not terminated: the
+// query must stop at the limit. Its answer must equal the index's.
+
+#include "simlink/SessionInfoIndex.h"
+#include "simlink/SessionInfoQuery.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::uint8_t *split = static_cast<const std::uint8_t *>(std::memchr(data, 0, size));
+    const std::size_t textLength = split ? static_cast<std::size_t>(split - data) : size;
+    // Exact-size heap copy so ASan sees any read past the limit.
+    std::vector<char> text(data, data + textLength);
+    const std::string path = split ? std::string(reinterpret_cast<const char *>(split + 1), size - textLength - 1)
+                                   : std::string("DriverInfo:Drivers:CarIdx:{1}UserName:");
+    const char *pathC = path.c_str(); // stops at an inner NUL, as a caller's path would
+
+    const char *plainStart = nullptr;
+    int plainLength = 0;
+    const bool plain = SessionInfoQuery(text.data(), text.size(), pathC, &plainStart, &plainLength);
+    SessionInfoIndex index;
+    index.use(text.data(), text.size());
+    for (int round = 0; round < 2; ++round) {
+        const char *indexStart = nullptr;
+        int indexLength = 0;
+        const bool indexed = index.query(pathC, &indexStart, &indexLength);
+        if (plain != indexed || plainStart != indexStart || plainLength != indexLength)
+            std::abort();
+    }
+    if (plain) {
+        char buffer[16];
+        const int r = copySessionValue(plainStart, plainLength, buffer, sizeof buffer);
+        if (r != 1 && r != -plainLength)
+            std::abort();
+    }
+    return 0;
+}

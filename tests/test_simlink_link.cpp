@@ -1,0 +1,309 @@
+#include "platform/fake/FakeOs.h"
+#include "simlink/SimClient.h"
+#include "simlink/TelemetryLink.h"
+#include "simlink/TelemetryLinkHooks.h"
+#include "tools/sim/TelemetryImageWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+using namespace telemetry;
+
+namespace {
+
+class LinkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::setOs(&fake);
+        fake.setInstantTimeouts(true);
+        speed = writer.addVariable("Speed", kTypeFloat);
+        gear = writer.addVariable("Gear", kTypeInt);
+        flag = writer.addVariable("Flag", kTypeChar);
+        lap = writer.addVariable("LapDist", kTypeDouble);
+        arr = writer.addVariable("CarIdxPos", kTypeInt, 4);
+        longName = writer.addVariable(std::string(32, 'N'), kTypeInt);
+        build();
+    }
+    void TearDown() override
+    {
+        setTelemetryCopyHook(nullptr, nullptr);
+        SimClient::shared().reset();
+        telemetryClose();
+        platform::setOs(nullptr);
+    }
+    void build(TelemetryImageWriter::Layout layout = {})
+    {
+        telemetryClose();
+        layout.sessionTextCapacity = 1024;
+        const std::size_t size = writer.imageSize(layout);
+        fake.image().assign(size, 0);
+        writer.layout(fake.image().data(), size, layout);
+        writer.setConnected(true);
+        writer.setSessionText("WeekendInfo:\n TrackName: Some Track\n");
+    }
+    const TelemetryHeader *h() { return writer.header(); }
+    // Waits until the client holds a sample; the first ones only sync and size.
+    void link()
+    {
+        for (int i = 0; i < 4 && !SimClient::shared().waitForSample(16); ++i)
+            writer.publish();
+        ASSERT_TRUE(SimClient::shared().isLinked());
+    }
+
+    platform::FakeOs fake;
+    TelemetryImageWriter writer;
+    int speed = 0, gear = 0, flag = 0, lap = 0, arr = 0, longName = 0;
+};
+
+std::vector<std::uint8_t> dst(std::size_t n) { return std::vector<std::uint8_t>(n, 0); }
+
+TEST_F(LinkTest, fetchTakesNewestSampleAfterSynchronising)
+{
+    auto buf = dst(static_cast<std::size_t>(h()->bufferSize));
+    writer.setInt(gear, 3);
+    writer.publish();
+    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size())) << "first fetch only synchronises";
+    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size())) << "same tick is nothing new";
+    writer.setInt(gear, 4);
+    const int index = writer.publish();
+    ASSERT_TRUE(telemetryFetch(buf.data(), buf.size()));
+    EXPECT_EQ(0, std::memcmp(buf.data(), writer.bufferData(index), buf.size()));
+}
+
+TEST_F(LinkTest, equalTicksTakeLowerIndexAndTicksGoingBackResync)
+{
+    auto buf = dst(static_cast<std::size_t>(h()->bufferSize));
+    writer.publish();
+    ASSERT_FALSE(telemetryFetch(buf.data(), buf.size()));
+    TelemetryHeader *hh = writer.header();
+    hh->bufferTable[0].tickCount = 50;
+    hh->bufferTable[1].tickCount = 50;
+    hh->bufferTable[2].tickCount = 10;
+    writer.bufferData(0)[0] = 0xA0;
+    writer.bufferData(1)[0] = 0xA1;
+    ASSERT_TRUE(telemetryFetch(buf.data(), buf.size()));
+    EXPECT_EQ(buf[0], 0xA0);
+
+    hh->bufferTable[0].tickCount = 5; // simulator restarted
+    hh->bufferTable[1].tickCount = 4;
+    hh->bufferTable[2].tickCount = 3;
+    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size()));
+    hh->bufferTable[1].tickCount = 6;
+    EXPECT_TRUE(telemetryFetch(buf.data(), buf.size()));
+    EXPECT_EQ(buf[0], 0xA1);
+}
+
+struct TornWriter {
+    TelemetryHeader *header;
+    int index;
+    int tears;
+    static void hook(void *context)
+    {
+        auto *self = static_cast<TornWriter *>(context);
+        if (self->tears > 0) {
+            --self->tears;
+            ++self->header->bufferTable[self->index].tickCount;
+        }
+    }
+};
+
+TEST_F(LinkTest, tornCopiesAreRetriedOnce)
+{
+    auto buf = dst(static_cast<std::size_t>(h()->bufferSize));
+    writer.publish();
+    ASSERT_FALSE(telemetryFetch(buf.data(), buf.size()));
+    TornWriter torn{writer.header(), writer.publish(), 2};
+    setTelemetryCopyHook(&TornWriter::hook, &torn);
+    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size())) << "torn twice";
+    EXPECT_EQ(torn.tears, 0);
+    torn.tears = 1;
+    EXPECT_TRUE(telemetryFetch(buf.data(), buf.size())) << "once torn, second copy whole";
+    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size()));
+}
+
+TEST_F(LinkTest, clearedConnectedBitResetsTheLastTick)
+{
+    auto buf = dst(static_cast<std::size_t>(h()->bufferSize));
+    writer.publish();
+    ASSERT_FALSE(telemetryFetch(buf.data(), buf.size()));
+    writer.publish();
+    ASSERT_TRUE(telemetryFetch(buf.data(), buf.size()));
+    writer.setConnected(false);
+    writer.publish();
+    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size()));
+    EXPECT_FALSE(telemetryAlive());
+    writer.setConnected(true);
+    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size())) << "synchronises again after the reset";
+    writer.publish();
+    EXPECT_TRUE(telemetryFetch(buf.data(), buf.size()));
+}
+
+TEST_F(LinkTest, aliveUntilThirtySecondsWithoutSample)
+{
+    writer.publish();
+    ASSERT_TRUE(telemetryOpen());
+    fake.advanceSeconds(30); // earlier samples of this process are too old now
+    EXPECT_FALSE(telemetryAlive()) << "no sample taken for 30 s";
+    ASSERT_FALSE(telemetryFetch(nullptr, 0));
+    writer.publish();
+    ASSERT_TRUE(telemetryFetch(nullptr, 0));
+    fake.advanceSeconds(29);
+    EXPECT_TRUE(telemetryAlive());
+    fake.advanceSeconds(1);
+    EXPECT_FALSE(telemetryAlive());
+}
+
+TEST_F(LinkTest, waitWithoutSimulatorSleepsTheTimeout)
+{
+    telemetryClose();
+    fake.setMappingAvailable(false);
+    EXPECT_FALSE(telemetryWait(16, nullptr, 0));
+    EXPECT_EQ(fake.sleptMs(), 16);
+    fake.setMappingAvailable(true);
+    EXPECT_TRUE(telemetryOpen());
+}
+
+TEST_F(LinkTest, clientReallocatesWhenBufferSizeGrows)
+{
+    link();
+    const std::int32_t before = SimClient::shared().sampleSize();
+    // The simulator grows its buffer in place (room was left in the image).
+    TelemetryImageWriter::Layout bigger;
+    bigger.bufferSize = before * 4;
+    build(bigger);
+    link();
+    EXPECT_EQ(SimClient::shared().sampleSize(), bigger.bufferSize);
+    // Growing while linked: the copy stops at our buffer's size, then re-allocates.
+    TelemetryHeader *hh = writer.header();
+    const std::int32_t current = hh->bufferSize;
+    hh->bufferSize = current + 8; // still inside: the fourth buffer follows the third
+    writer.publish();
+    EXPECT_FALSE(SimClient::shared().waitForSample(16)) << "the re-allocating call";
+    EXPECT_EQ(SimClient::shared().sampleSize(), current + 8);
+    writer.publish();
+    EXPECT_TRUE(SimClient::shared().waitForSample(16));
+}
+
+TEST_F(LinkTest, typedReadsConvertAndClamp)
+{
+    writer.setFloat(speed, 0.99f);
+    writer.setInt(gear, -3);
+    writer.setChar(flag, static_cast<std::int8_t>(-1)); // stored 255
+    writer.setDouble(lap, 2.9);
+    for (int i = 0; i < 4; ++i)
+        writer.setInt(arr, 10 + i, i);
+    writer.setInt(longName, 77);
+    link();
+    SimClient &c = SimClient::shared();
+    EXPECT_FALSE(c.readBool(c.variableIndex("Speed"), 0));
+    EXPECT_EQ(c.readInt(c.variableIndex("Gear"), 0), -3);
+    EXPECT_EQ(c.readInt(flag, 0), -1);
+    EXPECT_FLOAT_EQ(c.readFloat(flag, 0), -1.0f);
+    EXPECT_TRUE(c.readBool(flag, 0));
+    EXPECT_EQ(c.readInt(lap, 0), 2);
+    EXPECT_EQ(c.readInt(arr, 3), 13);
+    EXPECT_EQ(c.readInt(arr, 4), 0) << "entry out of range";
+    EXPECT_EQ(c.readInt(gear, 1), 0);
+    EXPECT_EQ(c.readInt(gear, -1), 0);
+    EXPECT_EQ(c.variableIndex(std::string(32, 'N').c_str()), longName);
+    EXPECT_EQ(c.variableIndex("Spe"), -1) << "a prefix is not the name";
+    EXPECT_EQ(c.variableIndex(nullptr), -1);
+
+    const double values[] = {std::nan(""), 1e300, -1e300, -2.9};
+    const int expected[] = {0, std::numeric_limits<int>::max(), std::numeric_limits<int>::min(), -2};
+    for (int i = 0; i < 4; ++i) {
+        writer.setDouble(lap, values[i]);
+        writer.setFloat(speed, static_cast<float>(values[i]));
+        writer.publish();
+        ASSERT_TRUE(c.waitForSample(16));
+        EXPECT_EQ(c.readInt(lap, 0), expected[i]) << values[i];
+        EXPECT_EQ(c.readInt(speed, 0), expected[i]) << values[i];
+    }
+    writer.varHeader(gear)->valueType = 9;
+    EXPECT_EQ(c.readInt(gear, 0), 0) << "unknown type";
+    writer.varHeader(gear)->valueType = kTypeInt;
+    writer.varHeader(gear)->valueOffset = c.sampleSize() - 2;
+    EXPECT_EQ(c.readInt(gear, 0), 0) << "value past the sample";
+}
+
+TEST_F(LinkTest, linkDownGivesDefaults)
+{
+    SimClient &c = SimClient::shared();
+    char buffer[64];
+    EXPECT_EQ(c.variableIndex("Gear"), 0);
+    EXPECT_EQ(c.readInt(gear, 0), 0);
+    EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", buffer, sizeof buffer), 0);
+    link();
+    EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", buffer, sizeof buffer), 1);
+    EXPECT_STREQ(buffer, "Some Track");
+}
+
+TEST_F(LinkTest, hostileHeadersAreRejected)
+{
+    struct Fault {
+        const char *what;
+        void (*apply)(TelemetryHeader *, std::size_t size);
+    };
+    const Fault faults[] = {
+        {"negative bufferSize", [](TelemetryHeader *h, std::size_t) { h->bufferSize = -4; }},
+        {"zero bufferSize", [](TelemetryHeader *h, std::size_t) { h->bufferSize = 0; }},
+        {"huge bufferSize", [](TelemetryHeader *h, std::size_t) { h->bufferSize = 0x7FFFFFFF; }},
+        {"no buffers", [](TelemetryHeader *h, std::size_t) { h->bufferCount = 0; }},
+        {"five buffers", [](TelemetryHeader *h, std::size_t) { h->bufferCount = 5; }},
+        {"negative dataOffset", [](TelemetryHeader *h, std::size_t) { h->bufferTable[1].dataOffset = -16; }},
+        {"buffer past end",
+         [](TelemetryHeader *h, std::size_t s) { h->bufferTable[2].dataOffset = static_cast<int>(s) - h->bufferSize + 1; }},
+        {"overflowing dataOffset", [](TelemetryHeader *h, std::size_t) { h->bufferTable[0].dataOffset = 0x7FFFFFF0; }},
+        {"negative variableCount", [](TelemetryHeader *h, std::size_t) { h->variableCount = -1; }},
+        {"variable table too long", [](TelemetryHeader *h, std::size_t) { h->variableCount = 0x01000000; }},
+        {"variable table past end",
+         [](TelemetryHeader *h, std::size_t s) { h->variableTableOffset = static_cast<int>(s) - 100; }},
+        {"negative variableTableOffset", [](TelemetryHeader *h, std::size_t) { h->variableTableOffset = -144; }},
+        {"text past end", [](TelemetryHeader *h, std::size_t s) { h->sessionTextOffset = static_cast<int>(s); }},
+        {"negative text offset", [](TelemetryHeader *h, std::size_t) { h->sessionTextOffset = -1; }},
+    };
+    for (const Fault &f : faults) {
+        SCOPED_TRACE(f.what);
+        build();
+        writer.publish();
+        f.apply(writer.header(), writer.blockSize());
+        EXPECT_FALSE(telemetryOpen());
+        auto buf = dst(64);
+        EXPECT_FALSE(telemetryFetch(buf.data(), buf.size()));
+        EXPECT_FALSE(SimClient::shared().waitForSample(16));
+        EXPECT_EQ(telemetryVarIndex("Gear"), -1);
+        EXPECT_EQ(telemetrySessionText(), nullptr);
+        // The same fault appearing while linked makes the fetch fail.
+        build();
+        link();
+        f.apply(writer.header(), writer.blockSize());
+        writer.header()->bufferTable[0].tickCount += 100;
+        EXPECT_FALSE(SimClient::shared().waitForSample(16));
+        char value[32];
+        EXPECT_EQ(SimClient::shared().sessionValue("WeekendInfo:TrackName:", value, sizeof value), 0);
+        EXPECT_EQ(SimClient::shared().readInt(gear, 0), 0);
+        SimClient::shared().reset();
+    }
+    // An image smaller than a header.
+    telemetryClose();
+    fake.image().assign(20, 0);
+    EXPECT_FALSE(telemetryOpen());
+}
+
+TEST_F(LinkTest, sessionTextWithoutTerminatorStopsAtTheMapping)
+{
+    link();
+    const int offset = writer.header()->sessionTextOffset;
+    // Fill from the text to the end of the mapping: no NUL anywhere.
+    std::memset(writer.block() + offset, 'x', writer.blockSize() - static_cast<std::size_t>(offset));
+    char value[32];
+    EXPECT_EQ(SimClient::shared().sessionValue("WeekendInfo:TrackName:", value, sizeof value), 0);
+    EXPECT_EQ(telemetrySessionTextLimit(), writer.blockSize() - static_cast<std::size_t>(offset));
+}
+
+} // namespace
