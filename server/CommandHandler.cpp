@@ -1,0 +1,157 @@
+#include "server/CommandHandler.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+
+namespace {
+
+const char *const kServerName = "pit-link";
+const char *const kServerNameLogged = "Pitlink";
+const char *const kIracingNotFound = "IRACING NOT FOUND";
+const char *const kButtonOk = "Button ok";
+const char *const kNoData = "NO DATA";
+const char *const kIracingNotConnected = "IRACING NOT CONNECTED";
+const char *const kKeyOk = "KEY OK";
+const char *const kIracingNotOnTop = "IRACING NOT ONTOP";
+
+const char *const kChatIniFile = "/app.ini";
+const char *const kChatMacroKey = "Autochat Messages/AutoChatStr%1";
+constexpr int kChatMacroCount = 15;
+const char kChatMacroSeparator = '|';
+const char kListJoin = ',';
+
+constexpr int kLevelInfo = 0;
+constexpr int kLevelClientName = 1;
+
+QString latin1(const char *text) { return QString::fromLatin1(text); }
+
+} // namespace
+
+bool isValidUtf8(const QByteArray &bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const auto *end = p + bytes.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        int follow;
+        unsigned min;
+        unsigned code;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            follow = 1, min = 0x80, code = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            follow = 2, min = 0x800, code = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            follow = 3, min = 0x10000, code = c & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p <= follow)
+            return false;
+        for (int i = 1; i <= follow; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (p[i] & 0x3F);
+        }
+        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false; // overlong, beyond Unicode or a surrogate
+        p += follow + 1;
+    }
+    return true;
+}
+
+QString redecodeIniText(const QString &latin1Text)
+{
+    for (const QChar ch : latin1Text) {
+        if (ch.unicode() > 0xFF)
+            return latin1Text; // an escape sequence made it wider than a byte
+    }
+    const QByteArray bytes = latin1Text.toLatin1();
+    return isValidUtf8(bytes) ? QString::fromUtf8(bytes) : latin1Text;
+}
+
+QString chatMacrosText(const QString &documentsPath)
+{
+    const QString path = documentsPath + latin1(kChatIniFile);
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return latin1(kIracingNotFound);
+
+    // No codec set: every byte of a value arrives as one Latin-1 character.
+    const QSettings ini(path, QSettings::IniFormat);
+    QString result;
+    for (int n = 1; n <= kChatMacroCount; ++n) {
+        const QVariant value = ini.value(latin1(kChatMacroKey).arg(n));
+        const QString raw = value.type() == QVariant::StringList
+                                ? value.toStringList().join(QLatin1Char(kListJoin))
+                                : value.toString();
+        const QString macro = redecodeIniText(raw);
+        qDebug() << macro;
+        result += macro;
+        result += QLatin1Char(kChatMacroSeparator);
+    }
+    result.chop(1);
+    qDebug() << result;
+    return result;
+}
+
+QString dataMessageText(int command, const std::optional<irVariables> &vars)
+{
+    if (!vars)
+        return latin1(kNoData);
+    if (!vars->simConnected)
+        return latin1(kIracingNotConnected);
+    const QJsonObject object =
+        command == kCommandTelemetry ? vars->telemetryJson() : vars->sessionJson();
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+}
+
+std::optional<irMessage> handleCommand(const irMessage &request, CommandEnvironment &env)
+{
+    const auto reply = [&request](const QString &text) {
+        return irMessage(request.command, request.requestNumber, text);
+    };
+
+    switch (request.command) {
+    case kCommandClientName: {
+        const QString name = request.argument();
+        env.setClientName(name);
+        env.debugString(QStringLiteral("(Server) - Client Name: %1").arg(name), kLevelClientName);
+        return std::nullopt;
+    }
+    case kCommandServerName:
+        env.debugString(
+            QStringLiteral("(Server) - Get Server name: %1").arg(latin1(kServerNameLogged)),
+            kLevelInfo);
+        return reply(latin1(kServerName));
+    case kCommandClientId: {
+        const QString id = QString::number(env.clientId());
+        env.debugString(QStringLiteral("(Server) - Get Client ID: %1").arg(id), kLevelInfo);
+        return reply(id);
+    }
+    case kCommandChatMacros:
+        return reply(chatMacrosText(env.documentsPath()));
+    case kCommandChatMacro:
+        env.chatClicked(request.numericArgument() - 1);
+        return reply(latin1(kButtonOk));
+    case kCommandTelemetry:
+    case kCommandSession:
+        return reply(dataMessageText(request.command, env.snapshot()));
+    case kCommandKeyPress: {
+        const int code = request.numericArgument();
+        const platform::WindowId simulator = env.simulatorWindow();
+        // No key reaches the simulator when its window is missing.
+        const bool onTop = simulator != 0 && env.foregroundWindow() == simulator;
+        env.keyboardKey(code);
+        return reply(latin1(onTop ? kKeyOk : kIracingNotOnTop));
+    }
+    default:
+        return std::nullopt;
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The client commands 201 to 209: what each does and the reply it gets.
+// Pure functions over an environment, so they run without a socket or thread.
+
+#include "model/irVariables.h"
+#include "platform/Platform.h"
+#include "server/irMessage.h"
+
+#include <QString>
+
+#include <optional>
+
+enum Command : int {
+    kCommandClientName = 201,
+    kCommandServerName = 202,
+    kCommandClientId = 203,
+    kCommandChatMacros = 205,
+    kCommandChatMacro = 206,
+    kCommandTelemetry = 207,
+    kCommandSession = 208,
+    kCommandKeyPress = 209,
+};
+
+// What a command may read and do; the client thread provides it.
+class CommandEnvironment {
+public:
+    virtual ~CommandEnvironment() = default;
+
+    virtual qintptr clientId() const = 0;
+    virtual void setClientName(const QString &name) = 0;
+    virtual QString documentsPath() const = 0;
+    // A private copy of the server's record; nullopt when none is attached.
+    virtual std::optional<irVariables> snapshot() const = 0;
+    virtual platform::WindowId simulatorWindow() const = 0;
+    virtual platform::WindowId foregroundWindow() const = 0;
+
+    virtual void debugString(const QString &line, int level) = 0;
+    virtual void chatClicked(int id) = 0;
+    virtual void keyboardKey(int key) = 0;
+};
+
+// Carries out `request` and returns its reply; nullopt for the commands that
+// get none (201, unknown ones, a request too short to parse).
+std::optional<irMessage> handleCommand(const irMessage &request, CommandEnvironment &env);
+
+// Reply text of 205: the 15 chat macros of "app.ini" in `documentsPath`,
+// joined with "|", or "IRACING NOT FOUND".
+QString chatMacrosText(const QString &documentsPath);
+// Reply text of 207 and 208: indented JSON, "NO DATA" or "IRACING NOT CONNECTED".
+QString dataMessageText(int command, const std::optional<irVariables> &vars);
+
+// An ini value read with no codec holds one Latin-1 character per byte:
+// returns it decoded as UTF-8 when those bytes are valid UTF-8, else as is.
+QString redecodeIniText(const QString &latin1);
+bool isValidUtf8(const QByteArray &bytes);

@@ -1,0 +1,38 @@
+#pragma once
+// One message of the client protocol: a request parsed from a received frame,
+// or a reply built ready to send.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+class irMessage {
+public:
+    irMessage() = default;
+    // Parses a received frame. A frame shorter than the fixed fields or not
+    // starting with "@" leaves everything 0 (command 0 gets no reply).
+    explicit irMessage(const QByteArray &frame);
+    // Builds a reply; `raw` is the complete frame. Its length field counts
+    // the payload's UTF-8 bytes.
+    irMessage(int command, int requestNumber, const QString &text);
+
+    // The request text without its closing ";" (an empty text stays empty).
+    QString argument() const;
+    // The argument read as a base-10 integer; no number reads 0.
+    int numericArgument() const;
+
+    QByteArray raw;
+    std::int32_t length = 0;
+    std::int32_t command = 0;
+    std::int32_t requestNumber = 0;
+    QString text;
+};
+
+// A request frame as a client sends it: the text goes as given, so a client
+// ends it with ";" itself, and a request with no text is exactly 19 bytes.
+QByteArray requestFrame(int command, int requestNumber, const QString &text = QString());
+
+// `value` in decimal, padded on the left with "0" to `width` characters and
+// never cut.
+QByteArray zeroPadded(qint64 value, int width);

@@ -1,0 +1,20 @@
+# The network server: frames and messages, commands, and the server with
+# real loopback sockets and client threads.
+pitlink_add_test(NAME test_server_frames
+    SOURCES test_server_frames.cpp server_test_main.cpp
+    LIBS pitlink_core Qt5::Test)
+pitlink_add_test(NAME test_server_commands
+    SOURCES test_server_commands.cpp server_test_main.cpp
+    LIBS pitlink_core Qt5::Test)
+pitlink_add_test(NAME test_server_socket
+    SOURCES test_server_socket.cpp server_test_main.cpp
+    LIBS pitlink_core Qt5::Test TIMEOUT 60)
+pitlink_add_test(NAME test_server_client_tool
+    SOURCES test_server_client_tool.cpp server_test_main.cpp
+    LIBS pitlink_core Qt5::Test TIMEOUT 60)
+target_compile_definitions(test_server_client_tool PRIVATE
+    PITLINK_CLIENT_PATH="$<TARGET_FILE:pitlink-client>")
+add_dependencies(test_server_client_tool pitlink-client)
+pitlink_add_test(NAME test_server_snapshot
+    SOURCES test_server_snapshot.cpp server_test_main.cpp
+    LIBS pitlink_core Qt5::Test)

@@ -1,0 +1,279 @@
+// The command handler and the data messages, without sockets: a recording
+// environment stands in for the client thread.
+
+#include "server/CommandHandler.h"
+#include "server/FrameFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+class RecordingEnvironment : public CommandEnvironment {
+public:
+    qintptr clientId() const override { return 17; }
+    void setClientName(const QString &n) override { name = n; }
+    QString documentsPath() const override { return documents; }
+    std::optional<irVariables> snapshot() const override { return vars; }
+    platform::WindowId simulatorWindow() const override { return simulator; }
+    platform::WindowId foregroundWindow() const override { return foreground; }
+    void debugString(const QString &line, int level) override { log.emplace_back(line, level); }
+    void chatClicked(int id) override { chats.push_back(id); }
+    void keyboardKey(int key) override { keys.push_back(key); }
+
+    QString name;
+    QString documents;
+    std::optional<irVariables> vars;
+    platform::WindowId simulator = 0;
+    platform::WindowId foreground = 0;
+    std::vector<std::pair<QString, int>> log;
+    std::vector<int> chats;
+    std::vector<int> keys;
+};
+
+irMessage request(int command, int requestNumber, const QByteArray &text = QByteArray())
+{
+    return irMessage(requestFrame(command, requestNumber, QString::fromUtf8(text)));
+}
+
+QString replyText(const std::optional<irMessage> &reply)
+{
+    return reply ? reply->text : QStringLiteral("<no reply>");
+}
+
+TEST(Commands, ClientNameIsStoredAndLoggedWithoutReply)
+{
+    RecordingEnvironment env;
+    EXPECT_FALSE(handleCommand(request(201, 1, "Dash 1;"), env));
+    EXPECT_EQ(env.name, QStringLiteral("Dash 1"));
+    ASSERT_EQ(env.log.size(), 1u);
+    EXPECT_EQ(env.log[0].first, QStringLiteral("(Server) - Client Name: Dash 1"));
+    EXPECT_EQ(env.log[0].second, 1);
+}
+
+TEST(Commands, ServerNameReplyBytes)
+{
+    RecordingEnvironment env;
+    const auto reply = handleCommand(request(202, 42), env);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->raw, QByteArray("@000020;202;000042;pit-link;"));
+    ASSERT_EQ(env.log.size(), 1u);
+    EXPECT_EQ(env.log[0].first, QStringLiteral("(Server) - Get Server name: Pitlink"));
+    EXPECT_EQ(env.log[0].second, 0);
+}
+
+TEST(Commands, ClientIdIsTheDescriptor)
+{
+    RecordingEnvironment env;
+    const auto reply = handleCommand(request(203, 3), env);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->raw, QByteArray("@000014;203;000003;17;"));
+    ASSERT_EQ(env.log.size(), 1u);
+    EXPECT_EQ(env.log[0].first, QStringLiteral("(Server) - Get Client ID: 17"));
+}
+
+TEST(Commands, UnknownAndUnparsedRequestsGetNothing)
+{
+    RecordingEnvironment env;
+    EXPECT_FALSE(handleCommand(request(204, 1), env));
+    EXPECT_FALSE(handleCommand(request(210, 1), env));
+    EXPECT_FALSE(handleCommand(irMessage(QByteArray("@000005;20201")), env));
+    EXPECT_TRUE(env.log.empty());
+}
+
+TEST(Commands, ChatMacroEmitsZeroBasedIndexAndAlwaysOk)
+{
+    RecordingEnvironment env;
+    EXPECT_EQ(replyText(handleCommand(request(206, 1, "3;"), env)), QStringLiteral("Button ok"));
+    EXPECT_EQ(replyText(handleCommand(request(206, 2, "0;"), env)), QStringLiteral("Button ok"));
+    EXPECT_EQ(replyText(handleCommand(request(206, 3, "x;"), env)), QStringLiteral("Button ok"));
+    EXPECT_EQ(env.chats, (std::vector<int>{2, -1, -1}));
+}
+
+TEST(Commands, KeyPressAnswersFromTheWindowsAndAlwaysEmits)
+{
+    RecordingEnvironment env;
+    env.simulator = 5;
+    env.foreground = 5;
+    EXPECT_EQ(replyText(handleCommand(request(209, 1, "65;"), env)), QStringLiteral("KEY OK"));
+    env.foreground = 9;
+    EXPECT_EQ(replyText(handleCommand(request(209, 2, "66;"), env)),
+              QStringLiteral("IRACING NOT ONTOP"));
+    // Neither window: no key would reach a simulator.
+    env.simulator = 0;
+    env.foreground = 0;
+    EXPECT_EQ(replyText(handleCommand(request(209, 3, "67;"), env)),
+              QStringLiteral("IRACING NOT ONTOP"));
+    EXPECT_EQ(env.keys, (std::vector<int>{65, 66, 67}));
+}
+
+TEST(Commands, DataRequestsWithoutLinkedSimulator)
+{
+    RecordingEnvironment env;
+    EXPECT_EQ(replyText(handleCommand(request(207, 1), env)), QStringLiteral("NO DATA"));
+    EXPECT_EQ(replyText(handleCommand(request(208, 1), env)), QStringLiteral("NO DATA"));
+    env.vars = irVariables();
+    EXPECT_EQ(replyText(handleCommand(request(207, 1), env)),
+              QStringLiteral("IRACING NOT CONNECTED"));
+    EXPECT_EQ(replyText(handleCommand(request(208, 1), env)),
+              QStringLiteral("IRACING NOT CONNECTED"));
+}
+
+QJsonObject jsonOf(const std::optional<irMessage> &reply)
+{
+    EXPECT_TRUE(reply);
+    if (!reply)
+        return {};
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(reply->text.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << qPrintable(reply->text);
+    return doc.object();
+}
+
+TEST(Commands, TelemetryMessageHasEveryKeyAndType)
+{
+    RecordingEnvironment env;
+    irVariables vars;
+    vars.simConnected = true;
+    vars.sessionNum = 2;
+    vars.sessionTime = 123.5;
+    vars.sessionFlags = static_cast<std::int32_t>(0x80000001u);
+    vars.displayUnits = static_cast<std::int8_t>(200);
+    vars.isOnTrack = true;
+    vars.speed = 0.1f;
+    vars.fuelUsePerHour = 7.25f;
+    env.vars = vars;
+
+    const auto reply = handleCommand(request(207, 9), env);
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->raw.startsWith(QByteArray("@")));
+    EXPECT_TRUE(reply->raw.mid(frame::kHeaderSize).startsWith("207;000009;{\n    \""));
+    EXPECT_TRUE(reply->raw.endsWith("}\n;"));
+    EXPECT_TRUE(reply->text.contains(QStringLiteral("\"Speed\": 0.10000000149011612")));
+
+    const QJsonObject o = jsonOf(reply);
+    const QStringList keys = {
+        "SessionNum", "SessionTimeSinceStarted", "SessionLapsRemain", "SessionFlags",
+        "DisplayUnits", "IsOnTrack", "IsReplayPlaying", "PlayerCarPosition",
+        "PlayerCarClassPosition", "PlayerCarIdx", "RaceLaps", "PlayerLaps", "Speed",
+        "TrackTempCrew", "AirTemp", "WeatherType", "Skies", "AirDensity", "AirPressure",
+        "WindVel", "WindDir", "RelativeHumidity", "FogLevel", "FuelLevel", "FuelLevelPct",
+        "FuelUsePerHour"};
+    EXPECT_EQ(o.size(), keys.size());
+    for (const QString &key : keys)
+        EXPECT_TRUE(o.contains(key)) << qPrintable(key);
+    EXPECT_EQ(o.value("SessionNum").toInt(), 2);
+    EXPECT_EQ(o.value("SessionTimeSinceStarted").toDouble(), 123.5);
+    EXPECT_EQ(o.value("SessionFlags").toDouble(), -2147483647.0);
+    EXPECT_EQ(o.value("DisplayUnits").toInt(), -56);
+    EXPECT_TRUE(o.value("IsOnTrack").isBool());
+    EXPECT_TRUE(o.value("IsOnTrack").toBool());
+    EXPECT_TRUE(o.value("IsReplayPlaying").isBool());
+    EXPECT_EQ(o.value("FuelUsePerHour").toDouble(), 7.25);
+}
+
+TEST(Commands, SessionMessageSendsStartValuesAsTheyAre)
+{
+    RecordingEnvironment env;
+    irVariables vars;
+    vars.simConnected = true;
+    vars.playerDriver.driverCarEstLapTime = 92.5f;
+    env.vars = vars;
+    const QJsonObject o = jsonOf(handleCommand(request(208, 1), env));
+    const QStringList keys = {"SI.SessionType", "SI.SessionTime", "SI.SessionNum",
+                              "SI.SessionLaps", "WI.Trackname", "WI.TrackDisplayShortName",
+                              "DI.DriverCarFuelKgPerLtr", "DI.DriverCarFuelMaxLtr",
+                              "DI.DriverCarMaxFuelPct", "DI.DriverCarEstLapTime"};
+    EXPECT_EQ(o.size(), keys.size());
+    for (const QString &key : keys)
+        EXPECT_TRUE(o.contains(key)) << qPrintable(key);
+    EXPECT_EQ(o.value("SI.SessionType").toString(), QStringLiteral("n/a"));
+    EXPECT_EQ(o.value("WI.Trackname").toString(), QStringLiteral("n/a"));
+    EXPECT_EQ(o.value("SI.SessionTime").toDouble(), -1.0);
+    EXPECT_EQ(o.value("SI.SessionLaps").toInt(), -1);
+    EXPECT_EQ(o.value("SI.SessionNum").toInt(), 1);
+    EXPECT_EQ(o.value("DI.DriverCarEstLapTime").toDouble(), 92.5);
+}
+
+TEST(Commands, NonAsciiTrackNameTravelsAsUtf8WithByteLength)
+{
+    RecordingEnvironment env;
+    irVariables vars;
+    vars.simConnected = true;
+    vars.trackName = QString::fromUtf8("N\xc3\xbcrburgring Nordschleife");
+    env.vars = vars;
+    const auto reply = handleCommand(request(208, 1), env);
+    ASSERT_TRUE(reply);
+    const int length = reply->raw.mid(frame::kLengthOffset, frame::kLengthDigits).toInt();
+    EXPECT_EQ(length, reply->raw.size() - frame::kHeaderSize);
+    EXPECT_TRUE(reply->raw.contains("\"WI.Trackname\": \"N\xc3\xbcrburgring Nordschleife\""));
+}
+
+class ChatMacros : public ::testing::Test {
+protected:
+    void writeIni(const QByteArray &content)
+    {
+        QFile file(dir.path() + "/app.ini");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QString reply()
+    {
+        env.documents = dir.path();
+        return replyText(handleCommand(request(205, 1), env));
+    }
+
+    QTemporaryDir dir;
+    RecordingEnvironment env;
+};
+
+TEST_F(ChatMacros, TwoMacrosGiveFifteenFields)
+{
+    writeIni("[Autochat Messages]\nAutoChatStr1=Box this lap\nAutoChatStr2=Thanks\n");
+    EXPECT_EQ(reply(), QStringLiteral("Box this lap|Thanks|||||||||||||"));
+}
+
+TEST_F(ChatMacros, CommaListIsJoined)
+{
+    writeIni("[Autochat Messages]\nAutoChatStr1=left,right,centre\n");
+    EXPECT_EQ(reply(), QStringLiteral("left,right,centre||||||||||||||"));
+}
+
+TEST_F(ChatMacros, Utf8AndLatin1BytesAreBothDecoded)
+{
+    writeIni("[Autochat Messages]\nAutoChatStr1=Gr\xc3\xbc\xc3\x9f" "e\nAutoChatStr2=Gr\xfc\xdf" "e\n"
+             "AutoChatStr15=\xe2\x82\xac 5\n");
+    const QString gruesse = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f" "e");
+    EXPECT_EQ(reply(), gruesse + "|" + gruesse + "|||||||||||||" + QString::fromUtf8("\xe2\x82\xac 5"));
+}
+
+TEST_F(ChatMacros, MissingFileIsIracingNotFound)
+{
+    EXPECT_EQ(reply(), QStringLiteral("IRACING NOT FOUND"));
+    env.documents = dir.path() + "/nowhere";
+    EXPECT_EQ(replyText(handleCommand(request(205, 1), env)), QStringLiteral("IRACING NOT FOUND"));
+    EXPECT_TRUE(env.log.empty());
+}
+
+TEST(Utf8Check, AcceptsValidAndRejectsBrokenSequences)
+{
+    EXPECT_TRUE(isValidUtf8("plain"));
+    EXPECT_TRUE(isValidUtf8("\xc3\xa9\xe2\x82\xac\xf0\x9f\x8f\x81"));
+    EXPECT_FALSE(isValidUtf8("\xe9"));             // Latin-1 e acute
+    EXPECT_FALSE(isValidUtf8("\xc3"));             // cut short
+    EXPECT_FALSE(isValidUtf8("\xc0\xaf"));         // overlong
+    EXPECT_FALSE(isValidUtf8("\xed\xa0\x80"));     // surrogate
+    EXPECT_FALSE(isValidUtf8("\xf4\x90\x80\x80")); // beyond U+10FFFF
+    EXPECT_EQ(redecodeIniText(QString::fromLatin1("caf\xc3\xa9")), QString::fromUtf8("caf\xc3\xa9"));
+    EXPECT_EQ(redecodeIniText(QString::fromLatin1("caf\xe9")), QString::fromLatin1("caf\xe9"));
+}
+
+} // namespace

@@ -1,0 +1,424 @@
+// The server with real loopback sockets and real client threads.
+
+#include "app/AppSettings.h"
+#include "platform/Platform.h"
+#include "simlink/TelemetryLayout.h"
+#include "server/FrameFormat.h"
+#include "server/irServer.h"
+#include "server_test_client.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+irVariables linkedSnapshot(float speed = 42.0f)
+{
+    irVariables vars;
+    vars.simConnected = true;
+    vars.speed = speed;
+    vars.trackName = QString::fromUtf8("Circuit de Spa-Francorchamps \xe2\x80\x93 \xc3\xa9t\xc3\xa9");
+    return vars;
+}
+
+QByteArray textOf(const QByteArray &frameBytes)
+{
+    QByteArray text = frameBytes.mid(frame::kTextOffset);
+    text.chop(1);
+    return text;
+}
+
+class Server : public ::testing::Test {
+protected:
+    void start(const ServerLimits &limits = ServerLimits(), AppSettings *settings = nullptr)
+    {
+        server = std::make_unique<irServer>(settings, nullptr, limits);
+        QObject::connect(server.get(), &irServer::sigDebugString,
+                         [this](const QString &line, int) { log.append(line); });
+        ASSERT_TRUE(server->startServer(QString(), 0));
+        port = server->serverPort();
+        ASSERT_NE(port, 0);
+    }
+
+    std::unique_ptr<TestClient> connectedClient()
+    {
+        auto client = std::make_unique<TestClient>();
+        const int before = server->clientCount();
+        EXPECT_TRUE(client->connectTo(port));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == before + 1; }, kWaitMs));
+        return client;
+    }
+
+    bool logged(const QString &line, int timeoutMs = kWaitMs)
+    {
+        return QTest::qWaitFor([&] { return log.contains(line); }, timeoutMs);
+    }
+
+    std::unique_ptr<irServer> server;
+    quint16 port = 0;
+    QStringList log;
+};
+
+TEST_F(Server, WholeRequestIsAnsweredByteExact)
+{
+    start();
+    auto client = connectedClient();
+    client->send(TestClient::request(202, 42));
+    EXPECT_EQ(client->nextFrame(), QByteArray("@000020;202;000042;pit-link;"));
+    EXPECT_TRUE(logged("(Server) - Get Server name: Pitlink"));
+}
+
+TEST_F(Server, RequestSplitAtEveryByteIsAnswered)
+{
+    start();
+    auto client = connectedClient();
+    const QByteArray request = TestClient::request(202, 7);
+    for (int cut = 1; cut < request.size(); ++cut) {
+        client->send(request.left(cut));
+        ASSERT_TRUE(client->drained());
+        client->send(request.mid(cut));
+        EXPECT_EQ(client->nextFrame(), QByteArray("@000020;202;000007;pit-link;")) << "cut " << cut;
+    }
+    EXPECT_FALSE(log.contains("Client: Header not found."));
+}
+
+TEST_F(Server, PipelinedRequestsAreAnsweredAtOnceInOrder)
+{
+    start();
+    auto client = connectedClient();
+    client->send(TestClient::request(202, 1) + TestClient::request(203, 2) +
+                 TestClient::request(202, 3));
+    ASSERT_TRUE(client->waitFrames(3));
+    EXPECT_TRUE(client->frames.at(0).endsWith("202;000001;pit-link;"));
+    EXPECT_TRUE(client->frames.at(1).mid(frame::kHeaderSize).startsWith("203;000002;"));
+    EXPECT_TRUE(client->frames.at(2).endsWith("202;000003;pit-link;"));
+}
+
+TEST_F(Server, GarbageIsReportedAndStrayAtSignLosesNothing)
+{
+    start();
+    auto client = connectedClient();
+    client->send("garbage");
+    EXPECT_TRUE(logged("Client: Header not found."));
+    client->send("xx@12;" + TestClient::request(202, 5));
+    EXPECT_EQ(client->nextFrame(), QByteArray("@000020;202;000005;pit-link;"));
+}
+
+TEST_F(Server, StalledFrameDisconnectsTheClient)
+{
+    ServerLimits limits;
+    limits.stallTimeoutMs = 200;
+    start(limits);
+    auto client = connectedClient();
+    client->send(TestClient::request(202, 1).left(12));
+    EXPECT_TRUE(client->waitDisconnected());
+    EXPECT_TRUE(client->frames.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 0; }, kWaitMs));
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const QString &l) {
+        return l.startsWith("(Server) - Client disconnected ID:");
+    }));
+}
+
+TEST_F(Server, FrameCompletedBeforeTheStallTimeOutIsAnswered)
+{
+    ServerLimits limits;
+    limits.stallTimeoutMs = 2000;
+    start(limits);
+    auto client = connectedClient();
+    const QByteArray request = TestClient::request(202, 1);
+    client->send(request.left(3));
+    ASSERT_TRUE(client->drained());
+    client->send(request.mid(3));
+    EXPECT_FALSE(client->nextFrame().isEmpty());
+    EXPECT_EQ(client->socket.state(), QAbstractSocket::ConnectedState);
+}
+
+TEST_F(Server, ClientIdIsTheDescriptorOfTheConnectingLine)
+{
+    start();
+    auto client = connectedClient();
+    client->send(TestClient::request(203, 1));
+    const QByteArray id = textOf(client->nextFrame());
+    ASSERT_FALSE(id.isEmpty());
+    EXPECT_TRUE(log.contains("(Server) - Connecting... " + QString::fromLatin1(id)));
+    EXPECT_TRUE(logged("(Server) - Get Client ID: " + QString::fromLatin1(id)));
+}
+
+TEST_F(Server, ClientNameGetsNoReplyAndChatIsRelayed)
+{
+    start();
+    QSignalSpy chats(server.get(), &irServer::sigButtonChatClicked);
+    auto client = connectedClient();
+    client->send(TestClient::request(201, 1, "Tablet;") + TestClient::request(206, 2, "3;"));
+    const QByteArray first = client->nextFrame();
+    EXPECT_TRUE(first.endsWith("206;000002;Button ok;")) << first.constData();
+    EXPECT_TRUE(logged("(Server) - Client Name: Tablet"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return chats.size() == 1; }, kWaitMs));
+    EXPECT_EQ(chats.at(0).at(0).toInt(), 2);
+}
+
+TEST_F(Server, FirstDataRequestSeesTheSnapshotOfTheAcceptingMoment)
+{
+    start();
+    QObject::connect(server.get(), &irServer::sigSnapshotWanted, server.get(),
+                     [this] { server->updateVars(linkedSnapshot(55.5f)); });
+    auto client = connectedClient();
+    client->send(TestClient::request(207, 1));
+    const QJsonObject o = QJsonDocument::fromJson(textOf(client->nextFrame())).object();
+    EXPECT_EQ(o.value("Speed").toDouble(), 55.5);
+}
+
+TEST_F(Server, DataRequestBeforeAnySnapshotIsNotConnected)
+{
+    start();
+    auto client = connectedClient();
+    client->send(TestClient::request(207, 1));
+    EXPECT_EQ(textOf(client->nextFrame()), QByteArray("IRACING NOT CONNECTED"));
+}
+
+TEST_F(Server, NonAsciiReplyLengthCountsBytes)
+{
+    start();
+    server->updateVars(linkedSnapshot());
+    auto client = connectedClient();
+    client->send(TestClient::request(208, 1));
+    const QByteArray reply = client->nextFrame();
+    ASSERT_FALSE(reply.isEmpty());
+    EXPECT_EQ(reply.mid(1, 6).toInt(), reply.size() - frame::kHeaderSize);
+    const QJsonObject o = QJsonDocument::fromJson(textOf(reply)).object();
+    EXPECT_EQ(o.value("WI.Trackname").toString(), linkedSnapshot().trackName);
+}
+
+TEST_F(Server, TwoClientsAreCountedAndTheStayingOneStillRefreshed)
+{
+    start();
+    QSignalSpy counts(server.get(), &irServer::sigClientCountChanged);
+    auto first = connectedClient();
+    auto second = connectedClient();
+    EXPECT_EQ(server->clientCount(), 2);
+
+    first->socket.disconnectFromHost();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, kWaitMs));
+    ASSERT_GE(counts.size(), 3);
+    EXPECT_EQ(counts.last().at(0).toInt(), 1);
+
+    // The owner refreshes while the count is above 0.
+    server->updateVars(linkedSnapshot(71.0f));
+    second->send(TestClient::request(207, 4));
+    const QJsonObject o = QJsonDocument::fromJson(textOf(second->nextFrame())).object();
+    EXPECT_EQ(o.value("Speed").toDouble(), 71.0);
+}
+
+TEST_F(Server, StopEndsEveryClientAtOnceEvenMidFrame)
+{
+    start();
+    auto idle = connectedClient();
+    auto midFrame = connectedClient();
+    auto third = connectedClient();
+    midFrame->send(TestClient::request(202, 1).left(10));
+    ASSERT_TRUE(midFrame->drained());
+
+    QSignalSpy counts(server.get(), &irServer::sigClientCountChanged);
+    server->stopServer();
+    EXPECT_EQ(server->clientCount(), 0);
+    ASSERT_FALSE(counts.isEmpty());
+    EXPECT_EQ(counts.last().at(0).toInt(), 0);
+    EXPECT_TRUE(idle->waitDisconnected());
+    EXPECT_TRUE(midFrame->waitDisconnected());
+    EXPECT_TRUE(third->waitDisconnected());
+}
+
+TEST_F(Server, StopRightAfterAcceptingEndsTheNewThread)
+{
+    start();
+    // Stopped while the new thread may still be setting up its socket.
+    QObject::connect(server.get(), &irServer::sigClientCountChanged, server.get(), [this](int n) {
+        if (n == 1)
+            server->stopServer();
+    });
+    TestClient client;
+    ASSERT_TRUE(client.connectTo(port));
+    EXPECT_TRUE(client.waitDisconnected());
+    EXPECT_EQ(server->clientCount(), 0);
+}
+
+TEST_F(Server, DestroyingTheServerJoinsConnectedClients)
+{
+    start();
+    auto idle = connectedClient();
+    auto midFrame = connectedClient();
+    midFrame->send(QByteArray("@000011;20"));
+    ASSERT_TRUE(midFrame->drained());
+    server.reset();
+    EXPECT_TRUE(idle->waitDisconnected());
+    EXPECT_TRUE(midFrame->waitDisconnected());
+}
+
+TEST_F(Server, PortZeroReportsThePortActuallyListenedOn)
+{
+    start();
+    EXPECT_TRUE(log.contains(QStringLiteral("(Server) - Listening to port %1").arg(port)));
+    auto client = connectedClient();
+    EXPECT_EQ(client->socket.state(), QAbstractSocket::ConnectedState);
+}
+
+TEST_F(Server, ListensOnTheRequestedPort)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::Any, 0));
+    const quint16 freePort = probe.serverPort();
+    probe.close();
+
+    irServer fixed(nullptr, nullptr);
+    QSignalSpy lines(&fixed, &irServer::sigDebugString);
+    ASSERT_TRUE(fixed.startServer(QStringLiteral("192.0.2.1"), freePort));
+    EXPECT_EQ(fixed.serverPort(), freePort);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines.at(0).at(0).toString(), QStringLiteral("(Server) - Listening to port %1").arg(freePort));
+}
+
+TEST_F(Server, PortInUseFailsWithLogLine)
+{
+    start();
+    irServer second(nullptr, nullptr);
+    QSignalSpy lines(&second, &irServer::sigDebugString);
+    EXPECT_FALSE(second.startServer(QString(), port));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines.at(0).at(0).toString(), QStringLiteral("(Server) - Could not start server"));
+    EXPECT_EQ(lines.at(0).at(1).toInt(), 0);
+}
+
+TEST_F(Server, ConnectionBeyondTheCapIsClosed)
+{
+    ServerLimits limits;
+    limits.maxClients = 2;
+    start(limits);
+    auto a = connectedClient();
+    auto b = connectedClient();
+    TestClient extra;
+    ASSERT_TRUE(extra.connectTo(port));
+    EXPECT_TRUE(extra.waitDisconnected());
+    EXPECT_EQ(server->clientCount(), 2);
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const QString &l) {
+        return l.startsWith("(Server) - Too many clients");
+    }));
+    // The served ones are unaffected.
+    b->send(TestClient::request(202, 1));
+    EXPECT_FALSE(b->nextFrame().isEmpty());
+}
+
+TEST_F(Server, ClientThatDoesNotReadIsCutOffAtTheReplyCap)
+{
+    ServerLimits limits;
+    limits.maxPendingReplyBytes = 64 * 1024;
+    start(limits);
+    server->updateVars(linkedSnapshot());
+    auto client = connectedClient();
+    client->socket.setReadBufferSize(1024); // stops reading once this is full
+    QByteArray burst;
+    for (int i = 0; i < 30000; ++i)
+        burst += TestClient::request(207, i);
+    client->send(burst);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::any_of(log.begin(), log.end(), [](const QString &l) {
+                return l.endsWith("does not read its replies, disconnected");
+            });
+        },
+        3 * kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 0; }, kWaitMs));
+}
+
+// Only the two window lookups of the key command are steered; they are asked
+// from client threads.
+class WindowsOs : public platform::Os {
+public:
+    std::atomic<platform::WindowId> simulator{0};
+    std::atomic<platform::WindowId> foreground{0};
+
+    platform::WindowId findWindow(const char *title) override
+    {
+        return std::strcmp(title, telemetry::kSimulatorWindowTitle) == 0 ? simulator.load() : 0;
+    }
+    platform::WindowId foregroundWindow() override { return foreground; }
+
+    platform::MappingHandle openMapping(const char *) override { return nullptr; }
+    const void *mapView(platform::MappingHandle, std::size_t *) override { return nullptr; }
+    void unmapView(const void *, std::size_t) override {}
+    void closeMapping(platform::MappingHandle) override {}
+    platform::EventHandle openEvent(const char *) override { return nullptr; }
+    void waitEvent(platform::EventHandle, int) override {}
+    void closeEvent(platform::EventHandle) override {}
+    void sleepMs(int) override {}
+    std::int64_t nowSeconds() override { return 0; }
+    std::uint32_t registerMessage(const char *) override { return 0; }
+    void broadcastMessage(std::uint32_t, std::uint64_t, std::int64_t) override {}
+    void injectKey(std::uint16_t, bool) override {}
+    void beginTimerResolution(unsigned) override {}
+    void endTimerResolution(unsigned) override {}
+    bool programVersion(platform::VersionNumbers *) override { return false; }
+};
+
+TEST_F(Server, KeyPressRepliesFromTheSimulatorWindowAndIsRelayed)
+{
+    WindowsOs windows;
+    platform::setOs(&windows);
+    // No client thread may ask the fake once it is gone, whatever fails below.
+    struct Restore {
+        std::unique_ptr<irServer> &server;
+        ~Restore()
+        {
+            server.reset();
+            platform::setOs(nullptr);
+        }
+    } restore{server};
+    start();
+    QSignalSpy keys(server.get(), &irServer::sigKeyboardKey);
+    auto client = connectedClient();
+
+    windows.simulator = 0x1234;
+    windows.foreground = 0x1234;
+    client->send(TestClient::request(209, 1, "32;"));
+    EXPECT_EQ(textOf(client->nextFrame()), QByteArray("KEY OK"));
+    windows.foreground = 0x99;
+    client->send(TestClient::request(209, 2, "33;"));
+    EXPECT_EQ(textOf(client->nextFrame()), QByteArray("IRACING NOT ONTOP"));
+    windows.simulator = 0;
+    windows.foreground = 0;
+    client->send(TestClient::request(209, 3, "34;"));
+    EXPECT_EQ(textOf(client->nextFrame()), QByteArray("IRACING NOT ONTOP"));
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keys.size() == 3; }, kWaitMs));
+    ASSERT_EQ(keys.size(), 3);
+    EXPECT_EQ(keys.at(0).at(0).toInt(), 32);
+    EXPECT_EQ(keys.at(2).at(0).toInt(), 34);
+}
+
+TEST_F(Server, ChatMacrosAreReadFromTheDocumentsFolder)
+{
+    QTemporaryDir dir;
+    QFile ini(dir.path() + "/app.ini");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Autochat Messages]\nAutoChatStr1=Pit \xc3\xa0 droite\nAutoChatStr3=Gr\xfc\xdf" "e\n");
+    ini.close();
+    QObject owner;
+    AppSettings settings(&owner, dir.path() + "/pitlink.ini");
+    settings.setDocumentsPath(dir.path());
+    start(ServerLimits(), &settings);
+    auto client = connectedClient();
+    client->send(TestClient::request(205, 1));
+    EXPECT_EQ(QString::fromUtf8(textOf(client->nextFrame())),
+              QString::fromUtf8("Pit \xc3\xa0 droite||Gr\xc3\xbc\xc3\x9f" "e||||||||||||"));
+}
+
+} // namespace
