@@ -1,0 +1,258 @@
+#include "app/AppSettings.h"
+#include "model/irVariables.h"
+#include "ui/WidgetDriverInfo.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Car {
+    int carIdx;
+    int number;
+    int position; // 0 in the results means not placed; -1 gives no result
+    int iRating;
+    const char *name;
+};
+
+irVariables snapshot(const QVector<Car> &cars)
+{
+    irVariables vars;
+    for (const Car &car : cars) {
+        irDriver d;
+        d.carIdx = car.carIdx;
+        d.carNumberRaw = car.number;
+        d.userName = QString::fromLatin1(car.name);
+        d.iRating = car.iRating;
+        d.licString = QStringLiteral("A 4.99");
+        d.licColor = QStringLiteral("0x0153db");
+        d.clubName = QStringLiteral("Club ") + d.userName;
+        vars.drivers.append(d);
+        if (car.position >= 0) {
+            irResult r;
+            r.carIdx = car.carIdx;
+            r.position = car.position;
+            r.fastestTime = 80.0f + car.carIdx;
+            r.fastestLap = car.carIdx + 1;
+            r.lapsComplete = car.carIdx * 2;
+            r.incidents = car.carIdx;
+            r.reasonOutStr = QStringLiteral("Running");
+            vars.results.append(r);
+        }
+    }
+    return vars;
+}
+
+class DriversWindow : public ::testing::Test {
+protected:
+    QObject owner;
+    QTemporaryDir dir;
+    AppSettings settings{&owner, dir.path() + QStringLiteral("/pitlink.ini")};
+    WidgetDriverInfo window{&settings, nullptr};
+
+    QTableWidget *table() { return window.findChild<QTableWidget *>("tableWidgetDriver"); }
+    QString cell(int row, int column) { return table()->item(row, column)->text(); }
+    QColor shade(int row, int column)
+    {
+        return table()->item(row, column)->background().color();
+    }
+    void clickHeader(int column)
+    {
+        QHeaderView *header = table()->horizontalHeader();
+        const QPoint at(header->sectionViewportPosition(column) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+    // Every cell of every row must belong to the driver named by its Car#.
+    void expectRowsMatchDrivers(const irVariables &vars)
+    {
+        ASSERT_EQ(table()->rowCount(), vars.drivers.size());
+        for (int row = 0; row < table()->rowCount(); ++row) {
+            const int number = cell(row, 1).toInt();
+            const auto it = std::find_if(vars.drivers.begin(), vars.drivers.end(),
+                                         [&](const irDriver &d) { return d.carNumberRaw == number; });
+            ASSERT_NE(it, vars.drivers.end());
+            EXPECT_EQ(cell(row, 0), it->position == 1000 ? QStringLiteral("-")
+                                                         : QString::number(it->position));
+            EXPECT_EQ(cell(row, 2), it->userName);
+            EXPECT_EQ(cell(row, 4), QString::number(it->iRating));
+            EXPECT_EQ(cell(row, 5), it->clubName);
+            EXPECT_EQ(cell(row, 11), QString::number(it->carIdx)) << "incidents of row " << row;
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(DriversWindow, formHasItsColumnsAndNames)
+{
+    EXPECT_EQ(window.objectName(), QStringLiteral("WidgetDriverInfo"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("WidgetDirverInfo"));
+    EXPECT_EQ(window.size(), QSize(907, 663));
+    const QStringList headers = {"Pos",  "Car#",      "Name",     "Licence",  "iRating",
+                                 "Club", "Division",  "Best Time", "Best Lap", "LastTime",
+                                 "Laps", "Inc",       "ReasonOut"};
+    ASSERT_EQ(table()->columnCount(), 13);
+    for (int c = 0; c < 13; ++c)
+        EXPECT_EQ(table()->horizontalHeaderItem(c)->text(), headers[c]);
+    EXPECT_EQ(window.findChild<QCheckBox *>("checkBox_stayontop")->text(),
+              QStringLiteral("Stay On Top"));
+    const QMetaObject *meta = window.metaObject();
+    const int first = meta->methodOffset();
+    EXPECT_EQ(meta->method(first).methodSignature(), QByteArray("OnClose()"));
+    EXPECT_EQ(meta->method(first + 1).methodSignature(), QByteArray("OnTimerUpdate()"));
+    EXPECT_EQ(meta->method(first + 2).methodSignature(),
+              QByteArray("OnCheckBoxStayOnTopChanged()"));
+    EXPECT_EQ(meta->method(first + 3).methodSignature(), QByteArray("setDrivers(irVariables&)"));
+}
+
+TEST_F(DriversWindow, listsDriversByPositionWithMarkersAndShades)
+{
+    irVariables vars = snapshot({{0, 11, 2, 1500, "Ann"}, {1, 22, 0, 1600, "Bob"},
+                                 {2, 33, 1, 1700, "Cid"}, {3, 44, -1, 1800, "Dan"}});
+    vars.playerDriver.driverCarIdx = 2; // Cid, first row, an even one
+    window.setDrivers(vars);
+    ASSERT_EQ(table()->rowCount(), 4);
+    EXPECT_EQ(cell(0, 2), QStringLiteral("Cid"));
+    EXPECT_EQ(cell(0, 0), QStringLiteral("1"));
+    EXPECT_EQ(cell(1, 2), QStringLiteral("Ann"));
+    EXPECT_EQ(cell(2, 0), QStringLiteral("-"));
+    EXPECT_EQ(cell(3, 0), QStringLiteral("-"));
+    EXPECT_EQ(vars.results[1].position, 1000);
+    EXPECT_EQ(cell(0, 7), QStringLiteral("1:22:000"));
+
+    const int dan = cell(2, 2) == QStringLiteral("Dan") ? 2 : 3;
+    for (int c : {7, 8, 9, 10})
+        EXPECT_EQ(cell(dan, c), QStringLiteral("-"));
+    EXPECT_EQ(cell(dan, 11), QStringLiteral("0"));
+    EXPECT_EQ(cell(dan, 12), QString());
+
+    EXPECT_EQ(shade(0, 0), QColor(200, 200, 200));
+    EXPECT_EQ(shade(2, 5), QColor(240, 240, 240));
+    EXPECT_NE(shade(1, 5), QColor(240, 240, 240));
+    QTableWidgetItem *licence = table()->item(1, 3);
+    EXPECT_EQ(licence->background().color(), QColor(0x01, 0x53, 0xdb));
+    EXPECT_EQ(licence->foreground().color(), QColor(Qt::white));
+    EXPECT_EQ(licence->font().weight(), 75);
+
+    vars.playerDriver.driverCarIdx = -1;
+    window.setDrivers(vars);
+    for (int row = 0; row < 4; ++row)
+        EXPECT_NE(shade(row, 0), QColor(200, 200, 200)) << row;
+}
+
+TEST_F(DriversWindow, selectionFollowsTheCarAcrossRefills)
+{
+    irVariables vars = snapshot({{0, 11, 1, 1500, "Ann"}, {1, 22, 2, 1600, "Bob"},
+                                 {2, 33, 3, 1700, "Cid"}});
+    window.setDrivers(vars);
+    table()->selectRow(2);
+    vars.results[2].position = 1;
+    vars.results[0].position = 3;
+    window.setDrivers(vars);
+    const auto ranges = table()->selectedRanges();
+    ASSERT_EQ(ranges.size(), 1);
+    EXPECT_EQ(ranges.first().topRow(), 0);
+    EXPECT_EQ(cell(0, 1), QStringLiteral("33"));
+}
+
+TEST_F(DriversWindow, headerClickSortKeepsEveryCellInItsDriversRow)
+{
+    irVariables vars = snapshot({{0, 11, 1, 900, "Zed"}, {1, 22, 2, 10000, "Amy"},
+                                 {2, 33, 3, 1000, "Kim"}, {3, 44, 0, 1200, "Bea"}});
+    window.show();
+    window.setDrivers(vars);
+    clickHeader(2); // Name, ascending
+    window.setDrivers(vars);
+    EXPECT_EQ(cell(0, 2), QStringLiteral("Amy"));
+    EXPECT_EQ(cell(3, 2), QStringLiteral("Zed"));
+    expectRowsMatchDrivers(vars);
+
+    // Positions change under the name order: rows stay whole.
+    vars.results[0].position = 3;
+    vars.results[2].position = 1;
+    window.setDrivers(vars);
+    EXPECT_EQ(cell(0, 2), QStringLiteral("Amy"));
+    expectRowsMatchDrivers(vars);
+
+    clickHeader(4); // iRating as numbers: 900 < 1000 < 1200 < 10000
+    window.setDrivers(vars);
+    EXPECT_EQ(cell(0, 4), QStringLiteral("900"));
+    EXPECT_EQ(cell(1, 4), QStringLiteral("1000"));
+    EXPECT_EQ(cell(3, 4), QStringLiteral("10000"));
+    expectRowsMatchDrivers(vars);
+}
+
+TEST_F(DriversWindow, positionSortsAsNumberWithDashLast)
+{
+    irVariables vars = snapshot({{0, 11, 10, 1, "A"}, {1, 22, 0, 1, "B"}, {2, 33, 9, 1, "C"}});
+    window.show();
+    window.setDrivers(vars);
+    clickHeader(4);
+    clickHeader(0); // back to Pos ascending
+    window.setDrivers(vars);
+    EXPECT_EQ(cell(0, 0), QStringLiteral("9"));
+    EXPECT_EQ(cell(1, 0), QStringLiteral("10"));
+    EXPECT_EQ(cell(2, 0), QStringLiteral("-"));
+    clickHeader(0); // descending: the unplaced car first
+    window.setDrivers(vars);
+    EXPECT_EQ(cell(0, 0), QStringLiteral("-"));
+    EXPECT_EQ(cell(2, 0), QStringLiteral("9"));
+    expectRowsMatchDrivers(vars);
+}
+
+TEST_F(DriversWindow, stayOnTopIsStoredAndAppliedAtConstruction)
+{
+    QCheckBox *box = window.findChild<QCheckBox *>("checkBox_stayontop");
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    window.show();
+    box->click();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    settings.sync();
+    EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat)
+                  .value("driverwindow/stayontop").toString(),
+              QStringLiteral("true"));
+
+    WidgetDriverInfo reopened(&settings, nullptr);
+    EXPECT_TRUE(reopened.findChild<QCheckBox *>("checkBox_stayontop")->isChecked());
+    EXPECT_TRUE(reopened.windowFlags() & Qt::WindowStaysOnTopHint);
+
+    box->click();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    settings.sync();
+    EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat)
+                  .value("driverwindow/stayontop").toString(),
+              QStringLiteral("false"));
+}
+
+TEST_F(DriversWindow, closeEmitsOnCloseOnceAndTimerRefillsStoredSnapshot)
+{
+    irVariables vars = snapshot({{0, 11, 1, 1500, "Ann"}});
+    QMetaObject::invokeMethod(&window, "OnTimerUpdate"); // nothing stored yet
+    EXPECT_EQ(table()->rowCount(), 0);
+    window.setDrivers(vars);
+    vars.drivers[0].userName = QStringLiteral("Eve");
+    QMetaObject::invokeMethod(&window, "OnTimerUpdate");
+    EXPECT_EQ(cell(0, 2), QStringLiteral("Eve"));
+
+    QSignalSpy closed(&window, &WidgetDriverInfo::OnClose);
+    window.show();
+    window.close();
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(window.isVisible());
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

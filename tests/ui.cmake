@@ -1,0 +1,3 @@
+pitlink_add_test(NAME test_ui_drivers_window
+    SOURCES test_ui_drivers_window.cpp test_ui_drivers_standings.cpp
+    LIBS pitlink_core Qt5::Test GUI)
