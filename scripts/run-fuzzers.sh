@@ -4,7 +4,7 @@
 set -eu
 seconds=${1:?usage: run-fuzzers.sh SECONDS}
 src=$(cd "$(dirname "$0")/.." && pwd)
-build=${PITLINK_FUZZ_BUILD:-/work/build-fuzz}
+build=${PITLINK_FUZZ_BUILD:-$src/build-fuzz}
 
 CXX=clang++ CC=clang cmake -S "$src" -B "$build" -DPITLINK_FUZZ=ON -DPITLINK_QT=ON \
     -DPITLINK_TESTS=OFF -DPITLINK_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo

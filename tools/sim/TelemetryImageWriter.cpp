@@ -1,6 +1,7 @@
 #include "tools/sim/TelemetryImageWriter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 using namespace telemetry;
@@ -128,6 +129,8 @@ int TelemetryImageWriter::publish()
     TelemetryBufferInfo &b = header()->bufferTable[index];
     const std::size_t n = std::min(staging_.size(), static_cast<std::size_t>(layout_.bufferSize));
     std::memcpy(block_ + b.dataOffset, staging_.data(), n);
+    // Readers in other processes take the new count as "data complete".
+    std::atomic_thread_fence(std::memory_order_release);
     b.tickCount = nextTick_++;
     nextBuffer_ = (nextBuffer_ + 1) % std::max(1, layout_.bufferCount);
     return index;

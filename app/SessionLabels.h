@@ -1,0 +1,10 @@
+#pragma once
+// Texts of the main window's session group.
+
+#include <QString>
+
+// Elapsed time "hh:mm:ss", "/", total time "hh:mm". A negative time or one
+// of 24 hours or more shows as an empty text (an unlimited session).
+QString sessionTimeLabel(double sessionTime, double sessionLength);
+// Race laps, "/", session laps or "unlimited".
+QString lapsLabel(int raceLaps, int sessionLaps);

@@ -1,0 +1,304 @@
+// pitlink-sim as a separate process, read and steered through the real
+// POSIX backend and the simulator link, as the program does.
+
+#include "platform/Platform.h"
+#include "simlink/Broadcast.h"
+#include "simlink/SimClient.h"
+#include "simlink/TelemetryLink.h"
+#include "tools/sim/CodePage.h"
+#include "tools/sim/SessionTextGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+
+using namespace telemetry;
+
+namespace {
+
+constexpr int kDeadlineMs = 5000;
+constexpr int kWaitMs = 16; // what every caller in the program waits for a sample
+
+class SimProcess {
+public:
+    ~SimProcess()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(kDeadlineMs);
+        }
+    }
+    bool start(const QStringList &args = {})
+    {
+        process.start(QStringLiteral(PITLINK_SIM_PATH), args);
+        return process.waitForStarted(kDeadlineMs) && waitForLine("ready");
+    }
+    void send(const QString &line) { process.write((line + "\n").toUtf8()); }
+    // Sends a command and waits until it has been applied.
+    bool command(const QString &line)
+    {
+        send(line);
+        return waitForLine("ok " + line);
+    }
+    // Waits for an output line that contains `text`; lines are kept.
+    bool waitForLine(const QString &text, int ms = kDeadlineMs)
+    {
+        for (QDeadlineTimer deadline(ms);;) {
+            while (process.canReadLine()) {
+                lines.append(QString::fromUtf8(process.readLine()).trimmed());
+                if (lines.last().contains(text))
+                    return true;
+            }
+            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
+                return false;
+            process.waitForReadyRead(50);
+        }
+    }
+    bool sawLine(const QString &text) const
+    {
+        return std::any_of(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(text); });
+    }
+    bool finishedCleanly()
+    {
+        return process.waitForFinished(kDeadlineMs) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+
+    QProcess process;
+    QStringList lines;
+};
+
+class SimTool : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        SimClient::shared().reset();
+        telemetryClose();
+    }
+    // Polls, each round waiting for a sample as the program does, until
+    // `condition` holds or the deadline passes.
+    static bool eventually(const std::function<bool()> &condition, int ms = kDeadlineMs)
+    {
+        for (QDeadlineTimer deadline(ms); !deadline.hasExpired();) {
+            SimClient::shared().waitForSample(kWaitMs);
+            if (condition())
+                return true;
+        }
+        return condition();
+    }
+    static bool linked()
+    {
+        return eventually([] { return SimClient::shared().isLinked() && SimClient::shared().readDouble(index("SessionTime"), 0) > 0; });
+    }
+    static int index(const char *name) { return SimClient::shared().variableIndex(name); }
+    static double sessionTime() { return SimClient::shared().readDouble(index("SessionTime"), 0); }
+    static float speed() { return SimClient::shared().readFloat(index("Speed"), 0); }
+    static std::int32_t newestTick()
+    {
+        const TelemetryHeader *h = telemetryHeader();
+        if (!h)
+            return -1;
+        std::int32_t tick = h->bufferTable[0].tickCount;
+        for (int i = 1; i < std::min(h->bufferCount, kMaxBuffers); ++i)
+            tick = std::max(tick, h->bufferTable[i].tickCount);
+        return tick;
+    }
+    static bool connectedBit()
+    {
+        const TelemetryHeader *h = telemetryHeader();
+        return h && (h->statusFlags & kStatusConnected) != 0;
+    }
+    static std::string session(const std::string &path)
+    {
+        char value[2048];
+        return SimClient::shared().sessionValue(path.c_str(), value, sizeof value) == 1 ? value : "(none)";
+    }
+
+    SimProcess sim;
+    platform::Os &os = platform::systemOs();
+};
+
+TEST_F(SimTool, publishesLiveTelemetryWithEveryVariableTheProgramSamples)
+{
+    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(linked());
+    EXPECT_TRUE(telemetryAlive());
+    const struct {
+        const char *name;
+        VarType type;
+    } expected[] = {
+        {"SessionTime", kTypeDouble}, {"SessionNum", kTypeInt}, {"SessionLapsRemain", kTypeInt},
+        {"SessionFlags", kTypeBitField}, {"DisplayUnits", kTypeInt}, {"IsOnTrack", kTypeBool},
+        {"IsReplayPlaying", kTypeBool}, {"PlayerCarPosition", kTypeInt}, {"PlayerCarClassPosition", kTypeInt},
+        {"RaceLaps", kTypeInt}, {"Lap", kTypeInt}, {"Speed", kTypeFloat}, {"TrackTempCrew", kTypeFloat},
+        {"AirTemp", kTypeFloat}, {"WeatherType", kTypeInt}, {"Skies", kTypeInt}, {"AirDensity", kTypeFloat},
+        {"AirPressure", kTypeFloat}, {"WindVel", kTypeFloat}, {"WindDir", kTypeFloat},
+        {"RelativeHumidity", kTypeFloat}, {"FogLevel", kTypeFloat}, {"FuelLevel", kTypeFloat},
+        {"FuelLevelPct", kTypeFloat}, {"FuelUsePerHour", kTypeFloat}, {"PlayerCarIdx", kTypeInt}};
+    for (const auto &e : expected) {
+        const TelemetryVarHeader *v = telemetryVarHeader(index(e.name));
+        ASSERT_NE(v, nullptr) << e.name;
+        EXPECT_EQ(v->valueType, e.type) << e.name;
+    }
+    EXPECT_EQ(SimClient::shared().readInt(index("SessionNum"), 0), sim::kRaceSessionNum);
+    EXPECT_TRUE(SimClient::shared().readBool(index("IsOnTrack"), 0));
+    EXPECT_GT(SimClient::shared().readFloat(index("FuelLevel"), 0), 0.0f);
+    EXPECT_EQ(session("WeekendInfo:NumStarters:"), "24");
+
+    const std::int32_t tick = newestTick();
+    const double time = sessionTime();
+    EXPECT_TRUE(eventually([&] { return newestTick() > tick + 3 && sessionTime() > time + 0.03; }));
+}
+
+TEST_F(SimTool, steeredValuesReadBackExactly)
+{
+    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(linked());
+    ASSERT_TRUE(sim.command("speed 42.5"));
+    EXPECT_TRUE(eventually([] { return speed() == 42.5f; }));
+    ASSERT_TRUE(sim.command("session 1"));
+    EXPECT_TRUE(eventually([] { return SimClient::shared().readInt(index("SessionNum"), 0) == 1; }));
+    ASSERT_TRUE(sim.command("speed live"));
+    EXPECT_TRUE(eventually([] { return speed() != 42.5f; }));
+}
+
+TEST_F(SimTool, windowIsInFrontBehindOrGoneOnCommand)
+{
+    ASSERT_TRUE(sim.start());
+    const platform::WindowId window = os.findWindow(kSimulatorWindowTitle);
+    EXPECT_NE(window, 0u);
+    EXPECT_EQ(os.foregroundWindow(), window);
+    ASSERT_TRUE(sim.command("window back"));
+    EXPECT_EQ(os.findWindow(kSimulatorWindowTitle), window);
+    EXPECT_NE(os.foregroundWindow(), window);
+    ASSERT_TRUE(sim.command("window gone"));
+    EXPECT_EQ(os.findWindow(kSimulatorWindowTitle), 0u);
+    ASSERT_TRUE(sim.command("window front"));
+    EXPECT_NE(os.findWindow(kSimulatorWindowTitle), 0u);
+    EXPECT_EQ(os.foregroundWindow(), os.findWindow(kSimulatorWindowTitle));
+}
+
+TEST_F(SimTool, broadcastsAreDecodedAndKeysArriveOnlyInFront)
+{
+    ASSERT_TRUE(sim.start());
+    sendBroadcast(kBroadcastChatMacro, 0, 2);
+    EXPECT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=2"));
+    sendBroadcast(kBroadcastChatMacro, 1, -1);
+    EXPECT_TRUE(sim.waitForLine("wparam=0x10008 lparam=-1 code=8 arg1=1 arg2=-1"));
+
+    os.injectKey(65, false);
+    os.injectKey(65, true);
+    EXPECT_TRUE(sim.waitForLine("key vk=65 down"));
+    EXPECT_TRUE(sim.waitForLine("key vk=65 up"));
+    ASSERT_TRUE(sim.command("window back"));
+    os.injectKey(66, false);
+    // Records arrive in order: once the later broadcast shows, the key would have.
+    sendBroadcast(0, 0, 77);
+    EXPECT_TRUE(sim.waitForLine("arg2=77"));
+    EXPECT_FALSE(sim.sawLine("key vk=66"));
+}
+
+TEST_F(SimTool, restartSendsTheTickBackAndTheLinkFollows)
+{
+    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(linked());
+    ASSERT_TRUE(eventually([] { return newestTick() > 20; }));
+    const double before = sessionTime();
+    const std::int32_t tickBefore = newestTick();
+    ASSERT_TRUE(sim.command("restart"));
+    EXPECT_LT(newestTick(), tickBefore);
+    // The link drops the stale count, takes the new samples and keeps its memory.
+    EXPECT_TRUE(eventually([&] { return SimClient::shared().isLinked() && sessionTime() < before && sessionTime() > 0; }));
+    EXPECT_TRUE(eventually([&] { return newestTick() > 3; }));
+}
+
+TEST_F(SimTool, connectedBitFollowsCommandsAndTheDisconnectFault)
+{
+    ASSERT_TRUE(sim.start({"--disconnect-after", "0.2"}));
+    ASSERT_TRUE(telemetryOpen());
+    EXPECT_TRUE(sim.waitForLine("fault: disconnected"));
+    EXPECT_FALSE(connectedBit());
+    EXPECT_FALSE(eventually([] { return SimClient::shared().isLinked(); }, 100));
+    ASSERT_TRUE(sim.command("connect"));
+    EXPECT_TRUE(connectedBit());
+    EXPECT_TRUE(linked());
+    ASSERT_TRUE(sim.command("disconnect"));
+    EXPECT_FALSE(connectedBit());
+}
+
+TEST_F(SimTool, optionsChooseDriversCodePageAndDocuments)
+{
+    QTemporaryDir dir;
+    const QString documents = dir.path() + "/docs/iRacing";
+    ASSERT_TRUE(sim.start({"--drivers", "3", "--codepage", "windows-1252", "--documents", documents}));
+    EXPECT_TRUE(sim.sawLine("wrote " + documents + "/app.ini"));
+    EXPECT_TRUE(QFile::exists(documents + "/controls.cfg"));
+    EXPECT_TRUE(sim.sawLine("drivers=3"));
+    ASSERT_TRUE(linked());
+    EXPECT_EQ(session("WeekendInfo:NumStarters:"), "3");
+    EXPECT_EQ(session("DriverInfo:Drivers:CarIdx:{0}UserName:"),
+              sim::encodeText(sim::driverName(0), sim::CodePage::Windows1252));
+    EXPECT_EQ(session("DriverInfo:Drivers:CarIdx:{3}UserName:"), "(none)");
+}
+
+TEST_F(SimTool, sessionFileIsPublishedInsteadOfTheGeneratedText)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("session.yaml"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("---\nWeekendInfo:\n TrackName: test track\n...\n");
+    file.close();
+    ASSERT_TRUE(sim.start({"--session-file", file.fileName()}));
+    ASSERT_TRUE(linked());
+    EXPECT_EQ(session("WeekendInfo:TrackName:"), "test track");
+    EXPECT_EQ(session("WeekendInfo:NumStarters:"), "(none)");
+}
+
+TEST_F(SimTool, badInputIsReportedWithoutStopping)
+{
+    SimProcess bad;
+    bad.process.start(QStringLiteral(PITLINK_SIM_PATH), {"--drivers", "65"});
+    ASSERT_TRUE(bad.process.waitForFinished(kDeadlineMs));
+    EXPECT_EQ(bad.process.exitCode(), 2);
+    EXPECT_TRUE(bad.process.readAllStandardError().contains("--drivers"));
+
+    ASSERT_TRUE(sim.start());
+    sim.send("fly away");
+    EXPECT_TRUE(sim.waitForLine("error: unknown command fly away"));
+    EXPECT_TRUE(sim.command("window front"));
+}
+
+TEST_F(SimTool, quitEndsCleanlyAndTakesTheWindowAway)
+{
+    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(telemetryOpen());
+    EXPECT_NE(os.findWindow(kSimulatorWindowTitle), 0u);
+    sim.send("quit");
+    EXPECT_TRUE(sim.finishedCleanly());
+    EXPECT_EQ(os.findWindow(kSimulatorWindowTitle), 0u);
+    EXPECT_FALSE(connectedBit());
+}
+
+TEST_F(SimTool, endOfInputKeepsItRunningUntilTerminated)
+{
+    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(telemetryOpen());
+    sim.process.closeWriteChannel();
+    const std::int32_t tick = newestTick();
+    EXPECT_TRUE(eventually([&] { return newestTick() > tick + 5; }));
+    EXPECT_EQ(sim.process.state(), QProcess::Running);
+    sim.process.terminate();
+    EXPECT_TRUE(sim.finishedCleanly());
+    EXPECT_EQ(os.findWindow(kSimulatorWindowTitle), 0u);
+}
+
+} // namespace
