@@ -22,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         // A sample arriving: bump every tick the header may have.
         if (fake.image().size() >= sizeof(telemetry::TelemetryHeader)) {
             auto *h = reinterpret_cast<telemetry::TelemetryHeader *>(fake.image().data());
+            // Wrapping on purpose: the image may hold any tick count.
             for (auto &b : h->bufferTable)
-                b.tickCount += 1 + i;
+                b.tickCount = static_cast<int>(static_cast<unsigned>(b.tickCount) + 1u + static_cast<unsigned>(i));
         }
     }
     const telemetry::TelemetryHeader *h = telemetryHeader();

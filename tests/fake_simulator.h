@@ -1,0 +1,103 @@
+#pragma once
+// A simulator on the fake platform backend: a telemetry memory image with the
+// variables a test declares and a session text, its main window, and a data
+// event that can announce a fresh sample on every wait, so code that waits
+// for new data several times a pass gets it (or misses it) as the test plans.
+
+#include "platform/fake/FakeOs.h"
+#include "simlink/SimClient.h"
+#include "simlink/TelemetryLayout.h"
+#include "simlink/TelemetryLink.h"
+#include "tools/sim/TelemetryImageWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <string>
+
+class FakeSimulator : public platform::FakeOs {
+public:
+    static constexpr platform::WindowId kSimulatorWindow = 0x51;
+    static constexpr platform::WindowId kOtherWindow = 0x77;
+
+    FakeSimulator()
+    {
+        platform::setOs(this);
+        setInstantTimeouts(true);
+    }
+    ~FakeSimulator() override
+    {
+        SimClient::shared().reset();
+        telemetryClose();
+        platform::setOs(nullptr);
+    }
+
+    int declare(const std::string &name, telemetry::VarType type, int entries = 1)
+    {
+        const int index = writer.addVariable(name, type, entries);
+        vars[name] = index;
+        return index;
+    }
+
+    // Lays out the image; declare every variable first.
+    void build(const std::string &sessionText)
+    {
+        TelemetryImageWriter::Layout layout;
+        const std::size_t size = writer.imageSize(layout);
+        image().assign(size, 0);
+        writer.layout(image().data(), size, layout);
+        writer.setConnected(true);
+        writer.setSessionText(sessionText);
+    }
+
+    void setInt(const std::string &name, int value) { writer.setInt(vars.at(name), value); }
+    void setFloat(const std::string &name, float value) { writer.setFloat(vars.at(name), value); }
+    void setDouble(const std::string &name, double value) { writer.setDouble(vars.at(name), value); }
+
+    void showWindow(bool inFront)
+    {
+        setWindow(telemetry::kSimulatorWindowTitle, kSimulatorWindow);
+        setForegroundWindow(inFront ? kSimulatorWindow : kOtherWindow);
+    }
+    void hideWindow()
+    {
+        setWindow(telemetry::kSimulatorWindowTitle, 0);
+        setForegroundWindow(kOtherWindow);
+    }
+
+    // Opens the link and waits until the client holds a sample; the first
+    // samples only size and synchronise the client.
+    void link()
+    {
+        ASSERT_TRUE(telemetryOpen());
+        for (int i = 0; i < 4 && !SimClient::shared().waitForSample(16); ++i)
+            writer.publish();
+        ASSERT_TRUE(SimClient::shared().isLinked());
+    }
+    // One fresh sample taken into the client.
+    void deliver()
+    {
+        writer.publish();
+        ASSERT_TRUE(SimClient::shared().waitForSample(16));
+    }
+
+    // Each wait takes the next entry of `waitPlan` (true: a sample arrives);
+    // once it is empty, `publishOnWait` decides.
+    void waitEvent(platform::EventHandle event, int timeoutMs) override
+    {
+        bool publish = publishOnWait;
+        if (!waitPlan.empty()) {
+            publish = waitPlan.front();
+            waitPlan.pop_front();
+        }
+        if (publish)
+            writer.publish();
+        FakeOs::waitEvent(event, timeoutMs);
+    }
+
+    TelemetryImageWriter writer;
+    std::map<std::string, int> vars;
+    bool publishOnWait = false;
+    std::deque<bool> waitPlan;
+};
