@@ -12,9 +12,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include <deque>
+#include <ostream>
 #include <map>
 #include <string>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
 
 class FakeSimulator : public platform::FakeOs {
 public:

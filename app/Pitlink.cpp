@@ -1,0 +1,335 @@
+#include "app/Pitlink.h"
+
+#include "app/AppSettings.h"
+#include "app/Dialogs.h"
+#include "app/NetworkInterfaces.h"
+#include "app/SessionLabels.h"
+#include "app/VersionText.h"
+#include "model/DriverRoster.h"
+#include "model/SessionFacts.h"
+#include "model/SessionResults.h"
+#include "model/TelemetrySampler.h"
+#include "platform/Platform.h"
+#include "server/SimulatorActions.h"
+#include "simlink/SimClient.h"
+#include "simlink/TelemetryLayout.h"
+#include "simlink/TelemetryLink.h"
+#include "ui/WidgetDriverInfo.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+constexpr int kPollIntervalMs = 1000;
+constexpr int kTelemetryIntervalMs = 500;
+constexpr int kSampleWaitMs = 16;
+constexpr unsigned kTimerResolutionMs = 1;
+constexpr int kWindowStateVersion = 0;
+
+const char *const kStartServerText = "Start Server";
+const char *const kStopServerText = "Stop Server";
+
+bool hasAppIni(const QString &documentsPath)
+{
+    const QFileInfo appIni(documentsPath + QStringLiteral("/app.ini"));
+    return appIni.exists() && appIni.isFile();
+}
+} // namespace
+
+Pitlink::Pitlink(QWidget *parent, const PitlinkSeams &seams)
+    : QMainWindow(parent), seams(seams)
+{
+    ui.setupUi(this);
+
+    if (seams.dialogs) {
+        dialogs = seams.dialogs;
+    } else {
+        ownDialogs.reset(new Dialogs);
+        dialogs = ownDialogs.get();
+    }
+    ownSettings.reset(seams.settingsFile.isEmpty() ? new AppSettings(this)
+                                                   : new AppSettings(this, seams.settingsFile));
+    settings = ownSettings.get();
+    initialise();
+
+    connect(&timer, &QTimer::timeout, this, &Pitlink::OnTimer);
+    timer.start(kPollIntervalMs);
+    connect(&timerIracingVariable, &QTimer::timeout, this, &Pitlink::OnTimerIracingVariable);
+    connect(ui.pushButton_startServer, &QPushButton::clicked, this, &Pitlink::OnServerButton);
+    connect(ui.toolButton_openFolder, &QToolButton::clicked, this, &Pitlink::OnOpenFolderDlgIracingDocuments);
+    connect(ui.actionDriversWindow, &QAction::triggered, this, &Pitlink::OnOpenWidgetDrivers);
+
+    restoreState(settings->mainWindowState(), kWindowStateVersion);
+    restoreGeometry(settings->mainWindowGeometry());
+
+    ui.statusBar->setVersionText(versionLabelText(platform::os()));
+}
+
+Pitlink::~Pitlink()
+{
+    // The server's client threads report to this window: end them while the
+    // window is still whole, not from the base class's child cleanup.
+    delete server;
+    server = nullptr;
+    // The drivers window has no parent and points into irVars.
+    delete widgetDrivers;
+    widgetDrivers = nullptr;
+}
+
+void Pitlink::initialise()
+{
+    const QString documents = settings->documentsPath();
+    ui.lineEdit_ir_PathDocuments->setText(documents);
+    ui.lineEdit_ip->setText(settings->serverIp());
+    ui.lineEdit_port->setText(QString::number(settings->serverPort()));
+    ui.checkBox_startup_server->setChecked(settings->autoStartServer());
+
+    if (!hasAppIni(documents)) {
+        showAppIniMissing();
+    } else {
+        QFile controls(documents + QStringLiteral("/controls.cfg"));
+        if (controls.open(QIODevice::ReadOnly))
+            qDebug().noquote() << QString::fromUtf8(controls.readAll());
+        else
+            qDebug().noquote() << controls.errorString();
+    }
+
+    interfaceAddresses.clear();
+    const QList<NetworkEntry> entries = usableNetworkEntries(
+        seams.networkInterfaces ? seams.networkInterfaces() : systemNetworkInterfaces());
+    for (const NetworkEntry &entry : entries) {
+        ui.comboBox_netinterfaces->addItem(entry.text);
+        interfaceAddresses.append(entry.address);
+    }
+    ui.comboBox_netinterfaces->setCurrentText(settings->netInterface());
+    const int index = ui.comboBox_netinterfaces->currentIndex();
+    if (index >= 0 && index < interfaceAddresses.size())
+        ui.lineEdit_ip->setText(interfaceAddresses.at(index));
+    // Connected only now, so filling the list does not count as a choice.
+    connect(ui.comboBox_netinterfaces, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &Pitlink::OnComboBoxChanged);
+
+    if (settings->autoStartServer()) {
+        // A user who started the server by hand in the meantime keeps it.
+        QTimer::singleShot(seams.autoStartDelayMs, this, [this] {
+            if (!serverRunning())
+                OnServerButton();
+        });
+    }
+}
+
+void Pitlink::showAppIniMissing()
+{
+    dialogs->critical(this, QStringLiteral("Pit-link"),
+                      QStringLiteral("app.ini not found.\nPlease check path to iRacing Documents"));
+}
+
+void Pitlink::closeEvent(QCloseEvent *event)
+{
+    telemetryClose();
+    platform::os().endTimerResolution(kTimerResolutionMs);
+
+    settings->setDocumentsPath(ui.lineEdit_ir_PathDocuments->text());
+    settings->setServerIp(ui.lineEdit_ip->text());
+    settings->setServerPort(portFromFieldText(ui.lineEdit_port->text()));
+    settings->setAutoStartServer(ui.checkBox_startup_server->isChecked());
+    settings->setMainWindowState(saveState(kWindowStateVersion));
+    settings->setMainWindowGeometry(saveGeometry());
+    if (ui.comboBox_netinterfaces->count() > 0)
+        settings->setNetInterface(ui.comboBox_netinterfaces->currentText());
+    settings->sync();
+
+    // Closing the main window ends the program: the drivers window must not
+    // keep it running.
+    if (widgetDrivers)
+        widgetDrivers->close();
+    event->accept();
+}
+
+void Pitlink::updateSessionGroup()
+{
+    ui.label_sessionTime->setText(sessionTimeLabel(irVars.sessionTime, irVars.sessionLength));
+    ui.label_sessionType->setText(irVars.sessionType);
+    ui.label_trackname->setText(irVars.trackName);
+    ui.label_laps->setText(lapsLabel(irVars.raceLaps, irVars.sessionLaps));
+}
+
+void Pitlink::OnTimer()
+{
+    platform::Os &os = platform::os();
+    const platform::WindowId simulator = os.findWindow(telemetry::kSimulatorWindowTitle);
+    if (simulator == 0) {
+        ui.statusBar->setIracingText(QStringLiteral("iRacing not found"));
+        iracingConnected = false;
+        // No window to type into: keys must not go to whatever is in front.
+        iracingOnTop = false;
+        irVars = irVariables();
+        // Show the reset record, not the last session's values.
+        updateSessionGroup();
+        return;
+    }
+    ui.statusBar->setIracingText(QStringLiteral("iRacing founded"));
+    if (!iracingConnected && !telemetryOpen()) {
+        ui.statusBar->setIracingText(QStringLiteral("iRacing not startet"));
+        iracingConnected = false;
+        return;
+    }
+
+    updateSessionGroup();
+
+    SimClient &client = SimClient::shared();
+    if (client.waitForSample(kSampleWaitMs)) {
+        readWeekendFacts(client, irVars);
+        if (irVars.sessionNum != -1) {
+            readSessionFacts(client, irVars);
+            DriversData();
+            CarData();
+        }
+    }
+
+    if (os.foregroundWindow() == simulator) {
+        iracingOnTop = true;
+        qDebug() << "on top";
+    } else {
+        iracingOnTop = false;
+        qDebug() << "iRacing is in background";
+    }
+    iracingConnected = true;
+
+    if (!timerIracingVariable.isActive()) {
+        timerIracingVariable.start(kTelemetryIntervalMs);
+        os.beginTimerResolution(kTimerResolutionMs);
+    }
+}
+
+void Pitlink::OnTimerIracingVariable()
+{
+    SimClient &client = SimClient::shared();
+    const bool fresh = client.waitForSample(kSampleWaitMs);
+    irVars.simConnected = iracingConnected;
+    if (fresh)
+        sampleTelemetry(client, irVars);
+    if (server && server->clientCount() > 0)
+        server->updateVars(irVars);
+    if (widgetDrivers)
+        widgetDrivers->setDrivers(irVars);
+}
+
+void Pitlink::DriversData()
+{
+    SimClient &client = SimClient::shared();
+    const bool fresh = client.waitForSample(kSampleWaitMs);
+    irVars.simConnected = iracingConnected;
+    if (fresh)
+        readDriverRoster(client, irVars.drivers);
+}
+
+void Pitlink::CarData()
+{
+    SimClient &client = SimClient::shared();
+    const bool fresh = client.waitForSample(kSampleWaitMs);
+    irVars.simConnected = iracingConnected;
+    // A missed wait keeps the last results, as the roster is kept: emptying
+    // them would show every driver without a position until the next pass.
+    if (fresh)
+        readSessionResults(client, irVars.sessionNum, irVars.results);
+}
+
+void Pitlink::OnOpenFolderDlgIracingDocuments()
+{
+    const QUrl chosen = dialogs->openFileUrl(this, QStringLiteral("Path to iracing documents"),
+                                             QUrl::fromLocalFile(ui.lineEdit_ir_PathDocuments->text()),
+                                             QStringLiteral("iRacing (app.ini)"));
+    if (chosen.isEmpty())
+        return; // cancelled: nothing changes
+    const QString folder = QFileInfo(chosen.toLocalFile()).absolutePath();
+    ui.lineEdit_ir_PathDocuments->setText(folder);
+    if (!hasAppIni(folder)) {
+        showAppIniMissing();
+        return;
+    }
+    settings->setDocumentsPath(folder);
+}
+
+void Pitlink::OnOpenWidgetDrivers()
+{
+    if (widgetDrivers)
+        return;
+    widgetDrivers = new WidgetDriverInfo(settings, nullptr);
+    connect(widgetDrivers, &WidgetDriverInfo::OnClose, this, &Pitlink::releaseDriversWindow);
+    widgetDrivers->setDrivers(irVars);
+    widgetDrivers->show();
+}
+
+void Pitlink::releaseDriversWindow()
+{
+    if (!widgetDrivers)
+        return;
+    // Emitted from inside the window's own close handling.
+    widgetDrivers->deleteLater();
+    widgetDrivers = nullptr;
+}
+
+void Pitlink::OnComboBoxChanged(int index)
+{
+    if (index >= 0 && index < interfaceAddresses.size())
+        ui.lineEdit_ip->setText(interfaceAddresses.at(index));
+}
+
+bool Pitlink::serverRunning() const
+{
+    return ui.pushButton_startServer->text() != QLatin1String(kStartServerText);
+}
+
+void Pitlink::OnServerButton()
+{
+    if (!serverRunning()) {
+        if (!server) {
+            server = new irServer(settings, this, seams.serverLimits);
+            connect(server, &irServer::sigDebugString, this, &Pitlink::OnDebugString);
+            connect(server, &irServer::sigButtonChatClicked, this, &Pitlink::OnButtonChatClicked);
+            connect(server, &irServer::sigKeyboardKey, this, &Pitlink::OnKeyboardKey);
+            connect(server, &irServer::sigClientCountChanged, this,
+                    [this](int count) { ui.statusBar->setClientText(StatusBar::clientText(count)); });
+            // A newly accepted client is answered from the current snapshot
+            // at once, not from an empty record until the next tick.
+            connect(server, &irServer::sigSnapshotWanted, this, [this] {
+                if (server)
+                    server->updateVars(irVars);
+            });
+        }
+        const quint16 port = static_cast<quint16>(ui.lineEdit_port->text().toUInt(nullptr, 10) & 0xFFFFu);
+        server->startServer(ui.lineEdit_ip->text(), port);
+        ui.pushButton_startServer->setText(QLatin1String(kStopServerText));
+        ui.groupBox_server->setEnabled(false);
+        ui.groupBox_paths->setEnabled(false);
+        return;
+    }
+    ui.pushButton_startServer->setText(QLatin1String(kStartServerText));
+    ui.groupBox_server->setEnabled(true);
+    ui.groupBox_paths->setEnabled(true);
+    if (server) {
+        server->stopServer();
+        server->deleteLater();
+        server = nullptr;
+    }
+    ui.statusBar->setClientText(StatusBar::clientText(0));
+}
+
+void Pitlink::OnDebugString(QString msg, int level)
+{
+    Q_UNUSED(level)
+    ui.plainTextEdit_debug->appendPlainText(msg);
+}
+
+void Pitlink::OnButtonChatClicked(int id)
+{
+    playChatMacro(iracingConnected, id);
+}
+
+void Pitlink::OnKeyboardKey(int key)
+{
+    pressSimulatorKey(iracingOnTop, key, platform::os());
+}

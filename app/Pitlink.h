@@ -1,0 +1,80 @@
+#pragma once
+// The main window and controller of the program: it owns the race data
+// snapshot and the two timers that drive all simulator polling, and wires the
+// form, the server and the drivers window together. GUI thread only.
+
+#include "app/Ui_PitlinkClass.h"
+#include "model/irVariables.h"
+#include "server/irServer.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class AppSettings;
+class Dialogs;
+class QCloseEvent;
+class WidgetDriverInfo;
+struct NetworkInterfaceRecord;
+
+// What a test replaces; the defaults are the program's own.
+struct PitlinkSeams {
+    Dialogs *dialogs = nullptr; // not owned; null: real modal dialogs
+    std::function<QList<NetworkInterfaceRecord>()> networkInterfaces; // empty: the machine's
+    QString settingsFile;       // empty: the writable data location's pitlink.ini
+    ServerLimits serverLimits;
+    int autoStartDelayMs = 1000;
+};
+
+class Pitlink : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Pitlink(QWidget *parent = nullptr, const PitlinkSeams &seams = PitlinkSeams());
+    ~Pitlink() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void OnTimer();
+    void OnTimerIracingVariable();
+    void DriversData();
+    void CarData();
+    void OnOpenFolderDlgIracingDocuments();
+    void OnOpenWidgetDrivers();
+    void OnComboBoxChanged(int index);
+    void OnServerButton();
+    void OnDebugString(QString msg, int level);
+    void OnButtonChatClicked(int id);
+    void OnKeyboardKey(int key);
+
+private:
+    friend struct PitlinkTestAccess;
+
+    void initialise();
+    void showAppIniMissing();
+    void updateSessionGroup();
+    void releaseDriversWindow();
+    bool serverRunning() const;
+
+    Ui_PitlinkClass ui;
+    bool iracingConnected = false;
+    bool iracingOnTop = false;
+    AppSettings *settings = nullptr;
+    QTimer timer;
+    QTimer timerIracingVariable;
+    QList<QString> interfaceAddresses;
+    irServer *server = nullptr;
+    irVariables irVars;
+    WidgetDriverInfo *widgetDrivers = nullptr;
+
+    PitlinkSeams seams;
+    std::unique_ptr<AppSettings> ownSettings; // its QSettings is a child of this window
+    std::unique_ptr<Dialogs> ownDialogs; // used when no test dialogs are given
+    Dialogs *dialogs = nullptr;
+};

@@ -1,0 +1,224 @@
+#pragma once
+// The main window under test: a simulator on the fake platform, dialogs that
+// record instead of blocking, two fake network interfaces and a settings
+// file of the test's own.
+
+#include "app/AppSettings.h"
+#include "app/Dialogs.h"
+#include "app/NetworkInterfaces.h"
+#include "app/Pitlink.h"
+#include "fake_simulator.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+// Reaches the main window's private state and slots.
+struct PitlinkTestAccess {
+    explicit PitlinkTestAccess(Pitlink &window) : w(window) {}
+    Pitlink &w;
+
+    Ui_PitlinkClass &ui() { return w.ui; }
+    irVariables &vars() { return w.irVars; }
+    bool connected() const { return w.iracingConnected; }
+    bool onTop() const { return w.iracingOnTop; }
+    void setConnected(bool on) { w.iracingConnected = on; }
+    void setOnTop(bool on) { w.iracingOnTop = on; }
+    QTimer &pollTimer() { return w.timer; }
+    QTimer &telemetryTimer() { return w.timerIracingVariable; }
+    const QList<QString> &addresses() const { return w.interfaceAddresses; }
+    irServer *server() { return w.server; }
+    WidgetDriverInfo *driversWindow() { return w.widgetDrivers; }
+    AppSettings &settings() { return *w.settings; }
+
+    void poll() { w.OnTimer(); }
+    void tick() { w.OnTimerIracingVariable(); }
+    void driversData() { w.DriversData(); }
+    void carData() { w.CarData(); }
+    void chat(int id) { w.OnButtonChatClicked(id); }
+    void key(int code) { w.OnKeyboardKey(code); }
+    void serverButton() { w.OnServerButton(); }
+    void openFolderDialog() { w.OnOpenFolderDlgIracingDocuments(); }
+    void openDriversWindow() { w.OnOpenWidgetDrivers(); }
+    void debugString(const QString &msg, int level) { w.OnDebugString(msg, level); }
+};
+
+class RecordingDialogs : public Dialogs {
+public:
+    struct Box {
+        QString title;
+        QString text;
+        bool mainWindowVisible;
+    };
+    void critical(QWidget *parent, const QString &title, const QString &text) override
+    {
+        boxes.push_back({title, text, parent && parent->isVisible()});
+    }
+    QUrl openFileUrl(QWidget *, const QString &caption, const QUrl &start, const QString &filter) override
+    {
+        captions.push_back(caption);
+        starts.push_back(start);
+        filters.push_back(filter);
+        return answer;
+    }
+    std::vector<Box> boxes;
+    std::vector<QString> captions;
+    std::vector<QUrl> starts;
+    std::vector<QString> filters;
+    QUrl answer; // empty: the user cancels
+};
+
+// A 24-hour-free session: a practice with unlimited laps and a timed race.
+inline std::string sessionText(const std::string &raceLaps = "unlimited",
+                               const std::string &raceTime = "7200.0000 sec")
+{
+    return "WeekendInfo:\n"
+           " TrackName: spa up\n"
+           " TrackDisplayShortName: Spa\n"
+           " NumCarTypes: 1\n"
+           " NumCarClasses: 1\n"
+           " NumStarters: 3\n"
+           "SessionInfo:\n"
+           " NumSessions: 2\n"
+           " Sessions:\n"
+           " - SessionNum: 0\n"
+           "   SessionLaps: 10\n"
+           "   SessionTime: 600.0000 sec\n"
+           "   SessionType: Practice\n"
+           "   ResultsPositions:\n"
+           "   - Position: 1\n"
+           "     CarIdx: 3\n"
+           " - SessionNum: 1\n"
+           "   SessionLaps: " +
+           raceLaps +
+           "\n"
+           "   SessionTime: " +
+           raceTime +
+           "\n"
+           "   SessionNumLapsToAvg: 5\n"
+           "   SessionType: Race\n"
+           "   ResultsPositions:\n"
+           "   - Position: 1\n"
+           "     CarIdx: 3\n"
+           "     FastestTime: 90.5\n"
+           "   - Position: 2\n"
+           "     CarIdx: 0\n"
+           "DriverInfo:\n"
+           " DriverCarIdx: 0\n"
+           " DriverCarEstLapTime: 92.0000\n"
+           " Drivers:\n"
+           " - CarIdx: 0\n"
+           "   UserName: Player\n"
+           "   CarNumberRaw: 1\n"
+           " - CarIdx: 3\n"
+           "   UserName: Leader\n"
+           "   CarNumberRaw: 33\n"
+           " - CarIdx: 8\n"
+           "   UserName: Backmarker\n"
+           "   CarNumberRaw: 88\n";
+}
+
+class PitlinkFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        documents = dir.path() + QStringLiteral("/documents");
+        QDir().mkpath(documents);
+        sim.declare("SessionTime", telemetry::kTypeDouble);
+        sim.declare("SessionNum", telemetry::kTypeInt);
+        sim.declare("RaceLaps", telemetry::kTypeInt);
+        sim.declare("Speed", telemetry::kTypeFloat);
+        sim.declare("PlayerCarIdx", telemetry::kTypeInt);
+        sim.build(sessionText());
+        sim.setInt("SessionNum", 1);
+        sim.setInt("RaceLaps", 3);
+        sim.setDouble("SessionTime", 3723.5);
+        interfaces = {eth0(), wlan0()};
+    }
+    void TearDown() override { window.reset(); }
+
+    static NetworkInterfaceRecord eth0()
+    {
+        NetworkInterfaceRecord r;
+        r.humanReadableName = QStringLiteral("eth0");
+        r.running = r.valid = true;
+        r.addresses = {{QStringLiteral("192.168.1.20"), true}, {QStringLiteral("fe80::1"), false}};
+        return r;
+    }
+    static NetworkInterfaceRecord wlan0()
+    {
+        NetworkInterfaceRecord r = eth0();
+        r.humanReadableName = QStringLiteral("wlan0");
+        r.addresses = {{QStringLiteral("10.0.0.7"), true}};
+        return r;
+    }
+
+    QString settingsFile() const { return dir.path() + QStringLiteral("/pitlink.ini"); }
+    // Settings written before the window starts.
+    void presetSettings(const std::function<void(AppSettings &)> &fill)
+    {
+        QObject owner;
+        AppSettings s(&owner, settingsFile());
+        fill(s);
+        s.sync();
+    }
+    void documentsWithAppIni()
+    {
+        QFile ini(documents + QStringLiteral("/app.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Autochat Messages]\nAutoChatStr1=Hello\n");
+        presetSettings([this](AppSettings &s) { s.setDocumentsPath(documents); });
+    }
+
+    Pitlink &open()
+    {
+        PitlinkSeams seams;
+        seams.dialogs = &dialogs;
+        seams.settingsFile = settingsFile();
+        seams.networkInterfaces = [this] { return interfaces; };
+        seams.autoStartDelayMs = autoStartDelayMs;
+        window.reset(new Pitlink(nullptr, seams));
+        access.reset(new PitlinkTestAccess(*window));
+        // Polls are driven by the tests, not by the clock.
+        access->pollTimer().stop();
+        return *window;
+    }
+    // Opens the window and polls once with the simulator in front, linked.
+    void link()
+    {
+        sim.showWindow(true);
+        sim.publishOnWait = true;
+        if (!window)
+            open();
+        access->poll();
+        ASSERT_TRUE(access->connected());
+    }
+    bool waitUntil(const std::function<bool()> &done, int ms = 3000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < ms)
+            QTest::qWait(10);
+        return done();
+    }
+
+    FakeSimulator sim;
+    QTemporaryDir dir;
+    QString documents;
+    RecordingDialogs dialogs;
+    QList<NetworkInterfaceRecord> interfaces;
+    int autoStartDelayMs = 1000;
+    std::unique_ptr<Pitlink> window;
+    std::unique_ptr<PitlinkTestAccess> access;
+};
