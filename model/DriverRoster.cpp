@@ -3,9 +3,9 @@
 #include "model/SessionValue.h"
 
 namespace {
-QString carPath(int carIdx, const char *key)
+SessionPath carPath(int carIdx, const char *key)
 {
-    return QStringLiteral("DriverInfo:Drivers:CarIdx:{%1}%2").arg(carIdx).arg(QLatin1String(key));
+    return SessionPath("DriverInfo:Drivers:CarIdx:{%d}%s", carIdx, key);
 }
 } // namespace
 
@@ -14,21 +14,21 @@ void readDriverRoster(SimClient &client, QVector<irDriver> &drivers)
     drivers.clear();
     QByteArray present;
     for (int i = 0; i <= kMaxCarIndex; ++i) {
-        if (!readSessionBytes(client, carPath(i, ""), present))
+        if (!readSessionBytes(client, carPath(i, "").c_str(), present))
             continue;
         irDriver d;
-        if (readSessionLocalText(client, carPath(i, "UserName:"), d.userName))
+        if (readSessionLocalText(client, carPath(i, "UserName:").c_str(), d.userName))
             d.carIdx = i;
-        readSessionInt(client, carPath(i, "CarID:"), d.carId);
-        readSessionText(client, carPath(i, "CarNumber:"), d.carNumber);
-        readSessionInt(client, carPath(i, "CarNumberRaw:"), d.carNumberRaw);
-        readSessionInt(client, carPath(i, "IRating:"), d.iRating);
-        readSessionDouble(client, carPath(i, "LicLevel:"), d.licLevel);
-        readSessionText(client, carPath(i, "LicString:"), d.licString);
-        readSessionDouble(client, carPath(i, "LicSubLevel:"), d.licSubLevel);
-        readSessionText(client, carPath(i, "LicColor:"), d.licColor);
-        readSessionText(client, carPath(i, "DivisionName:"), d.divisionName);
-        readSessionText(client, carPath(i, "ClubName:"), d.clubName);
+        readSessionInt(client, carPath(i, "CarID:").c_str(), d.carId);
+        readSessionText(client, carPath(i, "CarNumber:").c_str(), d.carNumber);
+        readSessionInt(client, carPath(i, "CarNumberRaw:").c_str(), d.carNumberRaw);
+        readSessionInt(client, carPath(i, "IRating:").c_str(), d.iRating);
+        readSessionDouble(client, carPath(i, "LicLevel:").c_str(), d.licLevel);
+        readSessionText(client, carPath(i, "LicString:").c_str(), d.licString);
+        readSessionDouble(client, carPath(i, "LicSubLevel:").c_str(), d.licSubLevel);
+        readSessionText(client, carPath(i, "LicColor:").c_str(), d.licColor);
+        readSessionText(client, carPath(i, "DivisionName:").c_str(), d.divisionName);
+        readSessionText(client, carPath(i, "ClubName:").c_str(), d.clubName);
         drivers.append(d);
     }
 }

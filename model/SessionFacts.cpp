@@ -3,9 +3,9 @@
 #include "model/SessionValue.h"
 
 namespace {
-QString sessionPath(int sessionNum, const char *key)
+SessionPath sessionPath(int sessionNum, const char *key)
 {
-    return QStringLiteral("SessionInfo:Sessions:SessionNum:{%1}%2").arg(sessionNum).arg(QLatin1String(key));
+    return SessionPath("SessionInfo:Sessions:SessionNum:{%d}%s", sessionNum, key);
 }
 const QString kUnlimited = QStringLiteral("unlimited");
 } // namespace
@@ -28,31 +28,31 @@ int sessionLapsFromText(const QString &text)
 
 void readWeekendFacts(SimClient &client, irVariables &vars)
 {
-    readSessionText(client, QStringLiteral("WeekendInfo:TrackName:"), vars.trackName);
-    readSessionText(client, QStringLiteral("WeekendInfo:TrackDisplayShortName:"), vars.trackDisplayShortName);
-    readSessionInt(client, QStringLiteral("WeekendInfo:NumCarTypes:"), vars.numCarTypes);
-    readSessionInt(client, QStringLiteral("WeekendInfo:NumCarClasses:"), vars.numCarClasses);
-    readSessionInt(client, QStringLiteral("WeekendInfo:NumStarters:"), vars.numStarters);
-    readSessionInt(client, QStringLiteral("SessionInfo:NumSessions:"), vars.numSessions);
+    readSessionText(client, "WeekendInfo:TrackName:", vars.trackName);
+    readSessionText(client, "WeekendInfo:TrackDisplayShortName:", vars.trackDisplayShortName);
+    readSessionInt(client, "WeekendInfo:NumCarTypes:", vars.numCarTypes);
+    readSessionInt(client, "WeekendInfo:NumCarClasses:", vars.numCarClasses);
+    readSessionInt(client, "WeekendInfo:NumStarters:", vars.numStarters);
+    readSessionInt(client, "SessionInfo:NumSessions:", vars.numSessions);
 }
 
 void readSessionFacts(SimClient &client, irVariables &vars)
 {
     const int num = vars.sessionNum;
     QString text;
-    readSessionText(client, sessionPath(num, "SessionType:"), vars.sessionType);
-    if (readSessionText(client, sessionPath(num, "SessionLaps:"), text))
+    readSessionText(client, sessionPath(num, "SessionType:").c_str(), vars.sessionType);
+    if (readSessionText(client, sessionPath(num, "SessionLaps:").c_str(), text))
         vars.sessionLaps = sessionLapsFromText(text);
-    readSessionInt(client, sessionPath(num, "SessionNumLapsToAvg:"), vars.sessionNumLapsToAvg);
-    if (readSessionText(client, sessionPath(num, "SessionTime:"), text))
+    readSessionInt(client, sessionPath(num, "SessionNumLapsToAvg:").c_str(), vars.sessionNumLapsToAvg);
+    if (readSessionText(client, sessionPath(num, "SessionTime:").c_str(), text))
         vars.sessionLength = sessionLengthFromText(text);
     // Clients are sent the number of the session these facts describe.
     vars.sessionInfoNum = num;
 
     irDriver &player = vars.playerDriver;
-    readSessionFloat(client, QStringLiteral("DriverInfo:DriverCarFuelKgPerLtr:"), player.driverCarFuelKgPerLtr);
-    readSessionFloat(client, QStringLiteral("DriverInfo:DriverCarFuelMaxLtr:"), player.driverCarFuelMaxLtr);
-    readSessionFloat(client, QStringLiteral("DriverInfo:DriverCarMaxFuelPct:"), player.driverCarMaxFuelPct);
-    readSessionFloat(client, QStringLiteral("DriverInfo:DriverCarEstLapTime:"), player.driverCarEstLapTime);
-    readSessionInt(client, QStringLiteral("DriverInfo:DriverCarIdx:"), player.driverCarIdx);
+    readSessionFloat(client, "DriverInfo:DriverCarFuelKgPerLtr:", player.driverCarFuelKgPerLtr);
+    readSessionFloat(client, "DriverInfo:DriverCarFuelMaxLtr:", player.driverCarFuelMaxLtr);
+    readSessionFloat(client, "DriverInfo:DriverCarMaxFuelPct:", player.driverCarMaxFuelPct);
+    readSessionFloat(client, "DriverInfo:DriverCarEstLapTime:", player.driverCarEstLapTime);
+    readSessionInt(client, "DriverInfo:DriverCarIdx:", player.driverCarIdx);
 }

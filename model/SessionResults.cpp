@@ -3,12 +3,10 @@
 #include "model/SessionValue.h"
 
 namespace {
-QString positionPath(int sessionNum, int position, const char *key)
+SessionPath positionPath(int sessionNum, int position, const char *key)
 {
-    return QStringLiteral("SessionInfo:Sessions:SessionNum:{%1}ResultsPositions:Position:{%2}%3")
-        .arg(sessionNum)
-        .arg(position)
-        .arg(QLatin1String(key));
+    return SessionPath("SessionInfo:Sessions:SessionNum:{%d}ResultsPositions:Position:{%d}%s", sessionNum,
+                       position, key);
 }
 } // namespace
 
@@ -17,19 +15,19 @@ void readSessionResults(SimClient &client, int sessionNum, QVector<irResult> &re
     results.clear();
     for (int n = 0; n <= kMaxResultPosition; ++n) {
         irResult r;
-        if (!readSessionInt(client, positionPath(sessionNum, n, ""), r.position))
+        if (!readSessionInt(client, positionPath(sessionNum, n, "").c_str(), r.position))
             continue;
-        readSessionInt(client, positionPath(sessionNum, n, "ClassPosition:"), r.classPosition);
-        readSessionInt(client, positionPath(sessionNum, n, "CarIdx:"), r.carIdx);
-        readSessionInt(client, positionPath(sessionNum, n, "Lap:"), r.lap);
-        readSessionInt(client, positionPath(sessionNum, n, "LapsComplete:"), r.lapsComplete);
-        readSessionInt(client, positionPath(sessionNum, n, "Incidents:"), r.incidents);
-        readSessionFloat(client, positionPath(sessionNum, n, "Time:"), r.time);
-        readSessionInt(client, positionPath(sessionNum, n, "FastestLap:"), r.fastestLap);
-        readSessionFloat(client, positionPath(sessionNum, n, "FastestTime:"), r.fastestTime);
-        readSessionFloat(client, positionPath(sessionNum, n, "LastTime:"), r.lastTime);
-        readSessionText(client, positionPath(sessionNum, n, "ReasonOutStr:"), r.reasonOutStr);
-        readSessionInt(client, positionPath(sessionNum, n, "ReasonOutId:"), r.reasonOutId);
+        readSessionInt(client, positionPath(sessionNum, n, "ClassPosition:").c_str(), r.classPosition);
+        readSessionInt(client, positionPath(sessionNum, n, "CarIdx:").c_str(), r.carIdx);
+        readSessionInt(client, positionPath(sessionNum, n, "Lap:").c_str(), r.lap);
+        readSessionInt(client, positionPath(sessionNum, n, "LapsComplete:").c_str(), r.lapsComplete);
+        readSessionInt(client, positionPath(sessionNum, n, "Incidents:").c_str(), r.incidents);
+        readSessionFloat(client, positionPath(sessionNum, n, "Time:").c_str(), r.time);
+        readSessionInt(client, positionPath(sessionNum, n, "FastestLap:").c_str(), r.fastestLap);
+        readSessionFloat(client, positionPath(sessionNum, n, "FastestTime:").c_str(), r.fastestTime);
+        readSessionFloat(client, positionPath(sessionNum, n, "LastTime:").c_str(), r.lastTime);
+        readSessionText(client, positionPath(sessionNum, n, "ReasonOutStr:").c_str(), r.reasonOutStr);
+        readSessionInt(client, positionPath(sessionNum, n, "ReasonOutId:").c_str(), r.reasonOutId);
         results.append(r);
     }
 }

@@ -2,17 +2,29 @@
 
 #include "simlink/SimClient.h"
 
-bool readSessionBytes(SimClient &client, const QString &path, QByteArray &out)
+#include <cstdarg>
+#include <cstdio>
+
+SessionPath::SessionPath(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(text_, sizeof text_, format, args);
+    va_end(args);
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof text_)
+        text_[0] = '\0'; // an empty path finds nothing
+}
+
+bool readSessionBytes(SimClient &client, const char *path, QByteArray &out)
 {
     char buffer[kSessionValueBufferSize];
-    const QByteArray utf8Path = path.toUtf8();
-    if (client.sessionValue(utf8Path.constData(), buffer, kSessionValueBufferSize) != 1)
+    if (client.sessionValue(path, buffer, kSessionValueBufferSize) != 1)
         return false;
     out = QByteArray(buffer); // up to the first zero byte
     return true;
 }
 
-bool readSessionText(SimClient &client, const QString &path, QString &out)
+bool readSessionText(SimClient &client, const char *path, QString &out)
 {
     QByteArray bytes;
     if (!readSessionBytes(client, path, bytes))
@@ -21,7 +33,7 @@ bool readSessionText(SimClient &client, const QString &path, QString &out)
     return true;
 }
 
-bool readSessionLocalText(SimClient &client, const QString &path, QString &out)
+bool readSessionLocalText(SimClient &client, const char *path, QString &out)
 {
     QByteArray bytes;
     if (!readSessionBytes(client, path, bytes))
@@ -45,7 +57,7 @@ double doubleFromSessionBytes(const QByteArray &bytes)
     return ok ? value : 0.0;
 }
 
-bool readSessionInt(SimClient &client, const QString &path, std::int32_t &out)
+bool readSessionInt(SimClient &client, const char *path, std::int32_t &out)
 {
     QByteArray bytes;
     if (!readSessionBytes(client, path, bytes))
@@ -54,7 +66,7 @@ bool readSessionInt(SimClient &client, const QString &path, std::int32_t &out)
     return true;
 }
 
-bool readSessionDouble(SimClient &client, const QString &path, double &out)
+bool readSessionDouble(SimClient &client, const char *path, double &out)
 {
     QByteArray bytes;
     if (!readSessionBytes(client, path, bytes))
@@ -63,7 +75,7 @@ bool readSessionDouble(SimClient &client, const QString &path, double &out)
     return true;
 }
 
-bool readSessionFloat(SimClient &client, const QString &path, float &out)
+bool readSessionFloat(SimClient &client, const char *path, float &out)
 {
     QByteArray bytes;
     if (!readSessionBytes(client, path, bytes))

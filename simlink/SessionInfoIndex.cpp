@@ -38,6 +38,7 @@ void SessionInfoIndex::use(const char *text, std::size_t limit)
     hash_ = hash;
     terminated_ = terminated;
     answers_.clear();
+    prefixes_.clear();
     lines_.clear();
     if (text)
         sessioninfo::forEachLine(text, limit, [this](const sessioninfo::Line &line) {
@@ -48,28 +49,73 @@ void SessionInfoIndex::use(const char *text, std::size_t limit)
 
 namespace {
 
-bool matchLines(const std::vector<sessioninfo::Line> &lines, const char *path, const char **start, int *length)
+// Where a match can stand in `path` after each of its components: after the
+// key's colon, or after the selector's brace when one follows the colon.
+std::vector<std::size_t> componentEnds(const char *path)
+{
+    std::vector<std::size_t> ends;
+    const char *p = path;
+    while (const char *colon = std::strchr(p, ':')) {
+        const char *after = colon + 1;
+        if (*after == '{') {
+            const char *close = std::strchr(after + 1, '}');
+            if (!close)
+                break;
+            after = close + 1;
+        }
+        ends.push_back(static_cast<std::size_t>(after - path));
+        p = after;
+    }
+    return ends;
+}
+
+} // namespace
+
+bool SessionInfoIndex::matchLines(const char *path, const char **start, int *length)
 {
     using namespace sessioninfo;
     if (!bracesClosed(path))
         return false;
+    // A match only ever reads the path up to the end of the component it is
+    // looking for, so every path sharing a prefix of whole components passes
+    // the same lines in the same states up to there: resume from the longest
+    // such prefix an earlier query reached, instead of from the first line.
     Match match{path};
-    for (const Line &line : lines) {
-        switch (match.evaluate(line)) {
+    std::size_t line = 0;
+    const std::vector<std::size_t> ends = componentEnds(path);
+    const std::size_t pathLength = std::strlen(path);
+    for (auto end = ends.rbegin(); end != ends.rend(); ++end) {
+        if (*end == pathLength)
+            continue; // the whole path: its own scan finds the value's line
+        key_.assign(path, *end); // reuses its storage: no allocation per lookup
+        const auto known = prefixes_.find(key_);
+        if (known != prefixes_.end()) {
+            match.rest = path + *end;
+            match.matchedDepth = known->second.matchedDepth;
+            line = known->second.nextLine;
+            break;
+        }
+    }
+    for (; line < lines_.size(); ++line) {
+        const char *before = match.rest;
+        switch (match.evaluate(lines_[line])) {
         case Eval::Found:
-            *start = line.value;
-            *length = line.valueLength;
+            *start = lines_[line].value;
+            *length = lines_[line].valueLength;
             return true;
         case Eval::NotFound:
             return false;
         case Eval::Continue:
+            if (match.rest != before) {
+                key_.assign(path, static_cast<std::size_t>(match.rest - path));
+                if (prefixes_.find(key_) == prefixes_.end())
+                    prefixes_.emplace(key_, Prefix{line + 1, match.matchedDepth});
+            }
             break;
         }
     }
     return false;
 }
-
-} // namespace
 
 bool SessionInfoIndex::query(const char *path, const char **valueStart, int *valueLength)
 {
@@ -84,7 +130,7 @@ bool SessionInfoIndex::query(const char *path, const char **valueStart, int *val
     if (it == answers_.end()) {
         const char *start = nullptr;
         int length = 0;
-        const bool found = matchLines(lines_, path, &start, &length);
+        const bool found = matchLines(path, &start, &length);
         Answer a{found, start ? static_cast<int>(start - text_) : -1, length};
         it = answers_.emplace(std::move(key), a).first;
     }

@@ -2,7 +2,8 @@
 // Answers session-info path queries for one text without rescanning it: the
 // text is split into lines once, a path is matched over those lines with the
 // same rules as SessionInfoQuery, and each answer is remembered (a poll asks
-// the same paths every second). The index is keyed on the text itself (length and
+// the same paths every second). A new path goes on from where an earlier one
+// with the same leading components left off. The index is keyed on the text itself (length and
 // a 64-bit hash) and starts over when the text changes.
 
 #include <cstddef>
@@ -34,6 +35,14 @@ private:
         int offset;
         int length;
     };
+    // The state of a match that has just passed a path prefix of whole
+    // components: the line to go on from and the depth matched.
+    struct Prefix {
+        std::size_t nextLine;
+        int matchedDepth;
+    };
+    bool matchLines(const char *path, const char **start, int *length);
+
     const char *text_ = nullptr;
     std::size_t limit_ = 0;
     std::size_t length_ = 0;
@@ -41,4 +50,6 @@ private:
     std::uint64_t hash_ = 0;
     std::vector<sessioninfo::Line> lines_;
     std::unordered_map<std::string, Answer> answers_;
+    std::unordered_map<std::string, Prefix> prefixes_;
+    std::string key_; // scratch key for prefix lookups
 };

@@ -45,7 +45,9 @@ struct Match {
         // keys belong to another car or position.
         if (line.dash && line.depth <= matchedDepth)
             return Eval::NotFound;
-        if (line.keyLength == 0 || std::strncmp(line.key, rest, static_cast<std::size_t>(line.keyLength)) != 0)
+        // The first byte decides most lines; strncmp would give the same.
+        if (line.keyLength == 0 || line.key[0] != rest[0]
+            || std::strncmp(line.key, rest, static_cast<std::size_t>(line.keyLength)) != 0)
             return Eval::Continue;
         const char *after = rest + line.keyLength;
         if (*after == '{') {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 
@@ -155,6 +157,32 @@ TEST(SessionInfoIndexTest, randomPathsOnGeneratedTexts)
                 path += pieces[rng() % 11];
             paths.push_back(path);
         }
+        expectIndexAgrees(text, paths);
+    }
+}
+
+TEST(SessionInfoIndexTest, pathsSharingLeadingComponentsInAnyOrder)
+{
+    // Answers resumed from an earlier path's prefix must equal a full scan,
+    // whichever path came first.
+    std::mt19937 rng(99);
+    sim::SessionTextOptions options;
+    options.drivers = 12;
+    options.raceLapsComplete = 3;
+    const std::string text = sim::generateSessionText(options);
+    const char *heads[] = {"DriverInfo:", "DriverInfo:Drivers:", "DriverInfo:Drivers:CarIdx:{%d}",
+                           "SessionInfo:Sessions:SessionNum:{%d}",
+                           "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{%d}", "WeekendInfo:"};
+    const char *tails[] = {"", "UserName:", "CarIdx:", "Position:", "Time:", "SessionType:", "Drivers:",
+                           "TrackName:", "Missing:", "CarIdx:{3}", "ResultsPositions:Position:{1}Lap:"};
+    for (int round = 0; round < 20; ++round) {
+        std::vector<std::string> paths = pollPaths(static_cast<int>(rng() % 3));
+        for (int i = 0; i < 300; ++i) {
+            char head[96];
+            std::snprintf(head, sizeof head, heads[rng() % 6], static_cast<int>(rng() % 16) - 1);
+            paths.push_back(std::string(head) + tails[rng() % 11]);
+        }
+        std::shuffle(paths.begin(), paths.end(), rng);
         expectIndexAgrees(text, paths);
     }
 }
