@@ -46,7 +46,11 @@ pids+=($!)
 for _ in $(seq 100); do grep -q '^ready' "$demo/sim.log" 2>/dev/null && break; sleep 0.1; done
 
 export XDG_DATA_HOME=$demo/data XDG_RUNTIME_DIR=$demo/runtime
-build/pitlink &
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    echo "No display found: Pitlink runs on Qt's offscreen platform (no window is shown)."
+    export QT_QPA_PLATFORM=offscreen
+fi
+build/pitlink > "$demo/pitlink.log" 2>&1 &
 pids+=($!)
 
 cat <<TXT
@@ -57,6 +61,7 @@ Ask it from another terminal, for example:
     $root/build/tools/client/pitlink-client 127.0.0.1 $port 207
 Steer the substitute:  echo "window gone" > $demo/sim.in   (window front|back|gone, restart)
 What it received (chat macros, keys): $demo/sim.log
+Pitlink's debug output: $demo/pitlink.log
 Press Ctrl+C to stop.
 TXT
 wait "${pids[1]}" || true

@@ -7,6 +7,7 @@
 #include "simlink/TelemetryLink.h"
 #include "tools/sim/CodePage.h"
 #include "tools/sim/SessionTextGenerator.h"
+#include "sim_process.h"
 
 #include <gtest/gtest.h>
 
@@ -27,55 +28,6 @@ namespace {
 
 constexpr int kDeadlineMs = 5000;
 constexpr int kWaitMs = 16; // what every caller in the program waits for a sample
-
-class SimProcess {
-public:
-    ~SimProcess()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(kDeadlineMs);
-        }
-    }
-    bool start(const QStringList &args = {})
-    {
-        process.start(QStringLiteral(PITLINK_SIM_PATH), args);
-        return process.waitForStarted(kDeadlineMs) && waitForLine("ready");
-    }
-    void send(const QString &line) { process.write((line + "\n").toUtf8()); }
-    // Sends a command and waits until it has been applied.
-    bool command(const QString &line)
-    {
-        send(line);
-        return waitForLine("ok " + line);
-    }
-    // Waits for an output line that contains `text`; lines are kept.
-    bool waitForLine(const QString &text, int ms = kDeadlineMs)
-    {
-        for (QDeadlineTimer deadline(ms);;) {
-            while (process.canReadLine()) {
-                lines.append(QString::fromUtf8(process.readLine()).trimmed());
-                if (lines.last().contains(text))
-                    return true;
-            }
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-                return false;
-            process.waitForReadyRead(50);
-        }
-    }
-    bool sawLine(const QString &text) const
-    {
-        return std::any_of(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(text); });
-    }
-    bool finishedCleanly()
-    {
-        return process.waitForFinished(kDeadlineMs) && process.exitStatus() == QProcess::NormalExit &&
-               process.exitCode() == 0;
-    }
-
-    QProcess process;
-    QStringList lines;
-};
 
 class SimTool : public ::testing::Test {
 protected:

@@ -1,0 +1,61 @@
+#pragma once
+// pitlink-sim as a child process: started, steered through its stdin and
+// read line by line from its stdout.
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+
+constexpr int kSimDeadlineMs = 5000;
+
+class SimProcess {
+public:
+    ~SimProcess()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(kSimDeadlineMs);
+        }
+    }
+    bool start(const QStringList &args = {})
+    {
+        process.start(QStringLiteral(PITLINK_SIM_PATH), args);
+        return process.waitForStarted(kSimDeadlineMs) && waitForLine("ready");
+    }
+    void send(const QString &line) { process.write((line + "\n").toUtf8()); }
+    // Sends a command and waits until it has been applied.
+    bool command(const QString &line)
+    {
+        send(line);
+        return waitForLine("ok " + line);
+    }
+    // Waits for an output line that contains `text`; lines are kept.
+    bool waitForLine(const QString &text, int ms = kSimDeadlineMs)
+    {
+        for (QDeadlineTimer deadline(ms);;) {
+            while (process.canReadLine()) {
+                lines.append(QString::fromUtf8(process.readLine()).trimmed());
+                if (lines.last().contains(text))
+                    return true;
+            }
+            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
+                return false;
+            process.waitForReadyRead(50);
+        }
+    }
+    bool sawLine(const QString &text) const
+    {
+        return std::any_of(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(text); });
+    }
+    bool finishedCleanly()
+    {
+        return process.waitForFinished(kSimDeadlineMs) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+
+    QProcess process;
+    QStringList lines;
+};

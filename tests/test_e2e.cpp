@@ -1,0 +1,154 @@
+// The whole program as a user runs it: pitlink-sim plays the simulator,
+// Pitlink runs with its own settings file (autostart on a free port) and a
+// dashboard talks to it with pitlink-client.
+
+#include "sim_process.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <functional>
+
+namespace {
+
+constexpr int kLinkDeadlineMs = 15000;
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        documents = dir.path() + "/documents";
+        const QString data = dir.path() + "/data";
+        QDir().mkpath(documents);
+        QDir().mkpath(data + "/pitlink");
+        port = freePort();
+        QFile ini(data + "/pitlink/pitlink.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[main]\nautostartserver=true\nport=%1\n\n[paths]\niracingdocument=%2\n")
+                      .arg(port)
+                      .arg(documents)
+                      .toUtf8());
+        ini.close();
+
+        ASSERT_TRUE(sim.start({"--documents", documents, "--codepage", "windows-1252"}));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", data);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        pitlink.setProcessEnvironment(env);
+        pitlink.setProcessChannelMode(QProcess::MergedChannels);
+        pitlink.start(QStringLiteral(PITLINK_PATH), QStringList());
+        ASSERT_TRUE(pitlink.waitForStarted(kSimDeadlineMs));
+    }
+    void TearDown() override
+    {
+        if (pitlink.state() != QProcess::NotRunning) {
+            pitlink.terminate();
+            if (!pitlink.waitForFinished(kSimDeadlineMs))
+                pitlink.kill();
+            pitlink.waitForFinished(kSimDeadlineMs);
+        }
+    }
+
+    // The reply text of one request, or "<no reply>".
+    QString ask(const QString &command, const QString &text = QString())
+    {
+        QProcess client;
+        QStringList args{"--timeout", "3000", "127.0.0.1", QString::number(port), command};
+        if (!text.isNull())
+            args << text;
+        client.start(QStringLiteral(PITLINK_CLIENT_PATH), args);
+        if (!client.waitForFinished(kSimDeadlineMs) || client.exitCode() != 0)
+            return QStringLiteral("<no reply>");
+        return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+    }
+    bool eventually(const std::function<bool()> &condition, int ms = kLinkDeadlineMs)
+    {
+        for (QDeadlineTimer deadline(ms); !deadline.hasExpired(); QThread::msleep(100)) {
+            if (condition())
+                return true;
+        }
+        return condition();
+    }
+    QJsonObject json(const QString &command)
+    {
+        return QJsonDocument::fromJson(ask(command).toUtf8()).object();
+    }
+
+    QTemporaryDir dir;
+    QString documents;
+    quint16 port = 0;
+    SimProcess sim;
+    QProcess pitlink;
+};
+
+TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
+{
+    // Autostart one second after start-up.
+    ASSERT_TRUE(eventually([this] { return ask("202") == "pit-link"; })) << pitlink.readAll().toStdString();
+    bool isNumber = false;
+    ask("203").toInt(&isNumber);
+    EXPECT_TRUE(isNumber);
+
+    const QString macros = ask("205");
+    EXPECT_EQ(macros.count('|'), 14) << macros.toStdString();
+    EXPECT_TRUE(macros.startsWith("Good luck everyone!")) << macros.toStdString();
+
+    // Linked within a poll or two, then sampled by the telemetry tick.
+    ASSERT_TRUE(eventually([this] { return json("207").value("SessionNum").toInt(-1) == 2; }));
+    const QJsonObject telemetry = json("207");
+    EXPECT_TRUE(telemetry.value("IsOnTrack").toBool());
+    EXPECT_GT(telemetry.value("Speed").toDouble(), 0.0);
+    // Session values reach the snapshot at the poll after the tick.
+    EXPECT_TRUE(eventually([this] { return json("208").value("SI.SessionType").toString() == "Race"; }, 5000));
+    EXPECT_FALSE(json("208").value("WI.Trackname").toString().isEmpty());
+
+    // Chat macro 3 is broadcast with code 8 and the 0-based macro.
+    EXPECT_EQ(ask("206", "3"), "Button ok");
+    EXPECT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=2"));
+    EXPECT_EQ(ask("206", "16"), "Button ok");
+
+    // A key while the simulator is in front: down, then up.
+    ASSERT_TRUE(sim.command("window front"));
+    QThread::msleep(1200); // the next poll sees it in front
+    EXPECT_EQ(ask("209", "32"), "KEY OK");
+    EXPECT_TRUE(sim.waitForLine("key vk=32 down"));
+    EXPECT_TRUE(sim.waitForLine("key vk=32 up"));
+
+    // Another window in front: nothing is pressed.
+    ASSERT_TRUE(sim.command("window back"));
+    EXPECT_EQ(ask("209", "33"), "IRACING NOT ONTOP");
+    QThread::msleep(1200);
+    EXPECT_EQ(ask("209", "33"), "IRACING NOT ONTOP");
+    QThread::msleep(300);
+    EXPECT_FALSE(sim.waitForLine("key vk=33", 500));
+    EXPECT_FALSE(sim.sawLine("arg2=15")) << "macro 16 is not played";
+
+    // The simulator goes away: the next poll resets the snapshot.
+    ASSERT_TRUE(sim.command("window gone"));
+    EXPECT_TRUE(eventually([this] { return ask("207") == "IRACING NOT CONNECTED"; }, 5000));
+
+    // And comes back: followed again.
+    ASSERT_TRUE(sim.command("window front"));
+    EXPECT_TRUE(eventually([this] { return json("207").value("SessionNum").toInt(-1) == 2; }, 5000));
+    EXPECT_EQ(pitlink.state(), QProcess::Running);
+}
+
+} // namespace
