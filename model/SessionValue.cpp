@@ -24,23 +24,26 @@ bool readSessionBytes(SimClient &client, const char *path, QByteArray &out)
     return true;
 }
 
-bool readSessionText(SimClient &client, const char *path, QString &out)
+namespace {
+// Reads the value at `path` and stores convert(bytes) in `out`.
+template <typename T, typename Convert>
+bool readConverted(SimClient &client, const char *path, T &out, Convert convert)
 {
     QByteArray bytes;
     if (!readSessionBytes(client, path, bytes))
         return false;
-    out = QString::fromUtf8(bytes);
+    out = convert(bytes);
     return true;
 }
 
-bool readSessionLocalText(SimClient &client, const char *path, QString &out)
+float floatFromSessionBytes(const QByteArray &bytes)
 {
-    QByteArray bytes;
-    if (!readSessionBytes(client, path, bytes))
-        return false;
-    out = QString::fromLocal8Bit(bytes);
-    return true;
+    // Converted as a float: a value beyond the float range reads as 0.
+    bool ok = false;
+    const float value = bytes.trimmed().toFloat(&ok);
+    return ok ? value : 0.0f;
 }
+} // namespace
 
 std::int32_t intFromSessionBytes(const QByteArray &bytes)
 {
@@ -57,32 +60,27 @@ double doubleFromSessionBytes(const QByteArray &bytes)
     return ok ? value : 0.0;
 }
 
+bool readSessionText(SimClient &client, const char *path, QString &out)
+{
+    return readConverted(client, path, out, [](const QByteArray &b) { return QString::fromUtf8(b); });
+}
+
+bool readSessionLocalText(SimClient &client, const char *path, QString &out)
+{
+    return readConverted(client, path, out, [](const QByteArray &b) { return QString::fromLocal8Bit(b); });
+}
+
 bool readSessionInt(SimClient &client, const char *path, std::int32_t &out)
 {
-    QByteArray bytes;
-    if (!readSessionBytes(client, path, bytes))
-        return false;
-    out = intFromSessionBytes(bytes);
-    return true;
+    return readConverted(client, path, out, intFromSessionBytes);
 }
 
 bool readSessionDouble(SimClient &client, const char *path, double &out)
 {
-    QByteArray bytes;
-    if (!readSessionBytes(client, path, bytes))
-        return false;
-    out = doubleFromSessionBytes(bytes);
-    return true;
+    return readConverted(client, path, out, doubleFromSessionBytes);
 }
 
 bool readSessionFloat(SimClient &client, const char *path, float &out)
 {
-    QByteArray bytes;
-    if (!readSessionBytes(client, path, bytes))
-        return false;
-    // Converted as a float: a value beyond the float range reads as 0.
-    bool ok = false;
-    const float value = bytes.trimmed().toFloat(&ok);
-    out = ok ? value : 0.0f;
-    return true;
+    return readConverted(client, path, out, floatFromSessionBytes);
 }
