@@ -1,5 +1,6 @@
 // Input: text, a NUL byte, then a path. The text is not terminated: the
-// query must stop at the limit. Its answer must equal the index's.
+// query must stop at the limit. Its answers must equal the index's, also
+// when the index resumes from prefixes that earlier paths matched.
 
 #include "simlink/SessionInfoIndex.h"
 #include "simlink/SessionInfoQuery.h"
@@ -20,15 +21,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                                    : std::string("DriverInfo:Drivers:CarIdx:{1}UserName:");
     const char *pathC = path.c_str(); // stops at an inner NUL, as a caller's path would
 
-    const char *plainStart = nullptr;
-    int plainLength = 0;
-    const bool plain = SessionInfoQuery(text.data(), text.size(), pathC, &plainStart, &plainLength);
+    // Asked on one index: a longer path first, so the index has prefixes of
+    // the input path to resume from, then the path's own leading parts, then
+    // the path itself (twice: the second answer is remembered).
+    std::vector<std::string> asked{path.c_str() + std::string("Lap:")};
+    for (std::size_t i = 0; pathC[i]; ++i) {
+        if (pathC[i] == ':' || pathC[i] == '}')
+            asked.push_back(std::string(pathC, i + 1));
+    }
+    asked.push_back(pathC);
+    asked.push_back(pathC);
+
     SessionInfoIndex index;
     index.use(text.data(), text.size());
-    for (int round = 0; round < 2; ++round) {
+    const char *plainStart = nullptr;
+    int plainLength = 0;
+    bool plain = false;
+    for (const std::string &p : asked) {
+        plain = SessionInfoQuery(text.data(), text.size(), p.c_str(), &plainStart, &plainLength);
         const char *indexStart = nullptr;
         int indexLength = 0;
-        const bool indexed = index.query(pathC, &indexStart, &indexLength);
+        const bool indexed = index.query(p.c_str(), &indexStart, &indexLength);
         if (plain != indexed || plainStart != indexStart || plainLength != indexLength)
             std::abort();
     }
