@@ -5,3 +5,6 @@ pitlink_add_test(NAME test_app_mainwindow
 pitlink_add_test(NAME test_app_poll
     SOURCES test_app_poll.cpp test_app_handlers.cpp app_test_main.cpp
     LIBS pitlink_core pitlink_simwriter Qt5::Test GUI)
+pitlink_add_test(NAME test_app_settings
+    SOURCES test_app_settings.cpp server_test_main.cpp
+    LIBS pitlink_core)

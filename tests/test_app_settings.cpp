@@ -1,0 +1,169 @@
+// The settings file and the race data record: what start-up, close and the
+// client threads rely on.
+
+#include "app/AppSettings.h"
+#include "model/irVariables.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class Settings : public ::testing::Test {
+protected:
+    QString file() const { return dir.path() + QStringLiteral("/pitlink.ini"); }
+    QTemporaryDir dir;
+    QObject owner;
+};
+
+TEST_F(Settings, defaultsWhenTheFileIsAbsent)
+{
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::DataLocation);
+    QT_WARNING_POP
+    EXPECT_EQ(AppSettings::defaultFilePath(), data + QStringLiteral("/pitlink.ini"));
+
+    AppSettings s(&owner, file());
+    EXPECT_EQ(s.documentsPath(), QString());
+    EXPECT_EQ(s.serverIp(), QString());
+    EXPECT_EQ(s.serverPort(), 47812);
+    EXPECT_FALSE(s.autoStartServer());
+    EXPECT_EQ(s.netInterface(), QString());
+    EXPECT_TRUE(s.mainWindowState().isEmpty());
+    EXPECT_TRUE(s.mainWindowGeometry().isEmpty());
+    EXPECT_FALSE(s.driversWindowStayOnTop());
+    EXPECT_FALSE(QFile::exists(file())) << "reading writes nothing";
+}
+
+TEST_F(Settings, valuesAreKeptInTheIniFile)
+{
+    {
+        QObject parent;
+        AppSettings s(&parent, file());
+        s.setDocumentsPath(QStringLiteral("C:/Users/Ann/Documents/iRacing"));
+        s.setServerIp(QStringLiteral("10.0.0.7"));
+        s.setServerPort(4465);
+        s.setAutoStartServer(true);
+        s.setNetInterface(QStringLiteral("10.0.0.7 - wlan0"));
+        s.setMainWindowState(QByteArray("\x00\x01state", 7));
+        s.setMainWindowGeometry(QByteArray("geometry"));
+        s.setDriversWindowStayOnTop(true);
+    } // written out with its parent
+    QSettings raw(file(), QSettings::IniFormat);
+    EXPECT_EQ(raw.value("paths/iracingdocument").toString(), QStringLiteral("C:/Users/Ann/Documents/iRacing"));
+    EXPECT_EQ(raw.value("main/ip").toString(), QStringLiteral("10.0.0.7"));
+    EXPECT_EQ(raw.value("main/port").toInt(), 4465);
+    EXPECT_TRUE(raw.value("main/autostartserver").toBool());
+    EXPECT_EQ(raw.value("main/netinterface").toString(), QStringLiteral("10.0.0.7 - wlan0"));
+    EXPECT_TRUE(raw.value("driverwindow/stayontop").toBool());
+
+    raw.setValue("main/port", 70000); // written by hand or an older program
+    raw.sync();
+    AppSettings again(&owner, file());
+    EXPECT_EQ(again.serverPort(), 4464) << "the low 16 bits";
+    EXPECT_EQ(again.mainWindowState(), QByteArray("\x00\x01state", 7));
+    EXPECT_EQ(again.mainWindowGeometry(), QByteArray("geometry"));
+    EXPECT_TRUE(again.driversWindowStayOnTop());
+
+    EXPECT_EQ(portFromFieldText(QStringLiteral("70001")), 4465);
+    EXPECT_EQ(portFromFieldText(QStringLiteral("port")), 0);
+    EXPECT_EQ(portFromFieldText(QStringLiteral("")), 0);
+}
+
+TEST_F(Settings, clientThreadsReadWhileTheGuiThreadWrites)
+{
+    AppSettings s(&owner, file());
+    const QString a = QStringLiteral("/documents/a");
+    const QString b = QStringLiteral("/documents/b-with-a-longer-name");
+    s.setDocumentsPath(a);
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t) {
+        readers.emplace_back([&] {
+            while (!stop) {
+                const QString seen = s.documentsPath();
+                if (seen != a && seen != b)
+                    ++torn;
+                if (s.serverPort() != 47812)
+                    ++torn;
+            }
+        });
+    }
+    for (int i = 0; i < 2000; ++i)
+        s.setDocumentsPath(i % 2 ? a : b);
+    stop = true;
+    for (std::thread &r : readers)
+        r.join();
+    EXPECT_EQ(torn.load(), 0);
+}
+
+TEST(RaceRecord, startValuesCopyMoveAndReset)
+{
+    const irVariables fresh;
+    EXPECT_EQ(fresh.sessionType, QStringLiteral("n/a"));
+    EXPECT_EQ(fresh.trackName, QStringLiteral("n/a"));
+    EXPECT_EQ(fresh.trackDisplayShortName, QStringLiteral("n/a"));
+    EXPECT_DOUBLE_EQ(fresh.sessionLength, -1.0);
+    EXPECT_DOUBLE_EQ(fresh.sessionTime, -1.0);
+    EXPECT_EQ(fresh.sessionInfoNum, 1);
+    for (int count : {fresh.sessionLaps, fresh.sessionNumLapsToAvg, fresh.numSessions, fresh.numStarters,
+                      fresh.numCarClasses, fresh.numCarTypes})
+        EXPECT_EQ(count, -1);
+    EXPECT_TRUE(fresh.drivers.isEmpty());
+    EXPECT_TRUE(fresh.results.isEmpty());
+    EXPECT_EQ(fresh.playerDriver.position, 1000);
+    EXPECT_EQ(fresh.playerDriver.driverCarIdx, -1);
+    EXPECT_EQ(fresh.sessionNum, 0);
+    EXPECT_EQ(fresh.sessionFlags, 0);
+
+    irVariables filled;
+    filled.trackName = QStringLiteral("spa up");
+    filled.sessionNum = 2;
+    filled.speed = 61.5f;
+    for (int i = 0; i < 3; ++i) {
+        irDriver d;
+        d.carIdx = i;
+        d.userName = QStringLiteral("driver %1").arg(i);
+        filled.drivers.append(d);
+    }
+    for (int i = 0; i < 2; ++i) {
+        irResult r;
+        r.carIdx = i;
+        r.position = i + 1;
+        filled.results.append(r);
+    }
+
+    irVariables copy(filled);
+    EXPECT_EQ(copy, filled);
+    copy.drivers[0].userName = QStringLiteral("changed");
+    copy.results[1].position = 9;
+    EXPECT_EQ(filled.drivers[0].userName, QStringLiteral("driver 0")) << "deep copy";
+    EXPECT_EQ(filled.results[1].position, 2);
+
+    irVariables assigned;
+    assigned = filled;
+    EXPECT_EQ(assigned, filled);
+
+    irVariables moved;
+    moved = std::move(copy);
+    EXPECT_EQ(moved.drivers.size(), 3);
+    EXPECT_EQ(moved.drivers[0].userName, QStringLiteral("changed"));
+    EXPECT_TRUE(copy.drivers.isEmpty()); // NOLINT(bugprone-use-after-move): the moved-from state is the point
+    EXPECT_TRUE(copy.results.isEmpty());
+
+    // The poll's reset when the simulator has gone.
+    filled = irVariables();
+    EXPECT_EQ(filled, fresh);
+}
+
+} // namespace
