@@ -27,6 +27,10 @@ constexpr int kTelemetryIntervalMs = 500;
 constexpr int kSampleWaitMs = 16;
 constexpr unsigned kTimerResolutionMs = 1;
 constexpr int kWindowStateVersion = 0;
+// The debug pane keeps the newest lines only, so a long run or a chatty
+// client cannot grow it without bound.
+constexpr int kDebugPaneMaxLines = 5000;
+constexpr int kDebugLineMaxChars = 1000;
 
 const char *const kStartServerText = "Start Server";
 const char *const kStopServerText = "Stop Server";
@@ -42,6 +46,7 @@ Pitlink::Pitlink(QWidget *parent, const PitlinkSeams &seams)
     : QMainWindow(parent), seams(seams)
 {
     ui.setupUi(this);
+    ui.plainTextEdit_debug->setMaximumBlockCount(kDebugPaneMaxLines);
 
     if (seams.dialogs) {
         dialogs = seams.dialogs;
@@ -301,7 +306,13 @@ void Pitlink::OnServerButton()
             });
         }
         const quint16 port = static_cast<quint16>(ui.lineEdit_port->text().toUInt(nullptr, 10) & 0xFFFFu);
-        server->startServer(ui.lineEdit_ip->text(), port);
+        if (!server->startServer(ui.lineEdit_ip->text(), port)) {
+            // Nothing listens: the button and the fields stay ready for
+            // another port instead of showing a server that is not there.
+            server->deleteLater();
+            server = nullptr;
+            return;
+        }
         ui.pushButton_startServer->setText(QLatin1String(kStopServerText));
         ui.groupBox_server->setEnabled(false);
         ui.groupBox_paths->setEnabled(false);
@@ -321,6 +332,12 @@ void Pitlink::OnServerButton()
 void Pitlink::OnDebugString(QString msg, int level)
 {
     Q_UNUSED(level)
+    // Client names and other texts come from the network: one line must not
+    // swamp the pane.
+    if (msg.size() > kDebugLineMaxChars) {
+        msg.truncate(kDebugLineMaxChars);
+        msg += QStringLiteral(" [cut]");
+    }
     ui.plainTextEdit_debug->appendPlainText(msg);
 }
 

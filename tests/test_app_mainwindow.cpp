@@ -6,6 +6,8 @@
 
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextDocument>
 
 namespace {
 
@@ -52,6 +54,17 @@ TEST_F(MainWindow, debugLinesAppearUndecoratedInOrder)
     EXPECT_EQ(access->ui().plainTextEdit_debug->toPlainText(),
               QStringLiteral("(Server) - first\nsecond line"));
     EXPECT_TRUE(access->ui().plainTextEdit_debug->isReadOnly());
+
+    // Bounded: the newest lines are kept, an overlong line is cut.
+    access->debugString(QString(5000, QLatin1Char('x')), 1);
+    const QString last = access->ui().plainTextEdit_debug->document()->lastBlock().text();
+    EXPECT_LT(last.size(), 1100);
+    EXPECT_TRUE(last.startsWith(QStringLiteral("xxxx")));
+    for (int i = 0; i < 6000; ++i)
+        access->debugString(QStringLiteral("line %1").arg(i), 0);
+    QPlainTextEdit *pane = access->ui().plainTextEdit_debug;
+    EXPECT_LE(pane->document()->blockCount(), 5000);
+    EXPECT_EQ(pane->document()->lastBlock().text(), QStringLiteral("line 5999"));
 }
 
 TEST_F(MainWindow, exitSavesTheFieldsAndTheNextStartShowsThem)

@@ -5,6 +5,7 @@
 #include "ui/WidgetDriverInfo.h"
 
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 
 namespace {
@@ -224,6 +225,42 @@ TEST_F(Poll, stoppingTheServerWithAClientConnectedEndsIt)
     EXPECT_EQ(clientText(), QStringLiteral("client not connected"));
     EXPECT_TRUE(waitUntil([&client] { return client.state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_TRUE(waitUntil([&server] { return server.isNull(); }));
+}
+
+TEST_F(Poll, aPortInUseLeavesTheServerStopped)
+{
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
+    open();
+    ui().lineEdit_port->setText(QString::number(taken.serverPort()));
+    access->serverButton();
+    EXPECT_TRUE(ui().plainTextEdit_debug->toPlainText().contains(QStringLiteral("(Server) - Could not start server")));
+    EXPECT_EQ(access->server(), nullptr);
+    EXPECT_EQ(ui().pushButton_startServer->text(), QStringLiteral("Start Server"));
+    EXPECT_TRUE(ui().groupBox_server->isEnabled());
+    EXPECT_TRUE(ui().groupBox_paths->isEnabled());
+
+    // A free port then works at the next click.
+    ui().lineEdit_port->setText(QStringLiteral("0"));
+    access->serverButton();
+    ASSERT_NE(access->server(), nullptr);
+    EXPECT_TRUE(access->server()->isListening());
+    EXPECT_EQ(ui().pushButton_startServer->text(), QStringLiteral("Stop Server"));
+}
+
+TEST_F(Poll, closingWithAClientConnectedEndsItsThread)
+{
+    link();
+    ui().lineEdit_port->setText(QStringLiteral("0"));
+    access->serverButton();
+    irServer *server = access->server();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server->serverPort());
+    ASSERT_TRUE(waitUntil([server] { return server->clientCount() == 1; }));
+    window->close();
+    window.reset(); // joins the client thread; a running thread would abort
+    access.reset();
+    EXPECT_TRUE(waitUntil([&client] { return client.state() == QAbstractSocket::UnconnectedState; }));
 }
 
 TEST_F(Poll, theTickHandsTheSnapshotToTheDriversWindow)
