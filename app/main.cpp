@@ -1,6 +1,18 @@
 #include "app/Pitlink.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
+
+namespace {
+// Called on the platform layer's own thread: the windows are closed on the
+// GUI thread, exactly as the "Exit" action closes them, so the settings are
+// saved and every client thread is ended.
+void closeOnRequest()
+{
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, [] { QApplication::closeAllWindows(); }, Qt::QueuedConnection);
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -8,6 +20,7 @@ int main(int argc, char *argv[])
     int result = 0;
     {
         Pitlink window;
+        platform::os().setTerminationHandler(closeOnRequest);
         window.show();
         result = app.exec();
     }

@@ -63,6 +63,12 @@ public:
 
     // The program's own version numbers; false when there is no version data.
     virtual bool programVersion(VersionNumbers *version) = 0;
+
+    // Runs `handler` on a thread of the layer's own when the user or the
+    // system asks the program to end (Ctrl+C, a termination request), once;
+    // a second request ends the process the system's way. The handler may
+    // only hand work to the program's own threads.
+    virtual void setTerminationHandler(void (*handler)()) = 0;
 };
 
 // The backend in use: the one compiled for this system unless a test has

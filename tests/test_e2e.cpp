@@ -12,7 +12,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSettings>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -113,12 +115,13 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
 
     // Linked within a poll or two, then sampled by the telemetry tick.
     ASSERT_TRUE(eventually([this] { return json("207").value("SessionNum").toInt(-1) == 2; }));
-    const QJsonObject telemetry = json("207");
-    EXPECT_TRUE(telemetry.value("IsOnTrack").toBool());
-    EXPECT_GT(telemetry.value("Speed").toDouble(), 0.0);
+    EXPECT_TRUE(json("207").value("IsOnTrack").toBool());
+    // The player's speed as the substitute publishes it, within a tick.
+    ASSERT_TRUE(sim.command("speed 42.5"));
+    EXPECT_TRUE(eventually([this] { return json("207").value("Speed").toDouble() == 42.5; }, 5000));
     // Session values reach the snapshot at the poll after the tick.
     EXPECT_TRUE(eventually([this] { return json("208").value("SI.SessionType").toString() == "Race"; }, 5000));
-    EXPECT_FALSE(json("208").value("WI.Trackname").toString().isEmpty());
+    EXPECT_EQ(json("208").value("WI.Trackname").toString(), "spa up");
 
     // Chat macro 3 is broadcast with code 8 and the 0-based macro.
     EXPECT_EQ(ask("206", "3"), "Button ok");
@@ -149,6 +152,23 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     ASSERT_TRUE(sim.command("window front"));
     EXPECT_TRUE(eventually([this] { return json("207").value("SessionNum").toInt(-1) == 2; }, 5000));
     EXPECT_EQ(pitlink.state(), QProcess::Running);
+
+    // Closed while a client is connected and in the middle of a frame: the
+    // client is let go, the settings are saved and the program ends cleanly.
+    QTcpSocket dashboard;
+    dashboard.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(dashboard.waitForConnected(kSimDeadlineMs));
+    dashboard.write("@000011;20");
+    ASSERT_TRUE(dashboard.waitForBytesWritten(kSimDeadlineMs));
+    QThread::msleep(200);
+    pitlink.terminate(); // what Ctrl+C in the demo does
+    ASSERT_TRUE(pitlink.waitForFinished(kSimDeadlineMs));
+    EXPECT_EQ(pitlink.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(pitlink.exitCode(), 0);
+    EXPECT_TRUE(dashboard.state() == QAbstractSocket::UnconnectedState || dashboard.waitForDisconnected(kSimDeadlineMs));
+    QSettings saved(dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
+    EXPECT_FALSE(saved.value("main/windowgeometry").toByteArray().isEmpty()) << "saved at close";
+    EXPECT_EQ(saved.value("main/port").toInt(), port);
 }
 
 } // namespace

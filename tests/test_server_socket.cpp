@@ -367,6 +367,7 @@ public:
     void beginTimerResolution(unsigned) override {}
     void endTimerResolution(unsigned) override {}
     bool programVersion(platform::VersionNumbers *) override { return false; }
+    void setTerminationHandler(void (*)()) override {}
 };
 
 TEST_F(Server, KeyPressRepliesFromTheSimulatorWindowAndIsRelayed)

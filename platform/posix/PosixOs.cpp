@@ -6,6 +6,7 @@
 #include "platform/posix/PulseEvent.h"
 #include "platform/posix/SharedMemory.h"
 #include "platform/posix/SimulatorControl.h"
+#include "platform/posix/TerminationSignals.h"
 
 #include <cerrno>
 #include <ctime>
@@ -128,6 +129,8 @@ public:
     // POSIX has no system-wide timer resolution to raise.
     void beginTimerResolution(unsigned) override {}
     void endTimerResolution(unsigned) override {}
+
+    void setTerminationHandler(void (*handler)()) override { posix::watchTerminationSignals(handler); }
 
     bool programVersion(VersionNumbers *version) override
     {

@@ -20,6 +20,21 @@ namespace {
 
 constexpr const wchar_t *kProgramFile = L"pitlink.exe";
 
+// Set once before the console handler can run; read on the system's thread.
+void (*volatile terminationHandler)() = nullptr;
+
+BOOL WINAPI onConsoleControl(DWORD type)
+{
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT)
+        return FALSE;
+    void (*handler)() = terminationHandler;
+    if (!handler)
+        return FALSE;
+    terminationHandler = nullptr; // a second request ends the process
+    handler();
+    return TRUE;
+}
+
 std::wstring widen(const char *utf8)
 {
     if (!utf8 || !*utf8)
@@ -140,6 +155,13 @@ public:
 
     void beginTimerResolution(unsigned ms) override { timeBeginPeriod(ms); }
     void endTimerResolution(unsigned ms) override { timeEndPeriod(ms); }
+
+    void setTerminationHandler(void (*handler)()) override
+    {
+        terminationHandler = handler;
+        static const BOOL installed = SetConsoleCtrlHandler(onConsoleControl, TRUE);
+        (void)installed;
+    }
 
     bool programVersion(VersionNumbers *version) override
     {
