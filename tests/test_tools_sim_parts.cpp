@@ -1,16 +1,14 @@
-// The simulator substitute's parts: options, commands, input lines, output
-// lines, the live sample, the documents folder and the torn-write fault.
+// The simulator substitute's parts: its output lines, the live sample, the
+// documents folder and the torn-write fault. Options and commands are checked
+// through the running program (test_tools_sim).
 
 #include "platform/fake/FakeOs.h"
 #include "simlink/Broadcast.h"
 #include "simlink/TelemetryLink.h"
 #include "simlink/TelemetryLinkHooks.h"
 #include "tools/sim/DocumentsFolder.h"
-#include "tools/sim/LineBuffer.h"
 #include "tools/sim/LiveSample.h"
 #include "tools/sim/RecordLine.h"
-#include "tools/sim/SimCommand.h"
-#include "tools/sim/SimOptions.h"
 #include "tools/sim/TornPublish.h"
 
 #include <gtest/gtest.h>
@@ -26,103 +24,6 @@
 using namespace telemetry;
 
 namespace {
-
-sim::OptionsResult parse(std::vector<std::string> args, sim::SimOptions *options, std::string *error)
-{
-    return sim::parseSimOptions(args, options, error);
-}
-
-TEST(SimOptions, noOptionsGiveTheDefaults)
-{
-    sim::SimOptions o;
-    std::string error;
-    ASSERT_EQ(parse({}, &o, &error), sim::OptionsResult::Run);
-    EXPECT_EQ(o.drivers, 24);
-    EXPECT_EQ(o.codePage, sim::CodePage::Utf8);
-    EXPECT_TRUE(o.sessionFile.empty());
-    EXPECT_TRUE(o.documents.empty());
-    EXPECT_FALSE(o.tornWrites);
-    EXPECT_LT(o.disconnectAfterSeconds, 0);
-}
-
-TEST(SimOptions, everyOptionIsTaken)
-{
-    sim::SimOptions o;
-    std::string error;
-    ASSERT_EQ(parse({"--drivers", "64", "--session-file", "s.yaml", "--codepage", "windows-1252", "--documents",
-                     "/tmp/d", "--torn-writes", "--disconnect-after", "1.5"},
-                    &o, &error),
-              sim::OptionsResult::Run)
-        << error;
-    EXPECT_EQ(o.drivers, 64);
-    EXPECT_EQ(o.sessionFile, "s.yaml");
-    EXPECT_EQ(o.codePage, sim::CodePage::Windows1252);
-    EXPECT_EQ(o.documents, "/tmp/d");
-    EXPECT_TRUE(o.tornWrites);
-    EXPECT_DOUBLE_EQ(o.disconnectAfterSeconds, 1.5);
-    EXPECT_EQ(parse({"--drivers", "1", "--help"}, &o, &error), sim::OptionsResult::Help);
-}
-
-TEST(SimOptions, badOptionsAreRefusedWithTheOptionNamed)
-{
-    const std::vector<std::vector<std::string>> bad = {
-        {"--drivers", "0"}, {"--drivers", "65"}, {"--drivers", "12x"}, {"--drivers"},
-        {"--codepage", "latin-9"}, {"--disconnect-after", "-1"}, {"--disconnect-after", "soon"},
-        {"--session-file", ""}, {"--frobnicate"}};
-    for (const auto &args : bad) {
-        sim::SimOptions o;
-        std::string error;
-        EXPECT_EQ(parse(args, &o, &error), sim::OptionsResult::Error) << args[0];
-        EXPECT_NE(error.find(args[0]), std::string::npos) << error;
-    }
-}
-
-TEST(SimCommand, everyCommandIsRecognisedWithItsValue)
-{
-    using Kind = sim::SimCommand::Kind;
-    const struct {
-        const char *line;
-        Kind kind;
-    } cases[] = {{"window front", Kind::WindowFront}, {"window back", Kind::WindowBack},
-                 {"window gone", Kind::WindowGone},   {"restart", Kind::Restart},
-                 {"disconnect", Kind::Disconnect},    {"connect", Kind::Connect},
-                 {"quit", Kind::Quit},                {"speed live", Kind::SpeedLive},
-                 {"   ", Kind::Empty}};
-    for (const auto &c : cases)
-        EXPECT_EQ(sim::parseSimCommand(c.line).kind, c.kind) << c.line;
-
-    const sim::SimCommand speed = sim::parseSimCommand("  speed   42.5 \r");
-    EXPECT_EQ(speed.kind, Kind::Speed);
-    EXPECT_FLOAT_EQ(speed.speed, 42.5f);
-    EXPECT_EQ(speed.text, "speed 42.5");
-    const sim::SimCommand session = sim::parseSimCommand("session 3");
-    EXPECT_EQ(session.kind, Kind::Session);
-    EXPECT_EQ(session.sessionNum, 3);
-}
-
-TEST(SimCommand, badLinesGiveAnErrorLine)
-{
-    EXPECT_EQ(sim::parseSimCommand("fly away").error, "error: unknown command fly away");
-    EXPECT_EQ(sim::parseSimCommand("jump").error, "error: unknown command jump");
-    for (const char *line : {"window sideways", "window", "session -1", "session two", "speed fast", "speed nan",
-                             "speed 1 2", "restart now"}) {
-        const sim::SimCommand c = sim::parseSimCommand(line);
-        EXPECT_EQ(c.kind, sim::SimCommand::Kind::Invalid) << line;
-        EXPECT_EQ(c.error.rfind("error: ", 0), 0u) << line;
-    }
-}
-
-TEST(LineBuffer, linesSplitAcrossPiecesAreJoined)
-{
-    sim::LineBuffer buffer;
-    EXPECT_TRUE(buffer.append("wind", 4).empty());
-    const auto lines = buffer.append("ow back\r\nquit\nspe", 17);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "window back");
-    EXPECT_EQ(lines[1], "quit");
-    EXPECT_EQ(buffer.takeRest(), "spe");
-    EXPECT_EQ(buffer.takeRest(), "");
-}
 
 TEST(RecordLine, broadcastIsDecodedAsTheLinkPacksIt)
 {
