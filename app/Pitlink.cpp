@@ -209,13 +209,17 @@ void Pitlink::OnTimer()
     }
 }
 
+bool Pitlink::waitForSampleAndCopyLinkState()
+{
+    const bool fresh = SimClient::shared().waitForSample(kSampleWaitMs);
+    irVars.simConnected = iracingConnected;
+    return fresh;
+}
+
 void Pitlink::OnTimerIracingVariable()
 {
-    SimClient &client = SimClient::shared();
-    const bool fresh = client.waitForSample(kSampleWaitMs);
-    irVars.simConnected = iracingConnected;
-    if (fresh)
-        sampleTelemetry(client, irVars);
+    if (waitForSampleAndCopyLinkState())
+        sampleTelemetry(SimClient::shared(), irVars);
     if (server && server->clientCount() > 0)
         server->updateVars(irVars);
     if (widgetDrivers)
@@ -224,22 +228,16 @@ void Pitlink::OnTimerIracingVariable()
 
 void Pitlink::DriversData()
 {
-    SimClient &client = SimClient::shared();
-    const bool fresh = client.waitForSample(kSampleWaitMs);
-    irVars.simConnected = iracingConnected;
-    if (fresh)
-        readDriverRoster(client, irVars.drivers);
+    if (waitForSampleAndCopyLinkState())
+        readDriverRoster(SimClient::shared(), irVars.drivers);
 }
 
 void Pitlink::CarData()
 {
-    SimClient &client = SimClient::shared();
-    const bool fresh = client.waitForSample(kSampleWaitMs);
-    irVars.simConnected = iracingConnected;
     // A missed wait keeps the last results, as the roster is kept: emptying
     // them would show every driver without a position until the next pass.
-    if (fresh)
-        readSessionResults(client, irVars.sessionNum, irVars.results);
+    if (waitForSampleAndCopyLinkState())
+        readSessionResults(SimClient::shared(), irVars.sessionNum, irVars.results);
 }
 
 void Pitlink::OnOpenFolderDlgIracingDocuments()

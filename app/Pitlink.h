@@ -59,6 +59,9 @@ private:
     void initialise();
     void showAppIniMissing();
     void updateSessionGroup();
+    // The 16 ms wait for a new sample that each step of a pass makes; the
+    // snapshot's connected flag follows the window's, whatever the wait gave.
+    bool waitForSampleAndCopyLinkState();
     void releaseDriversWindow();
     bool serverRunning() const;
 

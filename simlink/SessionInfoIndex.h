@@ -3,8 +3,8 @@
 // text is split into lines once, a path is matched over those lines with the
 // same rules as SessionInfoQuery, and each answer is remembered (a poll asks
 // the same paths every second). A new path goes on from where an earlier one
-// with the same leading components left off. The index is keyed on the text itself (length and
-// a 64-bit hash) and starts over when the text changes.
+// with the same leading components left off. The index is keyed on the text
+// itself (length and a 64-bit hash) and starts over when the text changes.
 
 #include <cstddef>
 #include <cstdint>

@@ -287,21 +287,4 @@ bool FakeOs::programVersion(VersionNumbers *version)
     return true;
 }
 
-void FakeOs::setTerminationHandler(void (*handler)())
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    terminationHandler_ = handler;
-}
-
-void FakeOs::requestTermination()
-{
-    void (*handler)() = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        handler = terminationHandler_;
-    }
-    if (handler)
-        handler();
-}
-
 } // namespace platform
