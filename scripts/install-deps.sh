@@ -5,7 +5,7 @@
 #   ci     - test plus the sanitizer/fuzzer runtime and the Windows cross-compiler
 set -euo pipefail
 purpose=${1:-build}
-packages=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools)
+packages=(cmake make g++ ccache pkg-config qtbase5-dev qtbase5-dev-tools)
 case "$purpose" in
     build) ;;
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev) ;;
