@@ -3,14 +3,16 @@
 #   build  - the program and its tools
 #   test   - build plus the test and benchmark libraries
 #   ci     - test plus the sanitizer/fuzzer runtime and the Windows cross-compiler
+#   windows - the Windows cross-compiler, GoogleTest's sources and Wine
 set -euo pipefail
 purpose=${1:-build}
 packages=(cmake make g++ ccache pkg-config qtbase5-dev qtbase5-dev-tools)
 case "$purpose" in
     build) ;;
+    windows) packages=(cmake make ccache g++-mingw-w64-x86-64-posix googletest wine64) ;;
     test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev) ;;
     ci) packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix) ;;
-    *) echo "usage: $0 build|test|ci" >&2; exit 2 ;;
+    *) echo "usage: $0 build|test|ci|windows" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${packages[@]}"; do

@@ -17,3 +17,12 @@ if(NOT WIN32)
         SOURCES test_tools_sim_parts.cpp
         LIBS pitlink_simwriter Qt5::Core GTest::gtest_main)
 endif()
+
+# The backend's own tests, one source for both systems (see tests/wine/).
+if(NOT WIN32)
+    pitlink_add_test(NAME test_platform_backend
+        SOURCES test_platform_backend.cpp
+        LIBS pitlink_platform GTest::gtest_main)
+    target_compile_definitions(test_platform_backend PRIVATE
+        PITLINK_TEST_VERSION="${PROJECT_VERSION}")
+endif()

@@ -109,14 +109,6 @@ TEST(PulseEvent, backendEventWakesOnAnnouncedSampleAndTimesOut)
     SharedMemory::unlink(sharedMemoryName(event.c_str()));
 }
 
-TEST(SharedMemory, namesStandForWindowsObjectNames)
-{
-    EXPECT_EQ(sharedMemoryName("Local\\IRSDKMemMapFileName"), "/Local_IRSDKMemMapFileName");
-    EXPECT_EQ(sharedMemoryName("a/b"), "/a_b");
-    EXPECT_EQ(sharedMemoryName(nullptr), "");
-    EXPECT_EQ(sharedMemoryName(""), "");
-}
-
 TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
 {
     const std::string windowsName = uniqueName("Shm");

@@ -18,7 +18,8 @@ namespace platform {
 
 namespace {
 
-constexpr const wchar_t *kProgramFile = L"pitlink.exe";
+// Long paths are allowed to reach this many wide characters.
+constexpr DWORD kMaxModulePath = 32768;
 
 // Set once before the console handler can run; read on the system's thread.
 void (*volatile terminationHandler)() = nullptr;
@@ -46,6 +47,25 @@ std::wstring widen(const char *utf8)
     MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], length);
     wide.resize(static_cast<std::size_t>(length - 1));
     return wide;
+}
+
+// The running executable's own path: its version resource is the program's,
+// whatever the file is called and wherever it lies.
+std::wstring ownModulePath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= kMaxModulePath)
+            return {};
+        path.resize(path.size() * 2);
+    }
 }
 
 class Win32Os final : public Os {
@@ -167,12 +187,15 @@ public:
     {
         if (!version)
             return false;
+        const std::wstring file = ownModulePath();
+        if (file.empty())
+            return false;
         DWORD ignored = 0;
-        const DWORD size = GetFileVersionInfoSizeW(kProgramFile, &ignored);
+        const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
         if (size == 0)
             return false;
         std::vector<unsigned char> data(size);
-        if (!GetFileVersionInfoW(kProgramFile, 0, size, data.data()))
+        if (!GetFileVersionInfoW(file.c_str(), 0, size, data.data()))
             return false;
         void *translation = nullptr;
         UINT translationLength = 0;
