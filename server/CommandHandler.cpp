@@ -76,27 +76,34 @@ QString redecodeIniText(const QString &latin1Text)
     return isValidUtf8(bytes) ? QString::fromUtf8(bytes) : latin1Text;
 }
 
-QString chatMacrosText(const QString &documentsPath)
+QStringList chatMacros(const QString &documentsPath)
 {
     const QString path = documentsPath + latin1(kChatIniFile);
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
-        return latin1(kIracingNotFound);
+        return QStringList();
 
     // No codec set: every byte of a value arrives as one Latin-1 character.
     const QSettings ini(path, QSettings::IniFormat);
-    QString result;
+    QStringList macros;
     for (int n = 1; n <= kChatMacroCount; ++n) {
         const QVariant value = ini.value(latin1(kChatMacroKey).arg(n));
         const QString raw = value.type() == QVariant::StringList
                                 ? value.toStringList().join(QLatin1Char(kListJoin))
                                 : value.toString();
-        const QString macro = redecodeIniText(raw);
-        qDebug() << macro;
-        result += macro;
-        result += QLatin1Char(kChatMacroSeparator);
+        macros.append(redecodeIniText(raw));
     }
-    result.chop(1);
+    return macros;
+}
+
+QString chatMacrosText(const QString &documentsPath)
+{
+    const QStringList macros = chatMacros(documentsPath);
+    if (macros.isEmpty())
+        return latin1(kIracingNotFound);
+    for (const QString &macro : macros)
+        qDebug() << macro;
+    const QString result = macros.join(QLatin1Char(kChatMacroSeparator));
     qDebug() << result;
     return result;
 }

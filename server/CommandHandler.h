@@ -7,6 +7,7 @@
 #include "server/irMessage.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -43,6 +44,9 @@ public:
 // get none (201, unknown ones, a request too short to parse).
 std::optional<irMessage> handleCommand(const irMessage &request, CommandEnvironment &env);
 
+// The 15 chat macros of "app.ini" in `documentsPath` (missing ones empty),
+// or an empty list when the file cannot be read.
+QStringList chatMacros(const QString &documentsPath);
 // Reply text of 205: the 15 chat macros of "app.ini" in `documentsPath`,
 // joined with "|", or "IRACING NOT FOUND".
 QString chatMacrosText(const QString &documentsPath);

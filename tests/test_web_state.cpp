@@ -1,0 +1,186 @@
+// The dashboard's state message built from snapshots: units, time or laps
+// left, the fuel estimate, the standings join and the connected state.
+
+#include "web/StateMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <functional>
+#include <limits>
+
+namespace {
+
+irDriver driver(int carIdx, const char *name, const char *licColor)
+{
+    irDriver d;
+    d.carIdx = carIdx;
+    d.userName = QString::fromUtf8(name);
+    d.carNumber = QString::number(carIdx + 10);
+    d.carNumberRaw = carIdx + 10;
+    d.licString = QStringLiteral("A 4.99");
+    d.licColor = QString::fromLatin1(licColor);
+    d.iRating = 1500 + carIdx;
+    return d;
+}
+
+irResult result(int carIdx, int position, float best, float last)
+{
+    irResult r;
+    r.carIdx = carIdx;
+    r.position = position;
+    r.fastestTime = best;
+    r.lastTime = last;
+    return r;
+}
+
+// A metric race snapshot with every fuel input set: 20 l at 0.75 kg/l,
+// 30 kg/h and 90 s laps last 20 * 0.75 * 3600 / (30 * 90) = 20 laps.
+irVariables race()
+{
+    irVariables v;
+    v.simConnected = true;
+    v.displayUnits = 1;
+    v.trackName = QStringLiteral("Spa <b>&amp;</b>");
+    v.sessionType = QStringLiteral("Race");
+    v.sessionLength = 3600.0;
+    v.sessionTime = 600.5;
+    v.sessionLaps = kUnlimitedLaps;
+    v.sessionLapsRemain = 12;
+    v.playerLaps = 4;
+    v.playerCarPosition = 3;
+    v.playerCarClassPosition = 2;
+    v.speed = 50.0f;
+    v.fuelLevel = 20.0f;
+    v.fuelUsePerHour = 30.0f;
+    v.playerDriver.driverCarFuelKgPerLtr = 0.75f;
+    v.playerDriver.driverCarEstLapTime = 90.0f;
+    v.trackTempCrew = 30.0f;
+    v.airTemp = 20.0f;
+    v.skies = 1;
+    v.windVel = 5.0f;
+    v.windDir = 1.5707964f; // east
+    v.relativeHumidity = 0.55f;
+    return v;
+}
+
+QJsonObject message(const irVariables &v)
+{
+    return QJsonDocument::fromJson(dashboardStateMessage(v, {{2, QStringLiteral("<i>gg</i>")}})).object();
+}
+
+QString tileValue(const QJsonObject &m, const QString &id)
+{
+    for (const QJsonValue &t : m.value(QStringLiteral("tiles")).toArray()) {
+        if (t.toObject().value(QStringLiteral("id")).toString() == id)
+            return t.toObject().value(QStringLiteral("label")).toString() + QStringLiteral(": ")
+                   + t.toObject().value(QStringLiteral("value")).toString();
+    }
+    return QStringLiteral("<no tile>");
+}
+
+struct Case {
+    const char *name;
+    std::function<void(irVariables &)> change;
+    const char *tile;
+    const char *expected;
+};
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+const Case kCases[] = {
+    {"metric speed in km/h", [](irVariables &) {}, "speed", "Speed: 180 km/h"},
+    {"imperial speed in mph", [](irVariables &v) { v.displayUnits = 0; }, "speed", "Speed: 112 mph"},
+    {"fuel in litres", [](irVariables &) {}, "fuel", "Fuel: 20.0 l"},
+    {"fuel in gallons", [](irVariables &v) { v.displayUnits = 0; }, "fuel", "Fuel: 5.3 gal"},
+    {"track temperature in C", [](irVariables &) {}, "trackTemp", "Track: 30.0 \u00B0C"},
+    {"air temperature in F", [](irVariables &v) { v.displayUnits = 0; }, "airTemp", "Air: 68.0 \u00B0F"},
+    {"wind with direction", [](irVariables &) {}, "wind", "Wind: 18 km/h E"},
+    {"humidity in percent", [](irVariables &) {}, "humidity", "Humidity: 55 %"},
+    {"sky by number", [](irVariables &) {}, "sky", "Sky: partly cloudy"},
+    {"unknown sky", [](irVariables &v) { v.skies = 7; }, "sky", "Sky: -"},
+    {"time left of a timed session", [](irVariables &) {}, "remaining", "Time left: 49:59"},
+    {"time left over an hour", [](irVariables &v) { v.sessionLength = 7300.0; v.sessionTime = 0.0; },
+     "remaining", "Time left: 2:01:40"},
+    {"time past the end reads zero", [](irVariables &v) { v.sessionTime = 4000.0; }, "remaining",
+     "Time left: 00:00"},
+    {"laps left of a lap race", [](irVariables &v) { v.sessionLength = -1.0; v.sessionLaps = 20; },
+     "remaining", "Laps left: 12"},
+    {"neither limit", [](irVariables &v) { v.sessionLength = -1.0; }, "remaining", "Left: -"},
+    {"lap and positions", [](irVariables &) {}, "position", "Position: 3"},
+    {"no position yet", [](irVariables &v) { v.playerCarClassPosition = 0; }, "classPosition",
+     "Class position: -"},
+    {"fuel laps from every input", [](irVariables &) {}, "fuelLaps", "Fuel laps: 20.0"},
+    {"fuel laps without use", [](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "fuelLaps", "Fuel laps: -"},
+    {"fuel laps without lap time", [](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; },
+     "fuelLaps", "Fuel laps: -"},
+    {"fuel laps without density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; },
+     "fuelLaps", "Fuel laps: -"},
+    {"fuel laps with an empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, "fuelLaps", "Fuel laps: -"},
+    {"fuel laps with a broken reading", [](irVariables &v) { v.fuelUsePerHour = kNaN; }, "fuelLaps",
+     "Fuel laps: -"},
+    {"broken speed", [](irVariables &v) { v.speed = kNaN; }, "speed", "Speed: -"},
+};
+
+TEST(DashboardState, tilesFollowTheSnapshot)
+{
+    for (const Case &c : kCases) {
+        irVariables v = race();
+        c.change(v);
+        EXPECT_EQ(tileValue(message(v), QLatin1String(c.tile)), QString::fromUtf8(c.expected)) << c.name;
+    }
+}
+
+TEST(DashboardState, standingsJoinResultsAsTheDriversWindowDoes)
+{
+    irVariables v = race();
+    v.playerDriver.driverCarIdx = 2;
+    v.drivers = {driver(1, "Ann", "0xfc0706"), driver(2, "B\u00E9a <script>", "0x12345"),
+                 driver(3, "Cy", "0xffffff")};
+    v.results = {result(1, 2, 83.456f, 84.0f), result(2, 1, 82.0f, -1.0f), result(3, 0, 0.0f, 0.0f)};
+    const QJsonObject m = message(v);
+    EXPECT_TRUE(m.value(QStringLiteral("connected")).toBool());
+    EXPECT_EQ(m.value(QStringLiteral("track")).toString(), QStringLiteral("Spa <b>&amp;</b>"));
+
+    const QJsonArray rows = m.value(QStringLiteral("standings")).toArray();
+    ASSERT_EQ(rows.size(), 3);
+    const QJsonObject first = rows[0].toObject(), second = rows[1].toObject(), last = rows[2].toObject();
+    EXPECT_EQ(first.value(QStringLiteral("name")).toString(), QString::fromUtf8("B\u00E9a <script>"));
+    EXPECT_EQ(first.value(QStringLiteral("pos")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(first.value(QStringLiteral("car")).toString(), QStringLiteral("12"));
+    EXPECT_EQ(first.value(QStringLiteral("last")).toString(), QStringLiteral("-"));
+    EXPECT_TRUE(first.value(QStringLiteral("player")).toBool());
+    // Five digits are no colour: the page gets none rather than the text.
+    EXPECT_EQ(first.value(QStringLiteral("licColor")).toString(), QString());
+    EXPECT_EQ(second.value(QStringLiteral("best")).toString(), QStringLiteral("1:23:456"));
+    EXPECT_EQ(second.value(QStringLiteral("licColor")).toString(), QStringLiteral("#fc0706"));
+    EXPECT_EQ(second.value(QStringLiteral("iRating")).toString(), QStringLiteral("1501"));
+    EXPECT_FALSE(second.value(QStringLiteral("player")).toBool());
+    // Placed 0 means not placed yet: last, shown as "-".
+    EXPECT_EQ(last.value(QStringLiteral("pos")).toString(), QStringLiteral("-"));
+    EXPECT_EQ(last.value(QStringLiteral("best")).toString(), QStringLiteral("-"));
+
+    const QJsonArray macros = m.value(QStringLiteral("macros")).toArray();
+    ASSERT_EQ(macros.size(), 1);
+    EXPECT_EQ(macros[0].toObject().value(QStringLiteral("number")).toInt(), 2);
+    EXPECT_EQ(macros[0].toObject().value(QStringLiteral("text")).toString(), QStringLiteral("<i>gg</i>"));
+}
+
+TEST(DashboardState, notConnectedBeforeTheFirstSnapshotAndOnlyRealMacrosBecomeButtons)
+{
+    const QJsonObject m = message(irVariables());
+    EXPECT_FALSE(m.value(QStringLiteral("connected")).toBool());
+    EXPECT_TRUE(m.value(QStringLiteral("standings")).toArray().isEmpty());
+
+    const QVector<ChatMacro> buttons =
+        chatMacroButtons({QString(), QStringLiteral("gl hf"), QStringLiteral("  "), QStringLiteral("pit")});
+    ASSERT_EQ(buttons.size(), 2);
+    EXPECT_EQ(buttons[0].number, 2);
+    EXPECT_EQ(buttons[1].number, 4);
+    EXPECT_EQ(buttons[1].text, QStringLiteral("pit"));
+}
+
+} // namespace
