@@ -15,7 +15,9 @@ const char *const kNetInterface = "main/netinterface";
 const char *const kWindowState = "main/windowstate";
 const char *const kWindowGeometry = "main/windowgeometry";
 const char *const kStayOnTop = "driverwindow/stayontop";
+const char *const kWebPort = "main/webport";
 constexpr quint16 kDefaultPort = 47812;
+constexpr quint16 kDefaultWebPort = 47813;
 } // namespace
 
 QString AppSettings::defaultFilePath()
@@ -71,6 +73,15 @@ quint16 AppSettings::serverPort() const
     return static_cast<quint16>(value(kServerPort, kDefaultPort).toUInt());
 }
 void AppSettings::setServerPort(quint16 port) { setValue(kServerPort, static_cast<int>(port)); }
+
+quint16 AppSettings::webPort() const
+{
+    // Anything but a whole number from 0 to 65535 is a typing error: the
+    // default keeps the dashboard where the README says it is.
+    bool ok = false;
+    const int port = value(kWebPort, kDefaultWebPort).toString().trimmed().toInt(&ok, 10);
+    return ok && port >= 0 && port <= 0xFFFF ? static_cast<quint16>(port) : kDefaultWebPort;
+}
 
 bool AppSettings::autoStartServer() const { return value(kAutoStartServer, false).toBool(); }
 void AppSettings::setAutoStartServer(bool on) { setValue(kAutoStartServer, on); }

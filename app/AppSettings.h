@@ -31,6 +31,8 @@ public:
     void setServerIp(const QString &ip);
     quint16 serverPort() const;
     void setServerPort(quint16 port);
+    // The dashboard's port; 0 turns the dashboard off.
+    quint16 webPort() const;
     bool autoStartServer() const;
     void setAutoStartServer(bool on);
     QString netInterface() const;

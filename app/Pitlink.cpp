@@ -15,6 +15,7 @@
 #include "simlink/TelemetryLayout.h"
 #include "simlink/TelemetryLink.h"
 #include "ui/WidgetDriverInfo.h"
+#include "web/DashboardServer.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -76,6 +77,7 @@ Pitlink::~Pitlink()
 {
     // The server's client threads report to this window: end them while the
     // window is still whole, not from the base class's child cleanup.
+    stopDashboard();
     delete server;
     server = nullptr;
     // The drivers window has no parent and points into irVars.
@@ -220,8 +222,11 @@ void Pitlink::OnTimerIracingVariable()
 {
     if (waitForSampleAndCopyLinkState())
         sampleTelemetry(SimClient::shared(), irVars);
-    if (server && server->clientCount() > 0)
+    const bool dashboards = dashboard && dashboard->connectionCount() > 0;
+    if (server && (server->clientCount() > 0 || dashboards))
         server->updateVars(irVars);
+    if (dashboards)
+        dashboard->publish(irVars, settings->documentsPath());
     if (widgetDrivers)
         widgetDrivers->setDrivers(irVars);
 }
@@ -314,17 +319,46 @@ void Pitlink::OnServerButton()
         ui.pushButton_startServer->setText(QLatin1String(kStopServerText));
         ui.groupBox_server->setEnabled(false);
         ui.groupBox_paths->setEnabled(false);
+        startDashboard();
         return;
     }
     ui.pushButton_startServer->setText(QLatin1String(kStartServerText));
     ui.groupBox_server->setEnabled(true);
     ui.groupBox_paths->setEnabled(true);
+    stopDashboard();
     if (server) {
         server->stopServer();
         server->deleteLater();
         server = nullptr;
     }
     ui.statusBar->setClientText(StatusBar::clientText(0));
+}
+
+void Pitlink::startDashboard()
+{
+    const quint16 port = settings->webPort();
+    if (port == 0 || dashboard || !server)
+        return;
+    dashboard = new DashboardServer(this);
+    // Presses take the way of the client threads' requests: through the server.
+    connect(dashboard, &DashboardServer::sigButtonChatClicked, server, &irServer::sigButtonChatClicked);
+    connect(dashboard, &DashboardServer::sigKeyboardKey, server, &irServer::sigKeyboardKey);
+    if (!dashboard->start(port)) {
+        delete dashboard;
+        dashboard = nullptr;
+        OnDebugString(QStringLiteral("(Server) - Could not start the dashboard on port %1").arg(port), 0);
+        return;
+    }
+    const int index = ui.comboBox_netinterfaces->currentIndex();
+    const QString address = index >= 0 && index < interfaceAddresses.size() ? interfaceAddresses.at(index)
+                                                                            : QStringLiteral("127.0.0.1");
+    OnDebugString(QStringLiteral("(Server) - Dashboard at http://%1:%2/").arg(address).arg(port), 0);
+}
+
+void Pitlink::stopDashboard()
+{
+    delete dashboard; // closes every page's connection
+    dashboard = nullptr;
 }
 
 void Pitlink::OnDebugString(QString msg, int level)

@@ -16,6 +16,7 @@
 #include <memory>
 
 class AppSettings;
+class DashboardServer;
 class Dialogs;
 class QCloseEvent;
 class WidgetDriverInfo;
@@ -64,6 +65,9 @@ private:
     bool waitForSampleAndCopyLinkState();
     void releaseDriversWindow();
     bool serverRunning() const;
+    // The browser dashboard runs while the server listens.
+    void startDashboard();
+    void stopDashboard();
 
     Ui_PitlinkClass ui;
     bool iracingConnected = false;
@@ -73,6 +77,7 @@ private:
     QTimer timerIracingVariable;
     QList<QString> interfaceAddresses;
     irServer *server = nullptr;
+    DashboardServer *dashboard = nullptr;
     irVariables irVars;
     WidgetDriverInfo *widgetDrivers = nullptr;
 

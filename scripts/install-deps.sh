@@ -6,7 +6,7 @@
 #   windows - the Windows cross-compiler, GoogleTest's sources and Wine
 set -euo pipefail
 purpose=${1:-build}
-packages=(cmake make g++ ccache pkg-config qtbase5-dev qtbase5-dev-tools)
+packages=(cmake make g++ ccache pkg-config qtbase5-dev qtbase5-dev-tools libcivetweb-dev)
 case "$purpose" in
     build) ;;
     windows) packages=(cmake make ccache g++-mingw-w64-x86-64-posix googletest wine64) ;;

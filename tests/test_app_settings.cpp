@@ -36,6 +36,7 @@ TEST_F(Settings, defaultsWhenTheFileIsAbsent)
     EXPECT_EQ(s.documentsPath(), QString());
     EXPECT_EQ(s.serverIp(), QString());
     EXPECT_EQ(s.serverPort(), 47812);
+    EXPECT_EQ(s.webPort(), 47813);
     EXPECT_FALSE(s.autoStartServer());
     EXPECT_EQ(s.netInterface(), QString());
     EXPECT_TRUE(s.mainWindowState().isEmpty());
@@ -73,6 +74,18 @@ TEST_F(Settings, valuesAreKeptInTheIniFile)
     EXPECT_EQ(again.mainWindowState(), QByteArray("\x00\x01state", 7));
     EXPECT_EQ(again.mainWindowGeometry(), QByteArray("geometry"));
     EXPECT_TRUE(again.driversWindowStayOnTop());
+
+    // The dashboard's port: a whole number from 0 (off) to 65535, else the default.
+    const struct {
+        const char *stored;
+        int expected;
+    } webPorts[] = {{"8080", 8080}, {"0", 0}, {"65535", 65535}, {"65536", 47813},
+                    {"-1", 47813},  {"80x", 47813}, {"8.5", 47813}, {"", 47813}};
+    for (const auto &w : webPorts) {
+        raw.setValue("main/webport", QString::fromLatin1(w.stored));
+        raw.sync();
+        EXPECT_EQ(AppSettings(&owner, file()).webPort(), w.expected) << w.stored;
+    }
 
     EXPECT_EQ(portFromFieldText(QStringLiteral("70001")), 4465);
     EXPECT_EQ(portFromFieldText(QStringLiteral("port")), 0);
