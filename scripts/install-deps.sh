@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing for the named purpose:
 #   build  - the program and its tools
-#   test   - build plus the test and benchmark libraries
+#   test   - build plus the test and benchmark libraries, and the headless
+#            browser the dashboard's test drives
 #   ci     - test plus the sanitizer/fuzzer runtime and the Windows cross-compiler
 #   windows - the Windows cross-compiler, GoogleTest's sources and Wine
 set -euo pipefail
@@ -10,8 +11,8 @@ packages=(cmake make g++ ccache pkg-config qtbase5-dev qtbase5-dev-tools libcive
 case "$purpose" in
     build) ;;
     windows) packages=(cmake make ccache g++-mingw-w64-x86-64-posix googletest wine64) ;;
-    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev) ;;
-    ci) packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix) ;;
+    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev chromium chromium-driver python3-selenium) ;;
+    ci) packages+=(libgtest-dev libgmock-dev libbenchmark-dev chromium chromium-driver python3-selenium clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix) ;;
     *) echo "usage: $0 build|test|ci|windows" >&2; exit 2 ;;
 esac
 missing=()

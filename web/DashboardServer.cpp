@@ -8,6 +8,8 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpSocket>
 #include <QMetaObject>
 
 #include <atomic>
@@ -39,6 +41,28 @@ const char *const kPageHeaders =
     "Referrer-Policy: no-referrer\r\n"
     "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; "
     "style-src 'unsafe-inline'; connect-src 'self'; base-uri 'none'; form-action 'none'\r\n";
+
+constexpr int kPokeIntervalMs = 50;
+constexpr int kPokeConnectMs = 100;
+constexpr int kPreviousStopWaitMs = 3000;
+
+// The end of the last stop that was left running (GUI thread only): a new
+// start waits for it, as the port is free only then.
+std::shared_future<void> &previousStop()
+{
+    static std::shared_future<void> stop;
+    return stop;
+}
+
+// civetweb's listening thread looks at its stop flag only between waits of
+// a few seconds; a connection wakes it at once.
+void pokeListener(quint16 port)
+{
+    QTcpSocket poke;
+    poke.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    poke.waitForConnected(kPokeConnectMs);
+    poke.abort();
+}
 
 void initLibrary()
 {
@@ -239,6 +263,10 @@ bool DashboardServer::start(quint16 port)
         return true;
     initLibrary();
     Q_INIT_RESOURCE(dashboard);
+    if (previousStop().valid()) {
+        previousStop().wait_for(std::chrono::milliseconds(kPreviousStopWaitMs));
+        previousStop() = std::shared_future<void>();
+    }
 
     shared = std::make_shared<Shared>();
     shared->limits = limits;
@@ -277,6 +305,7 @@ bool DashboardServer::start(quint16 port)
         shared.reset();
         return false;
     }
+    listeningPort = port;
     return true;
 }
 
@@ -300,13 +329,21 @@ void DashboardServer::stop()
     context = nullptr;
     shared.reset();
     auto done = std::make_shared<std::promise<void>>();
-    std::future<void> finished = done->get_future();
+    std::shared_future<void> finished = done->get_future().share();
     std::thread([stopping, keep, done] {
         mg_stop(stopping);
         done->set_value();
     }).detach();
-    if (finished.wait_for(std::chrono::milliseconds(limits.stopWaitMs)) != std::future_status::ready)
-        qDebug() << "Dashboard still closing connections";
+    QElapsedTimer waited;
+    waited.start();
+    while (finished.wait_for(std::chrono::milliseconds(kPokeIntervalMs)) != std::future_status::ready) {
+        if (waited.elapsed() >= limits.stopWaitMs) {
+            qDebug() << "Dashboard still closing connections";
+            previousStop() = finished;
+            break;
+        }
+        pokeListener(listeningPort);
+    }
     published = false;
 }
 

@@ -62,6 +62,7 @@ private:
     const DashboardLimits limits;
     std::shared_ptr<Shared> shared;
     mg_context *context = nullptr;
+    quint16 listeningPort = 0;
 
     irVariables lastVars;
     QVector<ChatMacro> macros;

@@ -1,0 +1,111 @@
+// The dashboard in a real browser: Pitlink on the real POSIX backend with the
+// simulator substitute, and Debian's Chromium driven through chromedriver by
+// web_browser_check.py. Screenshots land in the build folder.
+
+#include "app/NetworkInterfaces.h"
+#include "app/Pitlink.h"
+#include "sim_process.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+// Reaches the main window's private state and slots.
+struct PitlinkTestAccess {
+    explicit PitlinkTestAccess(Pitlink &window) : w(window) {}
+    Pitlink &w;
+    const irVariables &vars() const { return w.irVars; }
+    QString pane() const { return w.ui.plainTextEdit_debug->toPlainText(); }
+    void serverButton() { w.OnServerButton(); }
+};
+
+namespace {
+
+constexpr int kLinkDeadlineMs = 15000;
+constexpr int kBrowserDeadlineMs = 45000;
+
+// Keeps the event loop running (timers, queued presses, the child's output)
+// until `done` holds or the time is up.
+bool spinUntil(const std::function<bool()> &done, int ms)
+{
+    for (QDeadlineTimer deadline(ms); !done();) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString documents = dir.path() + QStringLiteral("/documents");
+    ASSERT_TRUE(QDir().mkpath(documents));
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--documents", documents}));
+
+    QTcpServer tcpProbe, webProbe; // two distinct free ports
+    ASSERT_TRUE(tcpProbe.listen(QHostAddress::LocalHost, 0) && webProbe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = tcpProbe.serverPort(), webPort = webProbe.serverPort();
+    tcpProbe.close();
+    webProbe.close();
+    QFile ini(dir.path() + QStringLiteral("/pitlink.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[main]\nport=%1\nwebport=%2\n\n[paths]\niracingdocument=%3\n")
+                  .arg(port).arg(webPort).arg(documents).toUtf8());
+    ini.close();
+
+    PitlinkSeams seams;
+    seams.settingsFile = ini.fileName();
+    seams.networkInterfaces = [] { return QList<NetworkInterfaceRecord>(); };
+    Pitlink window(nullptr, seams);
+    PitlinkTestAccess access(window);
+    access.serverButton();
+    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(webPort);
+    EXPECT_TRUE(access.pane().contains(QStringLiteral("(Server) - Dashboard at ") + url)) << access.pane().toStdString();
+    ASSERT_TRUE(spinUntil([&] { return access.vars().simConnected && access.vars().trackName != "n/a"; },
+                          kLinkDeadlineMs));
+
+    QProcess browser;
+    browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    browser.start(QStringLiteral(PITLINK_PYTHON),
+                  {QStringLiteral(PITLINK_BROWSER_CHECK), url, access.vars().trackName,
+                   QStringLiteral(PITLINK_SHOTS_DIR)});
+    QStringList said;
+    bool macroHeard = false;
+    const bool finished = spinUntil(
+        [&] {
+            while (browser.canReadLine()) {
+                said << QString::fromUtf8(browser.readLine()).trimmed();
+                if (said.last() == QLatin1String("restart")) {
+                    access.serverButton(); // Stop Server
+                    access.serverButton(); // Start Server
+                    browser.write("restarted\n");
+                }
+            }
+            // Macro 1 is index 0 of the simulator's broadcast.
+            macroHeard = macroHeard || sim.waitForLine(QStringLiteral("code=8 arg1=0 arg2=0"), 0);
+            return browser.state() == QProcess::NotRunning;
+        },
+        kBrowserDeadlineMs);
+    if (!finished)
+        browser.kill();
+    browser.waitForFinished(kSimDeadlineMs);
+    said << QString::fromUtf8(browser.readAll()).trimmed();
+    const std::string log = said.join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(finished) << log;
+    EXPECT_EQ(browser.exitCode(), 0) << log;
+    EXPECT_TRUE(said.contains(QStringLiteral("seen track and speed"))) << log;
+    EXPECT_TRUE(said.contains(QStringLiteral("done"))) << log;
+    EXPECT_TRUE(macroHeard) << "the substitute got no macro\n" << log;
+    EXPECT_TRUE(access.pane().contains(QStringLiteral("(Server) - Dashboard at ") + url));
+}
+
+} // namespace
