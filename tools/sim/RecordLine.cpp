@@ -33,9 +33,9 @@ std::string broadcastLine(std::uint32_t message, std::uint64_t wParam, std::int6
     return line;
 }
 
-std::string keyLine(std::uint32_t virtualKey, bool keyUp)
+std::string keyLine(std::uint32_t virtualKey, bool keyUp, bool toSimulator)
 {
-    return "key vk=" + std::to_string(virtualKey) + (keyUp ? " up" : " down");
+    return "key vk=" + std::to_string(virtualKey) + (keyUp ? " up" : " down") + (toSimulator ? "" : " to another program");
 }
 
 std::string lostLine(std::uint32_t count)

@@ -20,8 +20,9 @@ BroadcastRequest decodeBroadcast(std::uint64_t wParam, std::int64_t lParam);
 // " code=<c> arg1=<a1> arg2=<a2>" when `message` is the simulator's own.
 std::string broadcastLine(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam,
                           bool simulatorMessage);
-// "key vk=<code> down" or "key vk=<code> up".
-std::string keyLine(std::uint32_t virtualKey, bool keyUp);
+// "key vk=<code> down" or "key vk=<code> up" for a key that reached the
+// simulator's window; " to another program" follows for one that did not.
+std::string keyLine(std::uint32_t virtualKey, bool keyUp, bool toSimulator = true);
 // "lost <n> records" when the control ring overflowed.
 std::string lostLine(std::uint32_t count);
 

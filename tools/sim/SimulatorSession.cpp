@@ -1,7 +1,6 @@
 #include "tools/sim/SimulatorSession.h"
 
 #include "platform/Platform.h"
-#include "platform/posix/SharedMemory.h"
 #include "simlink/TelemetryLayout.h"
 #include "tools/sim/RecordLine.h"
 #include "tools/sim/SessionTextGenerator.h"
@@ -18,17 +17,13 @@ constexpr SimulatorSession::Clock::duration kSampleInterval =
     std::chrono::duration_cast<SimulatorSession::Clock::duration>(std::chrono::seconds(1)) / kSamplesPerSecond;
 } // namespace
 
-SimulatorSession::SimulatorSession(SimOptions options)
-    : options_(std::move(options)), sample_(std::make_unique<LiveSample>(writer_, options_.drivers))
+SimulatorSession::SimulatorSession(SimOptions options, std::unique_ptr<platform::SimulatorHost> host)
+    : options_(std::move(options)), host_(std::move(host)),
+      sample_(std::make_unique<LiveSample>(writer_, options_.drivers))
 {
 }
 
 SimulatorSession::~SimulatorSession() { close(); }
-
-std::string SimulatorSession::mappingObjectName() const
-{
-    return platform::posix::sharedMemoryName(telemetry::kMappingName);
-}
 
 bool SimulatorSession::open(Clock::time_point now, std::string *error)
 {
@@ -45,21 +40,20 @@ bool SimulatorSession::open(Clock::time_point now, std::string *error)
     TelemetryImageWriter::Layout layout;
     layout.bufferCount = kRingBuffers;
     layout.sessionTextCapacity = kSessionTextCapacity;
-    if (!telemetry_.open(telemetry::kMappingName, telemetry::kDataValidEventName, writer_.imageSize(layout), error))
-        return false;
-    if (!control_.open(telemetry::kSimulatorWindowTitle, error))
+    if (!host_->open(telemetry::kMappingName, telemetry::kDataValidEventName, writer_.imageSize(layout),
+                     telemetry::kSimulatorWindowTitle, error))
         return false;
     // An object left by an earlier run keeps its (possibly larger) size; the
     // image is laid out over all of it.
-    writer_.layout(telemetry_.memory(), telemetry_.size(), layout);
+    writer_.layout(host_->memory(), host_->size(), layout);
     broadcastMessage_ = platform::systemOs().registerMessage(telemetry::kBroadcastMessageName);
     opened_ = lastSample_ = now;
     nextSample_ = now + kSampleInterval;
     publishSessionText();
     publish();
     writer_.setConnected(true);
-    telemetry_.announceSample();
-    control_.setWindow(platform::posix::WindowState::Front);
+    host_->announceSample();
+    host_->setWindow(platform::SimulatorWindow::Front);
     open_ = true;
     return true;
 }
@@ -110,7 +104,7 @@ std::vector<std::string> SimulatorSession::advance(Clock::time_point now)
     if (sample_->lapsComplete() != textLaps_ && options_.sessionFile.empty())
         publishSessionText();
     publish();
-    telemetry_.announceSample();
+    host_->announceSample();
     return lines;
 }
 
@@ -132,19 +126,19 @@ void SimulatorSession::restart(Clock::time_point now)
     nextSample_ = now + kSampleInterval;
     publishSessionText();
     publish();
-    telemetry_.announceSample();
+    host_->announceSample();
 }
 
 std::string SimulatorSession::apply(const SimCommand &command, Clock::time_point now)
 {
     using Kind = SimCommand::Kind;
-    using platform::posix::WindowState;
+    using platform::SimulatorWindow;
     switch (command.kind) {
     case Kind::Empty: return {};
     case Kind::Invalid: return command.error;
-    case Kind::WindowFront: control_.setWindow(WindowState::Front); break;
-    case Kind::WindowBack: control_.setWindow(WindowState::Behind); break;
-    case Kind::WindowGone: control_.setWindow(WindowState::Gone); break;
+    case Kind::WindowFront: host_->setWindow(SimulatorWindow::Front); break;
+    case Kind::WindowBack: host_->setWindow(SimulatorWindow::Behind); break;
+    case Kind::WindowGone: host_->setWindow(SimulatorWindow::Gone); break;
     case Kind::Restart: restart(now); break;
     case Kind::Disconnect: writer_.setConnected(false); break;
     case Kind::Connect: writer_.setConnected(true); break;
@@ -158,16 +152,16 @@ std::string SimulatorSession::apply(const SimCommand &command, Clock::time_point
 
 std::vector<std::string> SimulatorSession::takeRecordLines(int timeoutMs)
 {
-    std::vector<platform::posix::ControlRecord> records;
-    const std::uint32_t lost = control_.takeRecords(&records, timeoutMs);
+    std::vector<platform::SimulatorRecord> records;
+    const std::uint32_t lost = host_->takeRecords(&records, timeoutMs);
     std::vector<std::string> lines;
     if (lost > 0)
         lines.push_back(lostLine(lost));
-    for (const platform::posix::ControlRecord &r : records) {
-        if (r.kind == platform::posix::RecordKind::Broadcast)
+    for (const platform::SimulatorRecord &r : records) {
+        if (r.kind == platform::SimulatorRecord::Kind::Broadcast)
             lines.push_back(broadcastLine(r.message, r.wParam, r.lParam, r.message == broadcastMessage_));
-        else if (r.kind == platform::posix::RecordKind::Key)
-            lines.push_back(keyLine(r.keyCode, r.keyUp != 0));
+        else
+            lines.push_back(keyLine(r.keyCode, r.keyUp, r.toSimulator));
     }
     return lines;
 }
@@ -178,7 +172,7 @@ void SimulatorSession::close()
         return;
     open_ = false;
     writer_.setConnected(false);
-    control_.close();
+    host_->close();
 }
 
 } // namespace sim

@@ -3,8 +3,7 @@
 // session text, the simulator's window and what it receives, and the
 // commands that steer it. main() only feeds it time, input lines and output.
 
-#include "platform/posix/SimulatorControl.h"
-#include "platform/posix/SimulatorTelemetry.h"
+#include "platform/SimulatorHost.h"
 #include "tools/sim/LiveSample.h"
 #include "tools/sim/SimCommand.h"
 #include "tools/sim/SimOptions.h"
@@ -33,7 +32,8 @@ class SimulatorSession {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit SimulatorSession(SimOptions options);
+    // `host` is the system side (memory, event, window, console).
+    SimulatorSession(SimOptions options, std::unique_ptr<platform::SimulatorHost> host);
     ~SimulatorSession();
     SimulatorSession(const SimulatorSession &) = delete;
     SimulatorSession &operator=(const SimulatorSession &) = delete;
@@ -41,7 +41,6 @@ public:
     // Creates the memory and the window (in front) and publishes the first
     // sample. False with a reason when it cannot.
     bool open(Clock::time_point now, std::string *error);
-    std::string mappingObjectName() const;
 
     // Publishes the samples due by `now` (at most one) and applies the
     // disconnect fault when its time has come. Returns lines to print.
@@ -59,6 +58,8 @@ public:
     // Clears the connected bit and takes the window away.
     void close();
 
+    platform::SimulatorHost &host() { return *host_; }
+
     const LiveSample &sample() const { return *sample_; }
     std::int32_t nextTick() const { return writer_.nextTick(); }
 
@@ -69,8 +70,7 @@ private:
 
     SimOptions options_;
     std::string fileText_; // the --session-file text, when given
-    platform::posix::SimulatorTelemetryHost telemetry_;
-    platform::posix::SimulatorControlHost control_;
+    std::unique_ptr<platform::SimulatorHost> host_;
     TelemetryImageWriter writer_;
     std::unique_ptr<LiveSample> sample_;
     std::uint32_t broadcastMessage_ = 0;

@@ -1,39 +1,21 @@
-// pitlink-sim: plays the racing simulator on POSIX for the demo and the
-// end-to-end tests. See --help.
+// pitlink-sim: plays the racing simulator for the demo and the end-to-end
+// tests, on POSIX and on Windows (under Wine in CI). See --help.
 
+#include "platform/SimulatorHost.h"
+#include "simlink/TelemetryLayout.h"
 #include "tools/sim/DocumentsFolder.h"
 #include "tools/sim/LineBuffer.h"
 #include "tools/sim/SimCommand.h"
 #include "tools/sim/SimOptions.h"
 #include "tools/sim/SimulatorSession.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
-
-volatile sig_atomic_t stopSignal = 0;
-
-void onStopSignal(int) { stopSignal = 1; }
-
-void installSignals()
-{
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    // A reader that went away must not kill us mid-line.
-    signal(SIGPIPE, SIG_IGN);
-}
 
 void printLine(const std::string &line)
 {
@@ -50,25 +32,19 @@ void printLines(const std::vector<std::string> &lines)
         printLine(line);
 }
 
-// Reads what stdin has without blocking. False once stdin has ended.
-bool readInput(sim::LineBuffer *buffer, std::vector<std::string> *lines)
+// Takes what standard input has without waiting. False once it has ended.
+bool readInput(platform::SimulatorHost &host, sim::LineBuffer *buffer, std::vector<std::string> *lines)
 {
-    struct pollfd fd {STDIN_FILENO, POLLIN, 0};
-    while (::poll(&fd, 1, 0) > 0) {
-        char chunk[4096];
-        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const std::string rest = buffer->takeRest();
-            if (!rest.empty())
-                lines->push_back(rest);
-            return false;
-        }
-        for (std::string &line : buffer->append(chunk, static_cast<std::size_t>(n)))
-            lines->push_back(std::move(line));
+    std::string bytes;
+    const bool open = host.readInput(&bytes);
+    for (std::string &line : buffer->append(bytes.data(), bytes.size()))
+        lines->push_back(std::move(line));
+    if (!open) {
+        const std::string rest = buffer->takeRest();
+        if (!rest.empty())
+            lines->push_back(rest);
     }
-    return true;
+    return open;
 }
 
 } // namespace
@@ -88,8 +64,7 @@ int main(int argc, char **argv)
         return sim::kExitUsage;
     case sim::OptionsResult::Run: break;
     }
-    installSignals();
-
+    sim::SimulatorSession session(options, platform::makeSimulatorHost());
     if (!options.documents.empty()) {
         const sim::DocumentsResult documents = sim::prepareDocumentsFolder(options.documents);
         if (!documents.ok) {
@@ -100,20 +75,19 @@ int main(int argc, char **argv)
             printLine("wrote " + path);
     }
 
-    sim::SimulatorSession session(options);
     if (!session.open(Clock::now(), &error)) {
         std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
         return 1;
     }
-    printLine("ready mapping=" + session.mappingObjectName() + " drivers=" + std::to_string(options.drivers));
+    printLine(std::string("ready mapping=") + telemetry::kMappingName + " drivers=" + std::to_string(options.drivers));
 
     sim::LineBuffer input;
     bool inputOpen = true; // at the end of stdin we keep running
-    while (!stopSignal && !session.quitRequested()) {
+    while (!session.host().stopRequested() && !session.quitRequested()) {
         printLines(session.advance(Clock::now()));
         if (inputOpen) {
             std::vector<std::string> lines;
-            inputOpen = readInput(&input, &lines);
+            inputOpen = readInput(session.host(), &input, &lines);
             for (const std::string &line : lines) {
                 printLine(session.apply(sim::parseSimCommand(line), Clock::now()));
                 if (session.quitRequested())
