@@ -22,7 +22,8 @@ endif()
 if(NOT WIN32)
     pitlink_add_test(NAME test_platform_backend
         SOURCES test_platform_backend.cpp
-        LIBS pitlink_platform GTest::gtest_main)
+        LIBS pitlink_simwriter GTest::gtest_main SERIAL TIMEOUT 120)
     target_compile_definitions(test_platform_backend PRIVATE
-        PITLINK_TEST_VERSION="${PROJECT_VERSION}")
+        PITLINK_SIM_PATH="$<TARGET_FILE:pitlink-sim>" PITLINK_TEST_VERSION="${PROJECT_VERSION}")
+    add_dependencies(test_platform_backend pitlink-sim)
 endif()

@@ -1,15 +1,34 @@
 // The system backend against the real system, one source for both: natively
 // it is the POSIX backend with the simulator substitute's shared memory and
 // control channel; cross-compiled it is the Windows backend, run under Wine
-// with the Windows substitute's section, event and window.
+// against the Windows substitute's section, event and window.
 
 #include "platform/Platform.h"
+#include "platform/fake/ChildProcess.h"
+#include "platform/fake/OtherWindow.h"
+#include "simlink/Broadcast.h"
+#include "simlink/SimClient.h"
+#include "simlink/TelemetryLayout.h"
+#include "simlink/TelemetryLink.h"
+#include "tools/sim/LiveSample.h"
+#include "tools/sim/SessionTextGenerator.h"
+#include "tools/sim/SimulatorSession.h"
+#include "tools/sim/TelemetryImageWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kDeadlineMs = 5000;
+constexpr int kWaitMs = 16; // what every caller in the program waits for a sample
+constexpr std::size_t kPageSize = 4096; // x86-64, on both systems
 
 TEST(SystemBackend, versionIsTheRunningProgramsOwn)
 {
@@ -22,12 +41,202 @@ TEST(SystemBackend, versionIsTheRunningProgramsOwn)
     EXPECT_EQ(text, "v" PITLINK_TEST_VERSION);
 }
 
-TEST(SystemBackend, missingObjectsAreNotFound)
+TEST(SystemBackend, registeredMessageIdsAreOnePerNameWhateverItsCase)
 {
     platform::Os &os = platform::systemOs();
-    EXPECT_EQ(os.openMapping("Local\\PitlinkNoSuchMapping"), nullptr);
-    EXPECT_EQ(os.openEvent("Local\\PitlinkNoSuchEvent"), nullptr);
-    EXPECT_EQ(os.findWindow("Pitlink no such window"), 0u);
+    const std::uint32_t id = os.registerMessage(telemetry::kBroadcastMessageName);
+    EXPECT_GE(id, 0xC000u); // the registered range
+    EXPECT_EQ(os.registerMessage("irsdk_BroadcastMsg"), id);
+    EXPECT_NE(os.registerMessage("PITLINK_TEST_MESSAGE"), id);
+}
+
+class SystemBackendWithSimulator : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(startSimulator()); }
+    void TearDown() override { SimClient::shared().reset(); telemetryClose(); }
+    bool startSimulator()
+    {
+        lines.clear();
+        return sim.start(PITLINK_SIM_PATH) && waitForLine("ready");
+    }
+    bool waitForLine(const std::string &text)
+    {
+        for (const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs);
+             Clock::now() < deadline;) {
+            std::string line;
+            if (sim.readLine(&line, 50)) {
+                lines.push_back(line);
+                if (line.find(text) != std::string::npos)
+                    return true;
+            }
+        }
+        return false;
+    }
+    bool command(const std::string &line) { return sim.writeLine(line) && waitForLine("ok " + line); }
+    // Polls as the program does, each round waiting for a sample.
+    static bool eventually(const std::function<bool()> &condition)
+    {
+        for (const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs);
+             Clock::now() < deadline;) {
+            SimClient::shared().waitForSample(kWaitMs);
+            if (condition())
+                return true;
+        }
+        return condition();
+    }
+    static double sessionTime()
+    {
+        return SimClient::shared().readDouble(SimClient::shared().variableIndex("SessionTime"), 0);
+    }
+
+    platform::ChildProcess sim;
+    std::vector<std::string> lines;
+    platform::Os &os = platform::systemOs();
+};
+
+TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcrossARestart)
+{
+    // The view covers the substitute's image in whole pages.
+    TelemetryImageWriter writer;
+    const sim::LiveSample variables(writer, sim::kDefaultDrivers); // declares the variables
+    (void)variables;
+    TelemetryImageWriter::Layout layout;
+    layout.bufferCount = sim::kRingBuffers;
+    layout.sessionTextCapacity = sim::kSessionTextCapacity;
+    const std::size_t image = writer.imageSize(layout);
+    platform::MappingHandle mapping = os.openMapping(telemetry::kMappingName);
+    ASSERT_NE(mapping, nullptr);
+    std::size_t size = 0;
+    const void *view = os.mapView(mapping, &size);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(size, (image + kPageSize - 1) / kPageSize * kPageSize);
+    os.unmapView(view, size);
+    os.closeMapping(mapping);
+
+    // Waits end with the substitute's 60 samples a second, not at the time-out.
+    platform::EventHandle event = os.openEvent(telemetry::kDataValidEventName);
+    ASSERT_NE(event, nullptr);
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < 10; ++i)
+        os.waitEvent(event, 2000);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    os.closeEvent(event);
+
+    ASSERT_TRUE(telemetryOpen());
+    EXPECT_FALSE(telemetryFetch(nullptr, 0)); // the first fetch never counts as new
+    EXPECT_TRUE(eventually([] { return SimClient::shared().isLinked() && sessionTime() > 0; }));
+    EXPECT_TRUE(telemetryAlive());
+    char value[2048];
+    ASSERT_EQ(SimClient::shared().sessionValue("WeekendInfo:NumStarters:", value, sizeof value), 1);
+    EXPECT_STREQ(value, std::to_string(sim::kDefaultDrivers).c_str());
+    EXPECT_EQ(SimClient::shared().readInt(SimClient::shared().variableIndex("SessionNum"), 0), sim::kRaceSessionNum);
+
+    // Restarted in place, the ticks go back: the link takes the new samples.
+    const double before = sessionTime();
+    ASSERT_TRUE(command("restart"));
+    EXPECT_TRUE(eventually([&] { return SimClient::shared().isLinked() && sessionTime() < before && sessionTime() > 0; }));
+
+    // A substitute that quits takes its window away and clears the connected
+    // bit; a new one: the link keeps its memory and follows the
+    // new samples, whose ticks start again from the beginning.
+    EXPECT_TRUE(eventually([] { return sessionTime() > 0.5; }));
+    ASSERT_TRUE(command("quit"));
+    int exitCode = -1;
+    ASSERT_TRUE(sim.wait(kDeadlineMs, &exitCode));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), 0u);
+    EXPECT_EQ(telemetryHeader()->statusFlags & telemetry::kStatusConnected, 0);
+    ASSERT_TRUE(startSimulator());
+    EXPECT_TRUE(eventually([] { return SimClient::shared().isLinked() && sessionTime() > 0 && sessionTime() < 0.4; }));
+
+    // One substitute at a time.
+    platform::ChildProcess second;
+    ASSERT_TRUE(second.start(PITLINK_SIM_PATH));
+    ASSERT_TRUE(second.wait(kDeadlineMs, &exitCode));
+    EXPECT_EQ(exitCode, 1);
+
+    telemetryClose();
+    EXPECT_EQ(telemetryHeader(), nullptr);
+    // Killed, it has no chance to take its window away: it goes with it.
+    const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
+    EXPECT_NE(window, 0u);
+    sim.kill();
+    EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), 0u);
+    EXPECT_NE(os.foregroundWindow(), window);
+}
+
+TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontBehindAndGone)
+{
+    platform::OtherWindow other;
+    const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(os.foregroundWindow(), window);
+    EXPECT_EQ(os.findWindow("IRACING.COM simulator"), window); // titles match in any case
+    EXPECT_EQ(os.findWindow("iRacing.com Simulator 2"), 0u);
+
+    ASSERT_TRUE(command("window back"));
+    other.bringToFront();
+    EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), window);
+    EXPECT_NE(os.foregroundWindow(), window);
+    EXPECT_NE(os.foregroundWindow(), 0u);
+
+    ASSERT_TRUE(command("window gone"));
+    EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), 0u);
+    EXPECT_NE(os.foregroundWindow(), window);
+
+    ASSERT_TRUE(command("window front"));
+    const platform::WindowId again = os.findWindow(telemetry::kSimulatorWindowTitle);
+    EXPECT_NE(again, 0u);
+    EXPECT_EQ(os.foregroundWindow(), again);
+}
+
+TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
+{
+    const struct {
+        int code, argument1, argument2;
+        const char *received; // nullptr: never sent
+    } cases[] = {
+        {kBroadcastChatMacro, 0, 2, "wparam=0x8 lparam=2 code=8 arg1=0 arg2=2"},
+        {kBroadcastChatMacro, 1, 2, "wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2"},
+        {kBroadcastChatMacro, 0, -1, "wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1"},
+        {13, 0, 0, nullptr},
+        {-1, 0, 0, nullptr},
+    };
+    std::vector<std::string> expected;
+    for (const auto &c : cases) {
+        sendBroadcast(c.code, c.argument1, c.argument2);
+        if (c.received)
+            expected.push_back(c.received);
+    }
+    sendBroadcast(kBroadcastChatMacro, 0, 77); // the end marker
+    expected.push_back("wparam=0x8 lparam=77 code=8 arg1=0 arg2=77");
+    ASSERT_TRUE(waitForLine("arg2=77"));
+    std::vector<std::string> received; // the simulator's own message, decoded
+    for (const std::string &line : lines) {
+        if (line.find(" code=") != std::string::npos)
+            received.push_back(line.substr(line.find("wparam=")));
+    }
+    EXPECT_EQ(received, expected);
+}
+
+TEST_F(SystemBackendWithSimulator, keysReachTheSimulatorOnlyWhileItIsInFront)
+{
+    platform::OtherWindow other;
+    os.injectKey(65, false);
+    os.injectKey(65, true);
+    EXPECT_TRUE(waitForLine("key vk=65 down"));
+    EXPECT_TRUE(waitForLine("key vk=65 up"));
+
+    ASSERT_TRUE(command("window back"));
+    other.bringToFront();
+    os.injectKey(66, false);
+    os.injectKey(66, true);
+    ASSERT_TRUE(command("window front"));
+    // Keys reach their window in order: once this one shows, 66 would have.
+    os.injectKey(67, false);
+    EXPECT_TRUE(waitForLine("key vk=67 down"));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "key vk=66 down"), 0);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "key vk=66 up"), 0);
 }
 
 } // namespace

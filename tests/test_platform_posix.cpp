@@ -5,14 +5,11 @@
 #include "platform/posix/PulseEvent.h"
 #include "platform/posix/SharedMemory.h"
 #include "platform/posix/SimulatorControl.h"
-#include "platform/posix/SimulatorTelemetry.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QProcess>
-#include <QStringList>
 
 #include <atomic>
 #include <chrono>
@@ -78,37 +75,6 @@ TEST(PulseEvent, pulseDuringAWaitWakesTheWaiter)
     EXPECT_TRUE(woken);
 }
 
-TEST(PulseEvent, backendEventWakesOnAnnouncedSampleAndTimesOut)
-{
-    const std::string memory = uniqueName("Mem"), event = uniqueName("Event");
-    platform::Os &os = platform::systemOs();
-    EXPECT_EQ(os.openEvent(event.c_str()), nullptr);
-    {
-        SimulatorTelemetryHost host;
-        std::string error;
-        ASSERT_TRUE(host.open(memory.c_str(), event.c_str(), 4096, &error)) << error;
-        platform::EventHandle handle = os.openEvent(event.c_str());
-        ASSERT_NE(handle, nullptr);
-
-        const auto start = Clock::now();
-        os.waitEvent(handle, 50);
-        EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(45));
-
-        std::atomic<bool> done{false};
-        std::thread waiter([&] {
-            os.waitEvent(handle, 20000);
-            done = true;
-        });
-        const auto pulsed = Clock::now();
-        pulseUntil(done, [&] { host.announceSample(); });
-        waiter.join();
-        EXPECT_LT(Clock::now() - pulsed, std::chrono::milliseconds(kDeadlineMs));
-        os.closeEvent(handle);
-    }
-    SharedMemory::unlink(sharedMemoryName(memory.c_str()));
-    SharedMemory::unlink(sharedMemoryName(event.c_str()));
-}
-
 TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
 {
     const std::string windowsName = uniqueName("Shm");
@@ -141,20 +107,6 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     static_cast<unsigned char *>(larger.data())[101] = 0xCD;
     EXPECT_EQ(seen[101], 0xCD); // the earlier mapping stays valid and shared
 
-    // The backend's view of the same object, under its Windows name.
-    platform::Os &os = platform::systemOs();
-    platform::MappingHandle mapping = os.openMapping(windowsName.c_str());
-    ASSERT_NE(mapping, nullptr);
-    std::size_t size = 0;
-    const void *view = os.mapView(mapping, &size);
-    ASSERT_NE(view, nullptr);
-    EXPECT_EQ(size, 16384u);
-    EXPECT_EQ(static_cast<const unsigned char *>(view)[100], 0xAB);
-    os.unmapView(view, size);
-    os.closeMapping(mapping);
-
-    SharedMemory::unlink(name);
-    EXPECT_EQ(os.openMapping(windowsName.c_str()), nullptr);
 }
 
 class SimulatorControlTest : public ::testing::Test {
@@ -175,63 +127,6 @@ protected:
     platform::Os &os = platform::systemOs();
     std::uint32_t lost = 0;
 };
-
-TEST_F(SimulatorControlTest, windowIsFoundAndInFrontOnlyInItsStates)
-{
-    EXPECT_EQ(os.findWindow(kTitle), 0u); // shown only when asked
-    host.setWindow(WindowState::Front);
-    const platform::WindowId front = os.findWindow(kTitle);
-    EXPECT_NE(front, 0u);
-    EXPECT_EQ(os.foregroundWindow(), front);
-    EXPECT_EQ(os.findWindow("Another Window"), 0u);
-
-    host.setWindow(WindowState::Behind);
-    EXPECT_EQ(os.findWindow(kTitle), front);
-    EXPECT_NE(os.foregroundWindow(), front);
-    EXPECT_NE(os.foregroundWindow(), 0u);
-
-    host.setWindow(WindowState::Gone);
-    EXPECT_EQ(os.findWindow(kTitle), 0u);
-    EXPECT_NE(os.foregroundWindow(), front);
-
-    host.setWindow(WindowState::Front);
-    EXPECT_NE(os.findWindow(kTitle), 0u);
-    EXPECT_NE(os.findWindow(kTitle), front); // a new window
-}
-
-TEST_F(SimulatorControlTest, broadcastsArriveWhileTheWindowExists)
-{
-    host.setWindow(WindowState::Front);
-    os.broadcastMessage(0xC123, 5, -3);
-    host.setWindow(WindowState::Behind);
-    os.broadcastMessage(0xC123, 6, 4);
-    host.setWindow(WindowState::Gone);
-    os.broadcastMessage(0xC123, 7, 5);
-    const auto records = take();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].kind, RecordKind::Broadcast);
-    EXPECT_EQ(records[0].message, 0xC123u);
-    EXPECT_EQ(records[0].wParam, 5u);
-    EXPECT_EQ(records[0].lParam, -3);
-    EXPECT_EQ(records[1].wParam, 6u);
-}
-
-TEST_F(SimulatorControlTest, keysArriveOnlyWhileInFront)
-{
-    host.setWindow(WindowState::Front);
-    os.injectKey(65, false);
-    os.injectKey(65, true);
-    host.setWindow(WindowState::Behind);
-    os.injectKey(66, false);
-    host.setWindow(WindowState::Gone);
-    os.injectKey(67, false);
-    const auto records = take();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].kind, RecordKind::Key);
-    EXPECT_EQ(records[0].keyCode, 65u);
-    EXPECT_EQ(records[0].keyUp, 0u);
-    EXPECT_EQ(records[1].keyUp, 1u);
-}
 
 TEST_F(SimulatorControlTest, recordsAreDrainedOnceAndAWaitEndsWhenOneArrives)
 {
@@ -262,43 +157,6 @@ TEST_F(SimulatorControlTest, fullRingCountsWhatWasLost)
     EXPECT_EQ(records.back().wParam, kControlRingCapacity - 1);
     take();
     EXPECT_EQ(lost, 0u);
-}
-
-TEST_F(SimulatorControlTest, closedHostHasNoWindow)
-{
-    host.setWindow(WindowState::Front);
-    host.close();
-    EXPECT_EQ(os.findWindow(kTitle), 0u);
-    EXPECT_EQ(os.foregroundWindow(), 0u);
-    os.injectKey(65, false); // goes nowhere, and does not block
-}
-
-TEST_F(SimulatorControlTest, killedSubstituteLeavesNoWindowAndCanBeReplaced)
-{
-    host.close();
-    QProcess sim;
-    sim.start(QStringLiteral(PITLINK_SIM_PATH), QStringList());
-    ASSERT_TRUE(sim.waitForStarted(kDeadlineMs));
-    QByteArray out;
-    for (QDeadlineTimer deadline(kDeadlineMs); !out.contains("ready") && !deadline.hasExpired();) {
-        sim.waitForReadyRead(100);
-        out += sim.readAllStandardOutput();
-    }
-    ASSERT_TRUE(out.contains("ready")) << sim.readAllStandardError().toStdString();
-    EXPECT_NE(os.findWindow(kTitle), 0u);
-
-    SimulatorControlHost second;
-    std::string error;
-    EXPECT_FALSE(second.open(kTitle, &error));
-    EXPECT_NE(error.find("another simulator substitute"), std::string::npos) << error;
-
-    sim.kill(); // no chance to close its window
-    ASSERT_TRUE(sim.waitForFinished(kDeadlineMs));
-    EXPECT_EQ(os.findWindow(kTitle), 0u);
-    EXPECT_EQ(os.foregroundWindow(), 0u);
-    ASSERT_TRUE(host.open(kTitle, &error)) << error;
-    host.setWindow(WindowState::Front);
-    EXPECT_NE(os.findWindow(kTitle), 0u);
 }
 
 } // namespace

@@ -123,56 +123,6 @@ TEST_F(SimTool, steeredValuesReadBackExactly)
     EXPECT_TRUE(eventually([] { return speed() != 42.5f; }));
 }
 
-TEST_F(SimTool, windowIsInFrontBehindOrGoneOnCommand)
-{
-    ASSERT_TRUE(sim.start());
-    const platform::WindowId window = os.findWindow(kSimulatorWindowTitle);
-    EXPECT_NE(window, 0u);
-    EXPECT_EQ(os.foregroundWindow(), window);
-    ASSERT_TRUE(sim.command("window back"));
-    EXPECT_EQ(os.findWindow(kSimulatorWindowTitle), window);
-    EXPECT_NE(os.foregroundWindow(), window);
-    ASSERT_TRUE(sim.command("window gone"));
-    EXPECT_EQ(os.findWindow(kSimulatorWindowTitle), 0u);
-    ASSERT_TRUE(sim.command("window front"));
-    EXPECT_NE(os.findWindow(kSimulatorWindowTitle), 0u);
-    EXPECT_EQ(os.foregroundWindow(), os.findWindow(kSimulatorWindowTitle));
-}
-
-TEST_F(SimTool, broadcastsAreDecodedAndKeysArriveOnlyInFront)
-{
-    ASSERT_TRUE(sim.start());
-    sendBroadcast(kBroadcastChatMacro, 0, 2);
-    EXPECT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=2"));
-    sendBroadcast(kBroadcastChatMacro, 1, -1);
-    EXPECT_TRUE(sim.waitForLine("wparam=0x10008 lparam=-1 code=8 arg1=1 arg2=-1"));
-
-    os.injectKey(65, false);
-    os.injectKey(65, true);
-    EXPECT_TRUE(sim.waitForLine("key vk=65 down"));
-    EXPECT_TRUE(sim.waitForLine("key vk=65 up"));
-    ASSERT_TRUE(sim.command("window back"));
-    os.injectKey(66, false);
-    // Records arrive in order: once the later broadcast shows, the key would have.
-    sendBroadcast(0, 0, 77);
-    EXPECT_TRUE(sim.waitForLine("arg2=77"));
-    EXPECT_FALSE(sim.sawLine("key vk=66"));
-}
-
-TEST_F(SimTool, restartSendsTheTickBackAndTheLinkFollows)
-{
-    ASSERT_TRUE(sim.start());
-    ASSERT_TRUE(linked());
-    ASSERT_TRUE(eventually([] { return newestTick() > 20; }));
-    const double before = sessionTime();
-    const std::int32_t tickBefore = newestTick();
-    ASSERT_TRUE(sim.command("restart"));
-    EXPECT_LT(newestTick(), tickBefore);
-    // The link drops the stale count, takes the new samples and keeps its memory.
-    EXPECT_TRUE(eventually([&] { return SimClient::shared().isLinked() && sessionTime() < before && sessionTime() > 0; }));
-    EXPECT_TRUE(eventually([&] { return newestTick() > 3; }));
-}
-
 TEST_F(SimTool, connectedBitFollowsCommandsAndTheDisconnectFault)
 {
     ASSERT_TRUE(sim.start({"--disconnect-after", "0.2"}));
@@ -227,17 +177,6 @@ TEST_F(SimTool, badInputIsReportedWithoutStopping)
     sim.send("fly away");
     EXPECT_TRUE(sim.waitForLine("error: unknown command fly away"));
     EXPECT_TRUE(sim.command("window front"));
-}
-
-TEST_F(SimTool, quitEndsCleanlyAndTakesTheWindowAway)
-{
-    ASSERT_TRUE(sim.start());
-    ASSERT_TRUE(telemetryOpen());
-    EXPECT_NE(os.findWindow(kSimulatorWindowTitle), 0u);
-    sim.send("quit");
-    EXPECT_TRUE(sim.finishedCleanly());
-    EXPECT_EQ(os.findWindow(kSimulatorWindowTitle), 0u);
-    EXPECT_FALSE(connectedBit());
 }
 
 TEST_F(SimTool, endOfInputKeepsItRunningUntilTerminated)

@@ -8,6 +8,8 @@
 #include "platform/posix/SimulatorControl.h"
 #include "platform/posix/TerminationSignals.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <ctime>
 #include <memory>
@@ -34,11 +36,12 @@ struct PosixEvent {
 };
 
 // FNV-1a: a name gives the same id in every process without any shared state.
+// Letters are folded, as Windows registers names without regard to case.
 std::uint32_t hashName(const char *name)
 {
     std::uint32_t hash = 2166136261u;
     for (const char *p = name; *p; ++p) {
-        hash ^= static_cast<unsigned char>(*p);
+        hash ^= static_cast<unsigned char>(posix::asciiLower(*p));
         hash *= 16777619u;
     }
     return hash;
@@ -68,7 +71,10 @@ public:
         SharedMemory view;
         if (!view.openExisting(static_cast<PosixMapping *>(mapping)->name, false))
             return nullptr;
-        *size = view.size();
+        // Whole pages, as a Windows view of a section: the rest of the last
+        // page reads as zeros.
+        const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        *size = (view.size() + page - 1) / page * page;
         // Ownership of the pages passes to the caller, who calls unmapView.
         return view.release();
     }

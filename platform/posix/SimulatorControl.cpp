@@ -29,6 +29,18 @@ bool blockUsable(const SharedMemory &memory)
            block->blockSize == sizeof(ControlBlock);
 }
 
+// Windows matches window titles without regard to case; so do we, for the
+// ASCII letters. The stored title is NUL-terminated within its field.
+bool sameTitle(const char *stored, const char *title)
+{
+    std::size_t i = 0;
+    for (; i < kWindowTitleSize && stored[i] && title[i]; ++i) {
+        if (asciiLower(stored[i]) != asciiLower(title[i]))
+            return false;
+    }
+    return i < kWindowTitleSize && stored[i] == title[i];
+}
+
 class BlockLock {
 public:
     explicit BlockLock(ControlBlock *block) : block_(block && lockRobust(&block->lock) ? block : nullptr) {}
@@ -86,7 +98,7 @@ WindowId SimulatorControlClient::findWindow(const char *title)
         return 0;
     WindowId id = 0;
     if (block->windowState != WindowState::Gone &&
-        std::strncmp(block->windowTitle, title, kWindowTitleSize) == 0)
+        sameTitle(block->windowTitle, title))
         id = block->windowId;
     pthread_mutex_unlock(&block->lock);
     return id;

@@ -59,6 +59,10 @@ struct ControlBlock {
     ControlRecord ring[kControlRingCapacity];
 };
 
+// ASCII letters folded to lower case, every other byte as it is: window titles
+// and registered message names compare without regard to case, as on Windows.
+constexpr char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // Locks a robust process-shared mutex, repairing it when its owner died.
 bool lockRobust(pthread_mutex_t *mutex);
 
@@ -66,7 +70,8 @@ bool lockRobust(pthread_mutex_t *mutex);
 // substitute that is gone.
 class SimulatorControlClient {
 public:
-    // The substitute's window when its title equals `title` and it is shown.
+    // The substitute's window when its title equals `title` (ASCII letters in
+    // any case) and it is shown.
     WindowId findWindow(const char *title);
     // The substitute's window while it is in front, kOtherWindowId while it is
     // behind or hidden, 0 when there is no substitute.

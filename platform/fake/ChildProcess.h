@@ -1,0 +1,48 @@
+#pragma once
+// A child process for tests that run on both systems: started with its
+// standard input and output on pipes, steered line by line, and killed when
+// the object goes. Qt-free, so the Windows tests can use it under Wine.
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess &) = delete;
+    ChildProcess &operator=(const ChildProcess &) = delete;
+    ~ChildProcess();
+
+    // Starts `program` without arguments. On Windows a program named without
+    // a folder is looked for beside the running executable first.
+    bool start(const std::string &program);
+    bool writeLine(const std::string &line);
+    // The next whole output line (without its line end), waiting at most
+    // `timeoutMs`. False at the time-out or when the output has ended.
+    bool readLine(std::string *line, int timeoutMs);
+    // Waits for the process to end; false at the time-out.
+    bool wait(int timeoutMs, int *exitCode);
+    void kill();
+
+private:
+    // Moves whole lines from pending_ to the caller.
+    bool takeLine(std::string *line);
+    // Reads what the pipe has, waiting at most `timeoutMs`; false once it ended.
+    bool readSome(int timeoutMs);
+
+    std::string pending_;
+    bool outputEnded_ = false;
+#ifdef _WIN32
+    void *process_ = nullptr;
+    void *input_ = nullptr;
+    void *output_ = nullptr;
+#else
+    std::int64_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+#endif
+};
+
+} // namespace platform
