@@ -79,6 +79,9 @@ const std::string kResults = "SessionInfo:\n"
                              "     LapsComplete: 11\n"
                              "   - Position: 3\n"
                              "     CarIdx: 1\n"
+                             "     Time: nan\n"
+                             "     FastestTime: inf\n"
+                             "     LastTime: -inf\n"
                              "   - Position: 100\n"
                              "     CarIdx: 2\n";
 
@@ -155,6 +158,8 @@ TEST_F(ModelReaders, resultsOfTheCurrentSessionOnly)
     EXPECT_FLOAT_EQ(results[1].fastestTime, 0.0f) << "missing key keeps the start value";
     EXPECT_EQ(results[1].fastestLap, -1);
     EXPECT_EQ(results[2].position, 3);
+    for (float time : {results[2].time, results[2].fastestTime, results[2].lastTime})
+        EXPECT_EQ(time, 0.0f) << "a time that is no finite number reads as none given";
 
     readSessionResults(SimClient::shared(), 0, results);
     ASSERT_EQ(results.size(), 2);
