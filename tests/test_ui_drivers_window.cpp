@@ -1,15 +1,21 @@
 #include "app/AppSettings.h"
 #include "model/irVariables.h"
+#include "ui/DriverTableCells.h"
 #include "ui/WidgetDriverInfo.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -146,6 +152,19 @@ TEST_F(DriversWindow, listsDriversByPositionWithMarkersAndShades)
         EXPECT_NE(shade(row, 0), QColor(200, 200, 200)) << row;
 }
 
+TEST_F(DriversWindow, theLastResultOfACarWins)
+{
+    irVariables vars = snapshot({{0, 11, 1, 1500, "Ann"}, {1, 22, 2, 1600, "Bob"}});
+    irResult later = vars.results[0];
+    later.position = 3;
+    later.incidents = 4;
+    vars.results.append(later);
+    window.setDrivers(vars);
+    EXPECT_EQ(cell(0, 2), QStringLiteral("Bob"));
+    EXPECT_EQ(cell(1, 0), QStringLiteral("3"));
+    EXPECT_EQ(cell(1, 11), QStringLiteral("4"));
+}
+
 TEST_F(DriversWindow, selectionFollowsTheCarAcrossRefills)
 {
     irVariables vars = snapshot({{0, 11, 1, 1500, "Ann"}, {1, 22, 2, 1600, "Bob"},
@@ -188,22 +207,105 @@ TEST_F(DriversWindow, headerClickSortKeepsEveryCellInItsDriversRow)
     expectRowsMatchDrivers(vars);
 }
 
-TEST_F(DriversWindow, positionSortsAsNumberWithDashLast)
+// What a sim racer does with the table, and what the table must then show.
+enum class Gesture { none, doubleClickCell, dragDivider };
+
+struct TableCase {
+    const char *name;
+    int column; // the column whose values the case sets and sorts by
+    Qt::SortOrder order;
+    std::array<double, 3> values; // of cars 0, 1 and 2
+    std::array<const char *, 3> shown; // the column, top to bottom
+    Gesture gesture;
+};
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+const TableCase kTableCases[] = {
+    {"a time that is no number shows and sorts as missing", kColumnBestTime, Qt::AscendingOrder,
+     {83.456, kNaN, 80.0}, {"1:20:000", "1:23:456", "-"}, Gesture::none},
+    {"missing times come first descending", kColumnBestTime, Qt::DescendingOrder,
+     {83.456, kNaN, 80.0}, {"-", "1:23:456", "1:20:000"}, Gesture::none},
+    {"an infinite last time is missing", kColumnLastTime, Qt::DescendingOrder,
+     {kInf, 91.5, -1.0}, {"-", "-", "1:31:500"}, Gesture::none},
+    {"any finite time wraps within the day", kColumnBestTime, Qt::AscendingOrder,
+     {3e9, 83.456, 86400.5}, {"1:23:456", "0:00:500", "20:00:000"}, Gesture::none},
+    {"missing laps sort last ascending", kColumnLaps, Qt::AscendingOrder,
+     {12, -1, 5}, {"5", "12", "-"}, Gesture::none},
+    {"missing laps sort first descending", kColumnLaps, Qt::DescendingOrder,
+     {12, -1, 5}, {"-", "12", "5"}, Gesture::none},
+    {"positions sort as numbers, unplaced last", kColumnPos, Qt::AscendingOrder,
+     {10, 0, 9}, {"9", "10", "-"}, Gesture::none},
+    {"unplaced first descending", kColumnPos, Qt::DescendingOrder,
+     {10, 0, 9}, {"-", "10", "9"}, Gesture::none},
+    {"a double-click edits nothing", kColumnBestLap, Qt::AscendingOrder,
+     {3, 7, 1}, {"1", "3", "7"}, Gesture::doubleClickCell},
+    {"a dragged column keeps its width", kColumnBestLap, Qt::AscendingOrder,
+     {3, 7, 1}, {"1", "3", "7"}, Gesture::dragDivider},
+};
+
+void setColumnValue(irResult &r, int column, double value)
 {
-    irVariables vars = snapshot({{0, 11, 10, 1, "A"}, {1, 22, 0, 1, "B"}, {2, 33, 9, 1, "C"}});
-    window.show();
-    window.setDrivers(vars);
-    clickHeader(4);
-    clickHeader(0); // back to Pos ascending
-    window.setDrivers(vars);
-    EXPECT_EQ(cell(0, 0), QStringLiteral("9"));
-    EXPECT_EQ(cell(1, 0), QStringLiteral("10"));
-    EXPECT_EQ(cell(2, 0), QStringLiteral("-"));
-    clickHeader(0); // descending: the unplaced car first
-    window.setDrivers(vars);
-    EXPECT_EQ(cell(0, 0), QStringLiteral("-"));
-    EXPECT_EQ(cell(2, 0), QStringLiteral("9"));
-    expectRowsMatchDrivers(vars);
+    switch (column) {
+    case kColumnPos: r.position = static_cast<int>(value); break;
+    case kColumnBestTime: r.fastestTime = static_cast<float>(value); break;
+    case kColumnLastTime: r.lastTime = static_cast<float>(value); break;
+    case kColumnLaps: r.lapsComplete = static_cast<int>(value); break;
+    case kColumnBestLap: r.fastestLap = static_cast<int>(value); break;
+    default: FAIL() << "no value for column " << column;
+    }
+}
+
+void sendMouse(QWidget *to, QEvent::Type type, QPoint at, Qt::MouseButtons held)
+{
+    QMouseEvent event(type, at, to->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(to, &event);
+}
+
+TEST_F(DriversWindow, whatTheTableShowsAfterSortsAndGestures)
+{
+    for (const TableCase &c : kTableCases) {
+        SCOPED_TRACE(c.name);
+        WidgetDriverInfo w(&settings, nullptr);
+        QTableWidget *t = w.findChild<QTableWidget *>("tableWidgetDriver");
+        irVariables vars = snapshot({{0, 11, 1, 1500, "Ann"}, {1, 22, 2, 1600, "Bob"},
+                                     {2, 33, 3, 1700, "Cid"}});
+        for (int car = 0; car < 3; ++car)
+            setColumnValue(vars.results[car], c.column, c.values[car]);
+        w.show();
+        w.setDrivers(vars);
+        t->horizontalHeader()->setSortIndicator(c.column, c.order);
+
+        QHeaderView *header = t->horizontalHeader();
+        const int fittedWidth = header->sectionSize(kColumnName);
+        int draggedWidth = -1;
+        if (c.gesture == Gesture::doubleClickCell) {
+            // A press and release first, as a real double-click has them.
+            const QPoint at = t->visualItemRect(t->item(0, c.column)).center();
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                      QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease})
+                sendMouse(t->viewport(), type, at,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton);
+        } else if (c.gesture == Gesture::dragDivider) {
+            const int edge = header->sectionViewportPosition(kColumnName) +
+                             header->sectionSize(kColumnName) - 1;
+            const int y = header->height() / 2;
+            sendMouse(header->viewport(), QEvent::MouseButtonPress, {edge, y}, Qt::LeftButton);
+            sendMouse(header->viewport(), QEvent::MouseMove, {edge + 60, y}, Qt::LeftButton);
+            sendMouse(header->viewport(), QEvent::MouseButtonRelease, {edge + 60, y}, Qt::NoButton);
+            draggedWidth = header->sectionSize(kColumnName);
+        }
+        w.setDrivers(vars);
+
+        for (int row = 0; row < 3; ++row)
+            EXPECT_EQ(t->item(row, c.column)->text(), QString::fromLatin1(c.shown[row])) << row;
+        EXPECT_TRUE(t->findChildren<QLineEdit *>().isEmpty()) << "no cell editor";
+        if (draggedWidth != -1) {
+            EXPECT_GT(draggedWidth, fittedWidth + 40);
+            EXPECT_EQ(header->sectionSize(kColumnName), draggedWidth);
+        }
+    }
 }
 
 TEST_F(DriversWindow, stayOnTopIsStoredAndAppliedAtConstruction)

@@ -1,3 +1,3 @@
 pitlink_add_test(NAME test_ui_drivers_window
-    SOURCES test_ui_drivers_window.cpp test_ui_drivers_standings.cpp
+    SOURCES test_ui_drivers_window.cpp
     LIBS pitlink_core Qt5::Test GUI)

@@ -2,6 +2,7 @@
 
 #include <QTime>
 
+#include <cmath>
 #include <limits>
 
 const char *const kLapTimeFormat = "m:ss:zzz";
@@ -10,18 +11,29 @@ namespace {
 
 const QString kNoValue = QStringLiteral("-");
 
-// Sorts a missing time or placing after every real one.
+// Sorts a missing value after every real one.
 constexpr double kMissingSortsLast = std::numeric_limits<double>::max();
+constexpr double kMsPerDay = 24.0 * 60 * 60 * 1000;
 
-bool hasBestTime(const irResult &r) { return r.fastestTime != 0.0f; }
-bool hasLastTime(const irResult &r) { return r.lastTime != -1.0f && r.lastTime != 0.0f; }
+// The readers give no time that is not finite; a snapshot made elsewhere
+// could, and such a time is shown and sorted as missing.
+bool hasBestTime(const irResult &r) { return std::isfinite(r.fastestTime) && r.fastestTime != 0.0f; }
+bool hasLastTime(const irResult &r)
+{
+    return std::isfinite(r.lastTime) && r.lastTime != -1.0f && r.lastTime != 0.0f;
+}
 
 } // namespace
 
 QString timeText(float seconds, const QString &format)
 {
-    const int msecs = static_cast<int>(static_cast<double>(seconds) * 1000.0);
-    return QTime(0, 0).addMSecs(msecs).toString(format);
+    // Wrapped within the day in double, so no value overflows the int that
+    // QTime takes; a time that is not finite counts as 0.
+    const double ms = std::trunc(static_cast<double>(seconds) * 1000.0);
+    double ofDay = std::isfinite(ms) ? std::fmod(ms, kMsPerDay) : 0.0;
+    if (ofDay < 0.0)
+        ofDay += kMsPerDay;
+    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(ofDay)).toString(format);
 }
 
 QString driverCellText(int column, const irDriver &d, const irResult &r)
@@ -75,7 +87,7 @@ QVariant driverCellSortKey(int column, const irDriver &d, const irResult &r)
     case kColumnLastTime:
         return hasLastTime(r) ? static_cast<double>(r.lastTime) : kMissingSortsLast;
     case kColumnLaps:
-        return static_cast<double>(r.lapsComplete);
+        return r.lapsComplete == -1 ? kMissingSortsLast : static_cast<double>(r.lapsComplete);
     case kColumnIncidents:
         return static_cast<double>(r.incidents);
     default:

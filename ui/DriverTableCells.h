@@ -27,7 +27,8 @@ enum DriverColumn {
 extern const char *const kLapTimeFormat;
 
 // A number of seconds as a time of day from midnight, formatted with a
-// QTime format; whole milliseconds, truncated toward zero.
+// QTime format; whole milliseconds, truncated toward zero, wrapped within
+// 24 hours. Safe for any value; one that is not finite counts as 0.
 QString timeText(float seconds, const QString &format);
 
 // The text of a driver's cell in the given column; "-" marks a value the

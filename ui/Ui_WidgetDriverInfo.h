@@ -36,6 +36,7 @@ public:
         for (int column = 0; column < kColumnCount; ++column)
             tableWidgetDriver->setHorizontalHeaderItem(column, new QTableWidgetItem());
         tableWidgetDriver->setObjectName(QString::fromUtf8("tableWidgetDriver"));
+        tableWidgetDriver->setEditTriggers(QAbstractItemView::NoEditTriggers);
         tableWidgetDriver->setSelectionMode(QAbstractItemView::SingleSelection);
         tableWidgetDriver->setSelectionBehavior(QAbstractItemView::SelectRows);
         tableWidgetDriver->setSortingEnabled(true);

@@ -5,6 +5,7 @@
 #include "model/irVariables.h"
 #include "ui/DriverTableCells.h"
 #include "ui/DriverTableItem.h"
+#include "ui/UserSizedColumns.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -28,6 +29,7 @@ WidgetDriverInfo::WidgetDriverInfo(AppSettings *settings, QWidget *parent)
     : QWidget(parent), settings(settings)
 {
     ui.setupUi(this);
+    columnWidths = new UserSizedColumns(ui.tableWidgetDriver);
     // The header's own start is column 0 descending, which would list the
     // leader last; the table starts in race order until the user picks.
     ui.tableWidgetDriver->horizontalHeader()->setSortIndicator(kColumnPos, Qt::AscendingOrder);
@@ -115,7 +117,8 @@ void WidgetDriverInfo::setDrivers(irVariables &irVars)
 
     // Sorts again, which leaves the already sorted rows in place.
     table->setSortingEnabled(sorting);
-    table->resizeColumnsToContents();
+    // A column the user has dragged keeps its width until the window closes.
+    columnWidths->fitOthersToContents();
 }
 
 void WidgetDriverInfo::setDriverRow(int row, const irDriver &d, const irResult &r)
@@ -167,4 +170,5 @@ void WidgetDriverInfo::closeEvent(QCloseEvent *event)
 {
     emit OnClose();
     QWidget::closeEvent(event);
+    columnWidths->forget();
 }

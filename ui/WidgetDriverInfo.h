@@ -9,6 +9,7 @@
 
 class AppSettings;
 class QCloseEvent;
+class UserSizedColumns;
 struct irDriver;
 struct irResult;
 struct irVariables;
@@ -42,4 +43,5 @@ private:
     Ui_WidgetDriverInfo ui;
     irVariables *storedVars = nullptr; // not owned
     AppSettings *settings;             // not owned
+    UserSizedColumns *columnWidths;    // a child of the table
 };
