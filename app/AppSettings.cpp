@@ -16,7 +16,6 @@ const char *const kWindowState = "main/windowstate";
 const char *const kWindowGeometry = "main/windowgeometry";
 const char *const kStayOnTop = "driverwindow/stayontop";
 const char *const kWebPort = "main/webport";
-constexpr quint16 kDefaultPort = 47812;
 constexpr quint16 kDefaultWebPort = 47813;
 } // namespace
 
@@ -55,10 +54,11 @@ void AppSettings::setValue(const char *key, const QVariant &value)
     settings_->setValue(QLatin1String(key), value);
 }
 
-void AppSettings::sync()
+bool AppSettings::sync()
 {
     QMutexLocker locker(&lock_);
     settings_->sync();
+    return settings_->status() == QSettings::NoError;
 }
 
 QString AppSettings::documentsPath() const { return value(kDocumentsPath, QString()).toString(); }
@@ -107,8 +107,3 @@ void AppSettings::setMainWindowGeometry(const QByteArray &geometry)
 bool AppSettings::driversWindowStayOnTop() const { return value(kStayOnTop, false).toBool(); }
 void AppSettings::setDriversWindowStayOnTop(bool on) { setValue(kStayOnTop, on); }
 
-quint16 portFromFieldText(const QString &text)
-{
-    // toInt gives 0 for text that is no number; the cast keeps the low bits.
-    return static_cast<quint16>(text.toInt(nullptr, 10));
-}

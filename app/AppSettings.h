@@ -13,6 +13,9 @@ class QSettings;
 
 class AppSettings {
 public:
+    // The server's port when none is stored.
+    static constexpr quint16 kDefaultPort = 47812;
+
     // The writable data location followed by "/pitlink.ini".
     static QString defaultFilePath();
 
@@ -44,8 +47,9 @@ public:
     bool driversWindowStayOnTop() const;
     void setDriversWindowStayOnTop(bool on);
 
-    // Writes pending changes to the file now.
-    void sync();
+    // Writes pending changes to the file now; false when the file could not
+    // be written (or read) at some point, e.g. a folder stands in its place.
+    bool sync();
 
 private:
     QVariant value(const char *key, const QVariant &fallback) const;
@@ -55,6 +59,3 @@ private:
     mutable QMutex lock_; // guards every call on *settings_
 };
 
-// Text of the port field at close: base-10 signed integer (no number gives
-// 0), narrowed to 16 bits.
-quint16 portFromFieldText(const QString &text);

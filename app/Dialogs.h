@@ -11,6 +11,7 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     virtual void critical(QWidget *parent, const QString &title, const QString &text);
+    virtual void warning(QWidget *parent, const QString &title, const QString &text);
     // The chosen file's URL; an empty URL when the user cancelled.
     virtual QUrl openFileUrl(QWidget *parent, const QString &caption, const QUrl &start,
                              const QString &filter);

@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "app/Dialogs.h"
 #include "app/NetworkInterfaces.h"
+#include "app/PortField.h"
 #include "app/SessionLabels.h"
 #include "app/VersionText.h"
 #include "model/DriverRoster.h"
@@ -48,6 +49,7 @@ Pitlink::Pitlink(QWidget *parent, const PitlinkSeams &seams)
 {
     ui.setupUi(this);
     ui.plainTextEdit_debug->setMaximumBlockCount(kDebugPaneMaxLines);
+    ui.lineEdit_port->setValidator(new PortValidator(ui.lineEdit_port));
 
     if (seams.dialogs) {
         dialogs = seams.dialogs;
@@ -133,26 +135,45 @@ void Pitlink::showAppIniMissing()
                       QStringLiteral("app.ini not found.\nPlease check path to iRacing Documents"));
 }
 
+void Pitlink::closeOnTerminationRequest()
+{
+    terminationRequested = true;
+    close();
+}
+
 void Pitlink::closeEvent(QCloseEvent *event)
 {
     telemetryClose();
     platform::os().endTimerResolution(kTimerResolutionMs);
-
-    settings->setDocumentsPath(ui.lineEdit_ir_PathDocuments->text());
-    settings->setServerIp(ui.lineEdit_ip->text());
-    settings->setServerPort(portFromFieldText(ui.lineEdit_port->text()));
-    settings->setAutoStartServer(ui.checkBox_startup_server->isChecked());
-    settings->setMainWindowState(saveState(kWindowStateVersion));
-    settings->setMainWindowGeometry(saveGeometry());
-    if (ui.comboBox_netinterfaces->count() > 0)
-        settings->setNetInterface(ui.comboBox_netinterfaces->currentText());
-    settings->sync();
+    saveSettings();
 
     // Closing the main window ends the program: the drivers window must not
     // keep it running.
     if (widgetDrivers)
         widgetDrivers->close();
     event->accept();
+}
+
+void Pitlink::saveSettings()
+{
+    settings->setDocumentsPath(ui.lineEdit_ir_PathDocuments->text());
+    settings->setServerIp(ui.lineEdit_ip->text());
+    settings->setServerPort(portFromField(ui.lineEdit_port->text(), settings->serverPort()));
+    settings->setAutoStartServer(ui.checkBox_startup_server->isChecked());
+    settings->setMainWindowState(saveState(kWindowStateVersion));
+    settings->setMainWindowGeometry(saveGeometry());
+    if (ui.comboBox_netinterfaces->count() > 0)
+        settings->setNetInterface(ui.comboBox_netinterfaces->currentText());
+    if (settings->sync())
+        return;
+    // Lost settings must not pass without a word.
+    const QString file = settings->fileName();
+    qDebug().noquote() << QStringLiteral("Settings could not be saved to %1").arg(file);
+    if (!terminationRequested) {
+        dialogs->warning(this, QStringLiteral("Pit-link"),
+                         QStringLiteral("Settings could not be saved to %1.\nCheck that the folder can be written.")
+                             .arg(file));
+    }
 }
 
 void Pitlink::updateSessionGroup()
@@ -308,7 +329,7 @@ void Pitlink::OnServerButton()
                     server->updateVars(irVars);
             });
         }
-        const quint16 port = static_cast<quint16>(ui.lineEdit_port->text().toUInt(nullptr, 10) & 0xFFFFu);
+        const quint16 port = portFromField(ui.lineEdit_port->text(), settings->serverPort());
         if (!server->startServer(ui.lineEdit_ip->text(), port)) {
             // Nothing listens: the button and the fields stay ready for
             // another port instead of showing a server that is not there.

@@ -38,6 +38,10 @@ public:
     explicit Pitlink(QWidget *parent = nullptr, const PitlinkSeams &seams = PitlinkSeams());
     ~Pitlink() override;
 
+    // Closes the window for the system's termination request: saved as on
+    // any close, but no one is there to answer a message box.
+    void closeOnTerminationRequest();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -60,6 +64,7 @@ private:
     void initialise();
     void showAppIniMissing();
     void updateSessionGroup();
+    void saveSettings();
     // The 16 ms wait for a new sample that each step of a pass makes; the
     // snapshot's connected flag follows the window's, whatever the wait gave.
     bool waitForSampleAndCopyLinkState();
@@ -85,4 +90,5 @@ private:
     std::unique_ptr<AppSettings> ownSettings; // its QSettings is a child of this window
     std::unique_ptr<Dialogs> ownDialogs; // used when no test dialogs are given
     Dialogs *dialogs = nullptr;
+    bool terminationRequested = false;
 };

@@ -24,12 +24,17 @@ QString timeOfDayText(double seconds, const QString &format)
 
 QString sessionTimeLabel(double sessionTime, double sessionLength)
 {
+    // No session clock yet: no "/" either.
+    if (sessionTime < 0.0)
+        return QString();
     return timeOfDayText(sessionTime, QStringLiteral("hh:mm:ss")) + QLatin1Char('/') +
            timeOfDayText(sessionLength, QStringLiteral("hh:mm"));
 }
 
 QString lapsLabel(int raceLaps, int sessionLaps)
 {
+    if (sessionLaps == kNotRead)
+        return QString();
     const QString total = sessionLaps == kUnlimitedLaps ? QStringLiteral("unlimited")
                                                         : QString::number(sessionLaps);
     return QString::number(raceLaps) + QLatin1Char('/') + total;

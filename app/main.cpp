@@ -10,7 +10,16 @@ namespace {
 void closeOnRequest()
 {
     if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [] { QApplication::closeAllWindows(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app,
+            [] {
+                for (QWidget *top : QApplication::topLevelWidgets()) {
+                    if (Pitlink *window = qobject_cast<Pitlink *>(top))
+                        window->closeOnTerminationRequest();
+                }
+                QApplication::closeAllWindows();
+            },
+            Qt::QueuedConnection);
 }
 } // namespace
 

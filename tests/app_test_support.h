@@ -51,6 +51,7 @@ struct PitlinkTestAccess {
     void openFolderDialog() { w.OnOpenFolderDlgIracingDocuments(); }
     void openDriversWindow() { w.OnOpenWidgetDrivers(); }
     void debugString(const QString &msg, int level) { w.OnDebugString(msg, level); }
+    void updateSessionGroup() { w.updateSessionGroup(); }
 };
 
 class RecordingDialogs : public Dialogs {
@@ -64,6 +65,10 @@ public:
     {
         boxes.push_back({title, text, parent && parent->isVisible()});
     }
+    void warning(QWidget *, const QString &title, const QString &text) override
+    {
+        warnings.push_back({title, text, false});
+    }
     QUrl openFileUrl(QWidget *, const QString &caption, const QUrl &start, const QString &filter) override
     {
         captions.push_back(caption);
@@ -72,6 +77,7 @@ public:
         return answer;
     }
     std::vector<Box> boxes;
+    std::vector<Box> warnings;
     std::vector<QString> captions;
     std::vector<QUrl> starts;
     std::vector<QString> filters;

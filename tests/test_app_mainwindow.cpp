@@ -6,6 +6,7 @@
 
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -99,14 +100,126 @@ TEST_F(MainWindow, exitSavesTheFieldsAndTheNextStartShowsThem)
     EXPECT_EQ(access->ui().comboBox_netinterfaces->currentIndex(), 1);
 }
 
-TEST_F(MainWindow, aPortFieldWithLettersIsSavedAsZero)
+// Lines written to the debug output while a case runs.
+QStringList debugLines;
+void recordDebugLine(QtMsgType, const QMessageLogContext &, const QString &msg)
 {
-    Pitlink &w = open();
-    access->ui().lineEdit_port->setText(QStringLiteral("port"));
-    w.close();
-    window.reset();
-    QSettings file(settingsFile(), QSettings::IniFormat);
-    EXPECT_EQ(file.value("main/port").toInt(), 0);
+    debugLines.append(msg);
+}
+
+constexpr int kNoPort = -1;   // no port stored
+constexpr int kFreePort = -2; // a port found free when the case runs
+
+// Settings, a snapshot and what a user types and presses, and what the
+// window must then show and save.
+struct WindowCase {
+    const char *name;
+    int storedPort;
+    bool folderForFile; // a folder stands where pitlink.ini should be
+    // The snapshot shown in the session group, and the labels then.
+    double sessionTime;
+    double sessionLength;
+    int sessionLaps;
+    const char *timeLabel;
+    const char *lapsLabel;
+    // Typed into the emptied port field; what it then holds.
+    const char *typed;
+    const char *field;
+    bool startServer; // the server must then listen on the stored port
+    bool termination; // closed by a termination request, not by the user
+    int savedPort;    // kNoPort: the file cannot be read back
+};
+
+const WindowCase kWindowCases[] = {
+    {"no session clock and no laps read yet show nothing", kNoPort, false,
+     -1.0, 7200.0, -1, "", "", "47812", "47812", false, false, 47812},
+    {"laps read before the clock", kNoPort, false,
+     -1.0, 7200.0, 25, "", "3/25", "47812", "47812", false, false, 47812},
+    {"the clock read before the laps", kNoPort, false,
+     3723.5, -1.0, -1, "01:02:03/", "", "47812", "47812", false, false, 47812},
+    {"letters cannot be typed", kNoPort, false,
+     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "12ab", "12", false, false, 12},
+    {"a number above 65535 cannot be typed", kNoPort, false,
+     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "70000", "7000", false, false, 7000},
+    {"0 and leading zeros cannot be typed", kNoPort, false,
+     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "0815", "815", false, false, 815},
+    {"an empty field keeps the port last saved", 4465, false,
+     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "", "", false, false, 4465},
+    {"an empty field with no port saved saves 47812", kNoPort, false,
+     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "", "", false, false, 47812},
+    {"an empty field starts the server on the port last saved", kFreePort, false,
+     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "", "", true, false, kFreePort},
+    {"a folder in the file's place is reported to the user", kNoPort, true,
+     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "47900", "47900", false, false, kNoPort},
+    {"a termination request is answered without a box", kNoPort, true,
+     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "47900", "47900", false, true, kNoPort},
+};
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    return probe.serverPort();
+}
+
+TEST_F(MainWindow, whatAUserSeesAndWhatClosingSaves)
+{
+    for (const WindowCase &c : kWindowCases) {
+        SCOPED_TRACE(c.name);
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        dialogs.warnings.clear();
+        const int stored = c.storedPort == kFreePort ? freePort() : c.storedPort;
+        if (stored != kNoPort)
+            presetSettings([stored](AppSettings &s) { s.setServerPort(static_cast<quint16>(stored)); });
+        if (c.folderForFile) {
+            ASSERT_TRUE(QDir().mkpath(settingsFile()));
+        }
+
+        Pitlink &w = open();
+        w.show();
+        Ui_PitlinkClass &ui = access->ui();
+        irVariables &vars = access->vars();
+        vars.sessionTime = c.sessionTime;
+        vars.sessionLength = c.sessionLength;
+        vars.raceLaps = 3;
+        vars.sessionLaps = c.sessionLaps;
+        access->updateSessionGroup();
+        EXPECT_EQ(ui.label_sessionTime->text(), QString::fromLatin1(c.timeLabel));
+        EXPECT_EQ(ui.label_laps->text(), QString::fromLatin1(c.lapsLabel));
+        EXPECT_EQ(ui.label_sessionType->text(), QStringLiteral("n/a"));
+
+        ui.lineEdit_port->clear();
+        QTest::keyClicks(ui.lineEdit_port, QString::fromLatin1(c.typed));
+        EXPECT_EQ(ui.lineEdit_port->text(), QString::fromLatin1(c.field));
+        if (c.startServer) {
+            access->serverButton();
+            ASSERT_NE(access->server(), nullptr);
+            EXPECT_EQ(access->server()->serverPort(), stored);
+        }
+
+        debugLines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(recordDebugLine);
+        if (c.termination)
+            w.closeOnTerminationRequest();
+        else
+            w.close();
+        qInstallMessageHandler(previous);
+        window.reset();
+        const QString failed = QStringLiteral("Settings could not be saved to %1").arg(settingsFile());
+        EXPECT_EQ(debugLines.contains(failed), c.savedPort == kNoPort);
+        const bool warned = c.savedPort == kNoPort && !c.termination;
+        EXPECT_EQ(dialogs.warnings.size(), warned ? 1u : 0u);
+        if (warned && dialogs.warnings.size() == 1) {
+            EXPECT_EQ(dialogs.warnings[0].title, QStringLiteral("Pit-link"));
+            EXPECT_EQ(dialogs.warnings[0].text,
+                      failed + QStringLiteral(".\nCheck that the folder can be written."));
+        }
+        if (c.savedPort != kNoPort) {
+            const int saved = c.savedPort == kFreePort ? stored : c.savedPort;
+            EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("main/port").toInt(), saved);
+        }
+    }
 }
 
 TEST_F(MainWindow, closingTheMainWindowClosesTheDriversWindow)

@@ -86,10 +86,6 @@ TEST_F(Settings, valuesAreKeptInTheIniFile)
         raw.sync();
         EXPECT_EQ(AppSettings(&owner, file()).webPort(), w.expected) << w.stored;
     }
-
-    EXPECT_EQ(portFromFieldText(QStringLiteral("70001")), 4465);
-    EXPECT_EQ(portFromFieldText(QStringLiteral("port")), 0);
-    EXPECT_EQ(portFromFieldText(QStringLiteral("")), 0);
 }
 
 TEST_F(Settings, clientThreadsReadWhileTheGuiThreadWrites)
