@@ -316,7 +316,7 @@ void Pitlink::OnServerButton()
 {
     if (!serverRunning()) {
         if (!server) {
-            server = new irServer(settings, this, seams.serverLimits);
+            server = new irServer(settings, this, seams.serverLimits, &requestLimiter);
             connect(server, &irServer::sigDebugString, this, &Pitlink::OnDebugString);
             connect(server, &irServer::sigButtonChatClicked, this, &Pitlink::OnButtonChatClicked);
             connect(server, &irServer::sigKeyboardKey, this, &Pitlink::OnKeyboardKey);

@@ -5,6 +5,7 @@
 
 #include "app/Ui_PitlinkClass.h"
 #include "model/irVariables.h"
+#include "server/RequestLimiter.h"
 #include "server/irServer.h"
 
 #include <QList>
@@ -81,6 +82,8 @@ private:
     QTimer timer;
     QTimer timerIracingVariable;
     QList<QString> interfaceAddresses;
+    // Bounds the chat and key requests of every network client together.
+    RequestLimiter requestLimiter;
     irServer *server = nullptr;
     DashboardServer *dashboard = nullptr;
     irVariables irVars;

@@ -1,6 +1,7 @@
 #include "server/CommandHandler.h"
 
-#include <QDebug>
+#include "server/ClientText.h"
+
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSettings>
@@ -28,6 +29,18 @@ constexpr int kLevelInfo = 0;
 constexpr int kLevelClientName = 1;
 
 QString latin1(const char *text) { return QString::fromLatin1(text); }
+
+// 15 macros of at most this many UTF-8 bytes, their separators and the fixed
+// fields always fit one frame.
+constexpr int kMaxMacroBytes = 60000;
+
+QString fittedMacro(const QString &macro)
+{
+    const QByteArray bytes = macro.toUtf8();
+    if (bytes.size() <= kMaxMacroBytes)
+        return macro;
+    return QString::fromUtf8(utf8Prefix(bytes, kMaxMacroBytes));
+}
 
 } // namespace
 
@@ -91,7 +104,7 @@ QStringList chatMacros(const QString &documentsPath)
         const QString raw = value.type() == QVariant::StringList
                                 ? value.toStringList().join(QLatin1Char(kListJoin))
                                 : value.toString();
-        macros.append(redecodeIniText(raw));
+        macros.append(fittedMacro(redecodeIniText(raw)));
     }
     return macros;
 }
@@ -101,21 +114,18 @@ QString chatMacrosText(const QString &documentsPath)
     const QStringList macros = chatMacros(documentsPath);
     if (macros.isEmpty())
         return latin1(kIracingNotFound);
-    for (const QString &macro : macros)
-        qDebug() << macro;
     const QString result = macros.join(QLatin1Char(kChatMacroSeparator));
-    qDebug() << result;
     return result;
 }
 
-QString dataMessageText(int command, const std::optional<irVariables> &vars)
+QString noDataText() { return latin1(kNoData); }
+
+QString dataMessageText(int command, const irVariables &vars)
 {
-    if (!vars)
-        return latin1(kNoData);
-    if (!vars->simConnected)
+    if (!vars.simConnected)
         return latin1(kIracingNotConnected);
     const QJsonObject object =
-        command == kCommandTelemetry ? vars->telemetryJson() : vars->sessionJson();
+        command == kCommandTelemetry ? vars.telemetryJson() : vars.sessionJson();
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
 }
 
@@ -129,7 +139,8 @@ std::optional<irMessage> handleCommand(const irMessage &request, CommandEnvironm
     case kCommandClientName: {
         const QString name = request.argument();
         env.setClientName(name);
-        env.debugString(QStringLiteral("(Server) - Client Name: %1").arg(name), kLevelClientName);
+        env.debugString(QStringLiteral("(Server) - Client Name: %1").arg(printableText(name)),
+                        kLevelClientName);
         return std::nullopt;
     }
     case kCommandServerName:
@@ -142,14 +153,21 @@ std::optional<irMessage> handleCommand(const irMessage &request, CommandEnvironm
         env.debugString(QStringLiteral("(Server) - Get Client ID: %1").arg(id), kLevelInfo);
         return reply(id);
     }
-    case kCommandChatMacros:
-        return reply(chatMacrosText(env.documentsPath()));
-    case kCommandChatMacro:
-        env.chatClicked(request.numericArgument() - 1);
+    case kCommandChatMacros: {
+        const QString macros = chatMacrosText(env.documentsPath());
+        env.trace(macros);
+        return reply(macros);
+    }
+    case kCommandChatMacro: {
+        // Numbers below 1 name no macro; taking 1 from the lowest int would overflow.
+        const int number = request.numericArgument();
+        env.chatClicked(number > 0 ? number - 1 : -1);
         return reply(latin1(kButtonOk));
+    }
     case kCommandTelemetry:
     case kCommandSession:
-        return reply(dataMessageText(request.command, env.snapshot()));
+        return irMessage::fromUtf8(request.command, request.requestNumber,
+                                   env.dataText(request.command));
     case kCommandKeyPress: {
         const int code = request.numericArgument();
         const platform::WindowId simulator = env.simulatorWindow();

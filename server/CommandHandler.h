@@ -30,12 +30,15 @@ public:
     virtual qintptr clientId() const = 0;
     virtual void setClientName(const QString &name) = 0;
     virtual QString documentsPath() const = 0;
-    // A private copy of the server's record; nullopt when none is attached.
-    virtual std::optional<irVariables> snapshot() const = 0;
+    // The UTF-8 reply text of 207 or 208 as built for the current snapshot
+    // (see dataMessageText), or "NO DATA" when none is attached.
+    virtual QByteArray dataText(int command) const = 0;
     virtual platform::WindowId simulatorWindow() const = 0;
     virtual platform::WindowId foregroundWindow() const = 0;
 
     virtual void debugString(const QString &line, int level) = 0;
+    // A trace line for the debug output, not for the pane.
+    virtual void trace(const QString &line) = 0;
     virtual void chatClicked(int id) = 0;
     virtual void keyboardKey(int key) = 0;
 };
@@ -48,10 +51,13 @@ std::optional<irMessage> handleCommand(const irMessage &request, CommandEnvironm
 // or an empty list when the file cannot be read.
 QStringList chatMacros(const QString &documentsPath);
 // Reply text of 205: the 15 chat macros of "app.ini" in `documentsPath`,
-// joined with "|", or "IRACING NOT FOUND".
+// joined with "|", or "IRACING NOT FOUND". A macro is cut to 60,000 UTF-8
+// bytes at a character boundary, so the reply always fits one frame.
 QString chatMacrosText(const QString &documentsPath);
-// Reply text of 207 and 208: indented JSON, "NO DATA" or "IRACING NOT CONNECTED".
-QString dataMessageText(int command, const std::optional<irVariables> &vars);
+// Reply text of 207 and 208: indented JSON or "IRACING NOT CONNECTED"; and
+// "NO DATA" when no snapshot is attached.
+QString dataMessageText(int command, const irVariables &vars);
+QString noDataText();
 
 // An ini value read with no codec holds one Latin-1 character per byte:
 // returns it decoded as UTF-8 when those bytes are valid UTF-8, else as is.

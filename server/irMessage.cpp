@@ -1,5 +1,6 @@
 #include "server/irMessage.h"
 
+#include "server/ClientText.h"
 #include "server/FrameFormat.h"
 
 namespace {
@@ -57,14 +58,41 @@ irMessage::irMessage(const QByteArray &frame)
                              frame.size() - frame::kTextOffset);
 }
 
+QByteArray replyFrame(int command, int requestNumber, const QByteArray &utf8Text)
+{
+    const QByteArray fixed = fixedFields(command, requestNumber, 0);
+    // The fixed fields, the text and its closing ";" must fit the length field.
+    const QByteArray text = utf8Prefix(utf8Text, frame::kMaxPayload - fixed.size() - 1);
+    const int payloadSize = fixed.size() + text.size() + 1;
+    QByteArray raw;
+    raw.reserve(frame::kHeaderSize + payloadSize);
+    raw += frame::kMark;
+    raw += zeroPadded(payloadSize, frame::kLengthDigits);
+    raw += frame::kSeparator;
+    raw += fixed;
+    raw += text;
+    raw += frame::kSeparator;
+    return raw;
+}
+
+irMessage irMessage::fromUtf8(int command, int requestNumber, const QByteArray &utf8Text)
+{
+    irMessage reply;
+    reply.command = command;
+    reply.requestNumber = requestNumber;
+    reply.raw = replyFrame(command, requestNumber, utf8Text);
+    return reply;
+}
+
 irMessage::irMessage(int command_, int requestNumber_, const QString &text_)
     : command(command_), requestNumber(requestNumber_), text(text_)
 {
     const QByteArray textBytes = text.toUtf8();
-    QByteArray payload = fixedFields(command, requestNumber, textBytes.size());
-    payload += textBytes;
-    payload += frame::kSeparator;
-    raw = framed(payload);
+    raw = replyFrame(command, requestNumber, textBytes);
+    const int sentBytes = raw.size() - frame::kHeaderSize -
+                          fixedFields(command, requestNumber, 0).size() - 1;
+    if (sentBytes < textBytes.size())
+        text = QString::fromUtf8(textBytes.constData(), sentBytes);
 }
 
 QByteArray requestFrame(int command, int requestNumber, const QString &text)

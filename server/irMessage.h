@@ -14,8 +14,11 @@ public:
     // starting with "@" leaves everything 0 (command 0 gets no reply).
     explicit irMessage(const QByteArray &frame);
     // Builds a reply; `raw` is the complete frame. Its length field counts
-    // the payload's UTF-8 bytes.
+    // the payload's UTF-8 bytes. A text too long for one frame is cut at a
+    // character boundary so the frame fits (`text` holds what is sent).
     irMessage(int command, int requestNumber, const QString &text);
+    // The same from text already in UTF-8; `text` stays empty.
+    static irMessage fromUtf8(int command, int requestNumber, const QByteArray &utf8Text);
 
     // The request text without its closing ";" (an empty text stays empty).
     QString argument() const;
@@ -32,6 +35,9 @@ public:
 // A request frame as a client sends it: the text goes as given, so a client
 // ends it with ";" itself, and a request with no text is exactly 19 bytes.
 QByteArray requestFrame(int command, int requestNumber, const QString &text = QString());
+
+// The reply frame for `utf8Text`, cut as irMessage's constructor cuts it.
+QByteArray replyFrame(int command, int requestNumber, const QByteArray &utf8Text);
 
 // `value` in decimal, padded on the left with "0" to `width` characters and
 // never cut.

@@ -8,11 +8,20 @@
 
 namespace {
 constexpr int kLevelInfo = 0;
-}
+constexpr int kReportIntervalMs = 1000;
+constexpr qint64 kMsPerSecond = 1000;
+} // namespace
 
-irServer::irServer(AppSettings *settings_, QObject *parent, const ServerLimits &limits_)
-    : QTcpServer(parent), settings(settings_), limits(limits_)
+irServer::irServer(AppSettings *settings_, QObject *parent, const ServerLimits &limits_,
+                   RequestLimiter *requestLimiter_)
+    : QTcpServer(parent), settings(settings_), limits(limits_),
+      ownLimiter(requestLimiter_ ? nullptr : new RequestLimiter),
+      requestLimiter(requestLimiter_ ? requestLimiter_ : ownLimiter.get()),
+      connectionLines(limits_.paneLinesPerSecond)
 {
+    reportTimer.setInterval(kReportIntervalMs);
+    connect(&reportTimer, &QTimer::timeout, this, &irServer::reportDropped);
+    reportTimer.start();
 }
 
 irServer::~irServer()
@@ -65,15 +74,12 @@ void irServer::OnClientDisconnected()
 
 void irServer::incomingConnection(qintptr socketDescriptor)
 {
-    qDebug() << socketDescriptor << " Connecting...";
-    emit sigDebugString(QStringLiteral("(Server) - Connecting... %1").arg(socketDescriptor),
-                        kLevelInfo);
+    connectionLine(QStringLiteral("(Server) - Connecting... %1").arg(socketDescriptor));
 
-    if (clients.size() >= limits.maxClients) {
-        emit sigDebugString(QStringLiteral("(Server) - Too many clients (%1), connection %2 closed")
-                                .arg(limits.maxClients)
-                                .arg(socketDescriptor),
-                            kLevelInfo);
+    if (clients.size() >= limits.maxClients && !evictIdleClient()) {
+        connectionLine(QStringLiteral("(Server) - Too many clients (%1), connection %2 closed")
+                           .arg(limits.maxClients)
+                           .arg(socketDescriptor));
         QTcpSocket refused;
         if (refused.setSocketDescriptor(socketDescriptor))
             refused.abort();
@@ -87,6 +93,7 @@ void irServer::incomingConnection(qintptr socketDescriptor)
     connect(thread, &irServerThread::sigButtonChatClicked, this, &irServer::sigButtonChatClicked);
     connect(thread, &irServerThread::sigKeyboardKey, this, &irServer::sigKeyboardKey);
     thread->setVars(&irVars);
+    thread->setRequestLimiter(requestLimiter);
 
     // The owner refreshes the record now, so the first request already sees
     // the current race and not the one of the last tick before.
@@ -114,4 +121,48 @@ void irServer::setClientCount(int count)
         return;
     countedClients = count;
     emit sigClientCountChanged(count);
+}
+
+bool irServer::evictIdleClient()
+{
+    const qint64 now = steadyMs();
+    irServerThread *idlest = nullptr;
+    qint64 idleMs = -1;
+    for (irServerThread *thread : qAsConst(clients)) {
+        const qint64 idle = now - thread->lastReceivedMs();
+        if (idle > idleMs) {
+            idleMs = idle;
+            idlest = thread;
+        }
+    }
+    if (!idlest || idleMs < limits.idleEvictMs)
+        return false;
+    connectionLine(QStringLiteral("(Server) - Client %1 idle for %2 s, closed for a new connection")
+                       .arg(idlest->descriptor())
+                       .arg(idleMs / kMsPerSecond));
+    // The thread never blocks, so ending and joining it here is quick.
+    idlest->exit(0);
+    clientFinished(idlest);
+    return true;
+}
+
+void irServer::connectionLine(const QString &line)
+{
+    // Connection attempts come as fast as any device sends them.
+    if (!connectionLines.admit(steadyMs()))
+        return;
+    qDebug().noquote() << line;
+    emit sigDebugString(line, kLevelInfo);
+}
+
+void irServer::reportDropped()
+{
+    const qint64 hidden = connectionLines.takeRefused();
+    if (hidden > 0) {
+        emit sigDebugString(QStringLiteral("(Server) - %1 more connection lines not shown").arg(hidden),
+                            kLevelInfo);
+    }
+    const QString dropped = requestLimiter->takeDroppedReport();
+    if (!dropped.isEmpty())
+        emit sigDebugString(dropped, kLevelInfo);
 }

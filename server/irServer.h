@@ -4,26 +4,43 @@
 // the main window only through the queued signals relayed here.
 
 #include "model/irVariables.h"
+#include "server/RateWindow.h"
+#include "server/RequestLimiter.h"
 #include "server/SnapshotStore.h"
 
 #include <QSet>
 #include <QString>
 #include <QTcpServer>
+#include <QTimer>
+
+#include <memory>
 
 class AppSettings;
 class irServerThread;
 
 // Limits and waits; the defaults are the program's, tests shorten them.
 struct ServerLimits {
-    int stallTimeoutMs = 10000;          // an incomplete frame with no new byte
-    int maxClients = 64;                 // connections beyond it are closed
-    qint64 maxPendingReplyBytes = 4 * 1024 * 1024; // unread replies per client
+    int stallTimeoutMs = 10000; // an incomplete frame with no new byte
+    int maxClients = 64;        // connections beyond it are closed
+    // At the cap, the client that has sent nothing for the longest time is
+    // closed for a newcomer, if that is at least this long.
+    int idleEvictMs = 60000;
+    int readBufferBytes = 64 * 1024;         // a client's requests not yet read
+    qint64 pauseAboveBytes = 1024 * 1024;    // unsent replies: stop reading requests
+    qint64 resumeBelowBytes = 256 * 1024;    // and read on below this
+    int noProgressTimeoutMs = 10000;         // replies wait and none of their bytes leaves
+    // Lines for the debug pane a second, for each client and for the
+    // connection lines together; the rest are counted.
+    int paneLinesPerSecond = 20;
 };
 
 class irServer : public QTcpServer {
     Q_OBJECT
 public:
-    irServer(AppSettings *settings, QObject *parent, const ServerLimits &limits = ServerLimits());
+    // `requestLimiter` bounds the clients' chat and key requests together with
+    // those of other front ends; null gives the server one of its own.
+    irServer(AppSettings *settings, QObject *parent, const ServerLimits &limits = ServerLimits(),
+             RequestLimiter *requestLimiter = nullptr);
     ~irServer() override; // ends and joins every client thread
 
     // Listens on every local address; the address is not used. Reports
@@ -58,10 +75,19 @@ protected:
 private:
     void clientFinished(irServerThread *thread);
     void setClientCount(int count);
+    // Closes the client silent for longest, when that is long enough; returns
+    // whether a slot is free now.
+    bool evictIdleClient();
+    void connectionLine(const QString &line);
+    void reportDropped();
 
     AppSettings *settings;
     const ServerLimits limits;
     SnapshotStore irVars;
+    std::unique_ptr<RequestLimiter> ownLimiter;
+    RequestLimiter *requestLimiter;
+    RateWindow connectionLines;
+    QTimer reportTimer; // once a second: what the bounds held back
     // Every client thread that has been started and not yet joined; all
     // touched on the GUI thread only.
     QSet<irServerThread *> clients;

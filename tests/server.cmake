@@ -18,3 +18,6 @@ add_dependencies(test_server_client_tool pitlink-client)
 pitlink_add_test(NAME test_server_snapshot
     SOURCES test_server_snapshot.cpp server_test_main.cpp
     LIBS pitlink_core Qt5::Test)
+pitlink_add_test(NAME test_server_limits
+    SOURCES test_server_limits.cpp server_test_main.cpp
+    LIBS pitlink_core Qt5::Test)

@@ -3,6 +3,7 @@
 
 #include "server/CommandHandler.h"
 #include "server/FrameFormat.h"
+#include "server/FrameReader.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +23,14 @@ public:
     qintptr clientId() const override { return 17; }
     void setClientName(const QString &n) override { name = n; }
     QString documentsPath() const override { return documents; }
-    std::optional<irVariables> snapshot() const override { return vars; }
+    QByteArray dataText(int command) const override
+    {
+        return (vars ? dataMessageText(command, *vars) : noDataText()).toUtf8();
+    }
     platform::WindowId simulatorWindow() const override { return simulator; }
     platform::WindowId foregroundWindow() const override { return foreground; }
     void debugString(const QString &line, int level) override { log.emplace_back(line, level); }
+    void trace(const QString &) override {}
     void chatClicked(int id) override { chats.push_back(id); }
     void keyboardKey(int key) override { keys.push_back(key); }
 
@@ -44,19 +49,32 @@ irMessage request(int command, int requestNumber, const QByteArray &text = QByte
     return irMessage(requestFrame(command, requestNumber, QString::fromUtf8(text)));
 }
 
+// The reply's text as sent, taken from its frame.
 QString replyText(const std::optional<irMessage> &reply)
 {
-    return reply ? reply->text : QStringLiteral("<no reply>");
+    if (!reply)
+        return QStringLiteral("<no reply>");
+    return QString::fromUtf8(reply->raw.mid(frame::kTextOffset).chopped(1));
 }
 
-TEST(Commands, ClientNameIsStoredAndLoggedWithoutReply)
+TEST(Commands, ClientNameIsStoredAndLoggedAsOneLineWithoutReply)
 {
-    RecordingEnvironment env;
-    EXPECT_FALSE(handleCommand(request(201, 1, "Dash 1;"), env));
-    EXPECT_EQ(env.name, QStringLiteral("Dash 1"));
-    ASSERT_EQ(env.log.size(), 1u);
-    EXPECT_EQ(env.log[0].first, QStringLiteral("(Server) - Client Name: Dash 1"));
-    EXPECT_EQ(env.log[0].second, 1);
+    // name sent, as the pane shows it
+    const std::vector<std::pair<const char *, const char *>> cases = {
+        {"Dash 1", "Dash 1"},
+        {"a\nb\r\x1b\x7f", "a\xef\xbf\xbd" "b\xef\xbf\xbd\xef\xbf\xbd\x7f"},
+        {"x\xc2\x85y\xc2\x9f", "x\xef\xbf\xbdy\xef\xbf\xbd"},           // C1
+        {"p\xe2\x80\xa8q\xe2\x80\xa9", "p\xef\xbf\xbdq\xef\xbf\xbd"}, // U+2028, U+2029
+        {"T\n(Server) - Client disconnected ID:99", "T\xef\xbf\xbd(Server) - Client disconnected ID:99"},
+    };
+    for (const auto &c : cases) {
+        RecordingEnvironment env;
+        EXPECT_FALSE(handleCommand(request(201, 1, QByteArray(c.first) + ";"), env));
+        EXPECT_EQ(env.name, QString::fromUtf8(c.first));
+        ASSERT_EQ(env.log.size(), 1u);
+        EXPECT_EQ(env.log[0].first, "(Server) - Client Name: " + QString::fromUtf8(c.second));
+        EXPECT_EQ(env.log[0].second, 1);
+    }
 }
 
 TEST(Commands, ServerNameReplyBytes)
@@ -95,7 +113,9 @@ TEST(Commands, ChatMacroEmitsZeroBasedIndexAndAlwaysOk)
     EXPECT_EQ(replyText(handleCommand(request(206, 1, "3;"), env)), QStringLiteral("Button ok"));
     EXPECT_EQ(replyText(handleCommand(request(206, 2, "0;"), env)), QStringLiteral("Button ok"));
     EXPECT_EQ(replyText(handleCommand(request(206, 3, "x;"), env)), QStringLiteral("Button ok"));
-    EXPECT_EQ(env.chats, (std::vector<int>{2, -1, -1}));
+    EXPECT_EQ(replyText(handleCommand(request(206, 4, "-2147483648;"), env)),
+              QStringLiteral("Button ok"));
+    EXPECT_EQ(env.chats, (std::vector<int>{2, -1, -1, -1}));
 }
 
 TEST(Commands, KeyPressAnswersFromTheWindowsAndAlwaysEmits)
@@ -133,8 +153,8 @@ QJsonObject jsonOf(const std::optional<irMessage> &reply)
     if (!reply)
         return {};
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(reply->text.toUtf8(), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << qPrintable(reply->text);
+    const QJsonDocument doc = QJsonDocument::fromJson(replyText(reply).toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << qPrintable(replyText(reply));
     return doc.object();
 }
 
@@ -157,7 +177,7 @@ TEST(Commands, TelemetryMessageHasEveryKeyAndType)
     EXPECT_TRUE(reply->raw.startsWith(QByteArray("@")));
     EXPECT_TRUE(reply->raw.mid(frame::kHeaderSize).startsWith("207;000009;{\n    \""));
     EXPECT_TRUE(reply->raw.endsWith("}\n;"));
-    EXPECT_TRUE(reply->text.contains(QStringLiteral("\"Speed\": 0.10000000149011612")));
+    EXPECT_TRUE(replyText(reply).contains(QStringLiteral("\"Speed\": 0.10000000149011612")));
 
     const QJsonObject o = jsonOf(reply);
     const QStringList keys = {
@@ -253,6 +273,29 @@ TEST_F(ChatMacros, Utf8AndLatin1BytesAreBothDecoded)
              "AutoChatStr15=\xe2\x82\xac 5\n");
     const QString gruesse = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f" "e");
     EXPECT_EQ(reply(), gruesse + "|" + gruesse + "|||||||||||||" + QString::fromUtf8("\xe2\x82\xac 5"));
+}
+
+TEST_F(ChatMacros, LongestMacroIsCutAtACharacterSoTheReplyFitsOneFrame)
+{
+    // 1 + 2 x 600,000 bytes; 60,000 would split an "e acute".
+    QByteArray longest = "a";
+    for (int i = 0; i < 600000; ++i)
+        longest += "\xc3\xa9";
+    QByteArray ini = "[Autochat Messages]\n";
+    for (int n = 1; n <= 15; ++n)
+        ini += "AutoChatStr" + QByteArray::number(n) + "=" + longest + "\n";
+    writeIni(ini);
+    env.documents = dir.path();
+    const auto sent = handleCommand(request(205, 1), env);
+    ASSERT_TRUE(sent);
+    FrameReader reader;
+    const FrameReader::Result read = reader.feed(sent->raw);
+    ASSERT_EQ(read.frames.size(), 1);
+    EXPECT_EQ(read.frames.first().size(), sent->raw.size());
+    const QStringList fields = replyText(sent).split(QLatin1Char('|'));
+    ASSERT_EQ(fields.size(), 15);
+    for (const QString &field : fields)
+        EXPECT_EQ(field.toUtf8(), longest.left(59999));
 }
 
 TEST_F(ChatMacros, MissingFileIsIracingNotFound)

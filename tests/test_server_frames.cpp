@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace {
 
 const QByteArray kRequest202("@000011;202;000001;");
@@ -227,12 +229,34 @@ TEST(irMessageReply, LengthCountsUtf8BytesOfTheText)
     EXPECT_EQ(r.frames.first(), reply.raw);
 }
 
-TEST(irMessageReply, LongReplyLengthIsNotCut)
+TEST(irMessageReply, TooLongTextIsCutAtACharacterToFitOneFrame)
 {
-    const QString text(frame::kMaxPayload, QLatin1Char('y'));
-    const irMessage reply(207, 1, text);
-    EXPECT_EQ(reply.raw.mid(frame::kLengthOffset, 7), QByteArray::number(frame::kMaxPayload + 12));
-    EXPECT_EQ(reply.raw.at(8), ';');
+    // text bytes, command, request number, text bytes sent
+    struct Case {
+        QByteArray text;
+        int command;
+        int requestNumber;
+        int sent;
+    };
+    // With "a" first, the room left ends inside a euro sign.
+    const QByteArray euros = "a" + QByteArray(frame::kMaxPayload / 3, 'x').replace("x", "\xe2\x82\xac");
+    const std::vector<Case> cases = {
+        {QByteArray(frame::kMaxPayload - 12, 'y'), 207, 1, frame::kMaxPayload - 12},
+        {QByteArray(frame::kMaxPayload, 'y'), 207, 1, frame::kMaxPayload - 12},
+        {QByteArray(frame::kMaxPayload, 'y'), 1001, 2147483647, frame::kMaxPayload - 17},
+        {euros, 205, 1, 1 + (frame::kMaxPayload - 13) / 3 * 3},
+    };
+    for (const Case &c : cases) {
+        const irMessage reply(c.command, c.requestNumber, QString::fromUtf8(c.text));
+        EXPECT_EQ(reply.raw.at(frame::kLengthSeparatorOffset), ';');
+        FrameReader reader;
+        const FrameReader::Result r = reader.feed(reply.raw);
+        ASSERT_EQ(r.frames.size(), 1);
+        EXPECT_EQ(r.frames.first(), reply.raw);
+        EXPECT_EQ(reply.text.toUtf8(), c.text.left(c.sent));
+        EXPECT_TRUE(reply.raw.endsWith(c.text.left(c.sent).right(8) + ";"));
+        EXPECT_EQ(irMessage::fromUtf8(c.command, c.requestNumber, c.text).raw, reply.raw);
+    }
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -298,37 +299,74 @@ TEST_F(Server, PortInUseFailsWithLogLine)
     EXPECT_EQ(lines.at(0).at(1).toInt(), 0);
 }
 
-TEST_F(Server, ConnectionBeyondTheCapIsClosed)
+int requestNumberOf(const QByteArray &reply)
 {
-    ServerLimits limits;
-    limits.maxClients = 2;
-    start(limits);
-    auto a = connectedClient();
-    auto b = connectedClient();
-    TestClient extra;
-    ASSERT_TRUE(extra.connectTo(port));
-    EXPECT_TRUE(extra.waitDisconnected());
-    EXPECT_EQ(server->clientCount(), 2);
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const QString &l) {
-        return l.startsWith("(Server) - Too many clients");
-    }));
-    // The served ones are unaffected.
-    b->send(TestClient::request(202, 1));
-    EXPECT_FALSE(b->nextFrame().isEmpty());
+    return reply.mid(frame::kRequestNumberOffset, frame::kRequestNumberDigits).toInt();
 }
 
-TEST_F(Server, ClientThatDoesNotReadIsCutOffAtTheReplyCap)
+TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
+{
+    // idle time that frees a slot, newcomer served
+    const std::vector<std::pair<int, bool>> cases = {{300, true}, {60000, false}};
+    for (const auto &c : cases) {
+        log.clear();
+        ServerLimits limits;
+        limits.maxClients = 2;
+        limits.idleEvictMs = c.first;
+        start(limits);
+        auto busy = connectedClient();
+        auto idle = connectedClient();
+        idle->send(TestClient::request(203, 1));
+        const QByteArray idleId = textOf(idle->nextFrame());
+        QTest::qWait(400);
+        busy->send(TestClient::request(202, 2));
+        ASSERT_FALSE(busy->nextFrame().isEmpty());
+
+        TestClient newcomer;
+        ASSERT_TRUE(newcomer.connectTo(port));
+        newcomer.send(TestClient::request(202, 3));
+        if (c.second) {
+            EXPECT_FALSE(newcomer.nextFrame().isEmpty());
+            EXPECT_TRUE(idle->waitDisconnected());
+            EXPECT_TRUE(log.contains("(Server) - Client " + QString::fromLatin1(idleId) +
+                                     " idle for 0 s, closed for a new connection"));
+        } else {
+            EXPECT_TRUE(newcomer.waitDisconnected());
+            EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const QString &l) {
+                return l.startsWith("(Server) - Too many clients");
+            }));
+            idle->send(TestClient::request(202, 4));
+            EXPECT_FALSE(idle->nextFrame().isEmpty());
+        }
+        EXPECT_EQ(server->clientCount(), 2);
+        busy->send(TestClient::request(202, 5));
+        EXPECT_FALSE(busy->nextFrame().isEmpty());
+    }
+}
+
+TEST_F(Server, BurstIsAllAnsweredInOrderToAReaderWhileANonReaderIsDropped)
 {
     ServerLimits limits;
-    limits.maxPendingReplyBytes = 64 * 1024;
+    limits.noProgressTimeoutMs = 1000;
     start(limits);
     server->updateVars(linkedSnapshot());
-    auto client = connectedClient();
-    client->socket.setReadBufferSize(1024); // stops reading once this is full
+    auto reader = connectedClient();
+    auto nonReader = connectedClient();
+    nonReader->socket.setReadBufferSize(1024); // stops reading once this is full
+    constexpr int kBurst = 20000;
     QByteArray burst;
-    for (int i = 0; i < 30000; ++i)
+    for (int i = 1; i <= kBurst; ++i)
         burst += TestClient::request(207, i);
-    client->send(burst);
+    nonReader->send(burst);
+    reader->send(burst);
+
+    ASSERT_TRUE(reader->waitFrames(kBurst, 12 * kWaitMs)) << reader->frames.size();
+    int outOfOrder = 0;
+    for (int i = 0; i < kBurst; ++i)
+        outOfOrder += requestNumberOf(reader->frames.at(i)) != i + 1;
+    EXPECT_EQ(outOfOrder, 0);
+    EXPECT_EQ(reader->socket.state(), QAbstractSocket::ConnectedState);
+
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             return std::any_of(log.begin(), log.end(), [](const QString &l) {
@@ -336,7 +374,98 @@ TEST_F(Server, ClientThatDoesNotReadIsCutOffAtTheReplyCap)
             });
         },
         3 * kWaitMs));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 0; }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, kWaitMs));
+    reader->send(TestClient::request(202, 1));
+    EXPECT_TRUE(reader->waitFrames(kBurst + 1));
+}
+
+// The debug output of the client threads, while a test listens.
+std::atomic<int> tracedFrames{0};
+std::atomic<int> longestTrace{0};
+
+void countTraces(QtMsgType, const QMessageLogContext &, const QString &line)
+{
+    if (!line.contains(QLatin1String("Data in:")))
+        return;
+    ++tracedFrames;
+    int longest = longestTrace.load();
+    while (line.size() > longest && !longestTrace.compare_exchange_weak(longest, line.size())) {
+    }
+}
+
+TEST_F(Server, FloodReachesThePaneAndTheTraceAtTheBoundedRateAndIsCounted)
+{
+    start();
+    auto client = connectedClient();
+    client->send(TestClient::request(203, 1));
+    const QString id = QString::fromLatin1(textOf(client->nextFrame()));
+    log.clear();
+    tracedFrames = 0;
+    longestTrace = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(countTraces);
+
+    constexpr int kFlood = 3000;
+    QByteArray flood = TestClient::request(202, 0, QString(900000, QLatin1Char('x')));
+    for (int i = 1; i < kFlood; ++i)
+        flood += TestClient::request(202, i);
+    client->send(flood);
+    const bool answered = client->waitFrames(kFlood + 1, 4 * kWaitMs);
+    client->socket.disconnectFromHost();
+    const QString shownLine = QStringLiteral("(Server) - Get Server name: Pitlink");
+    const QString hiddenPrefix = "(Server) - Client " + id + ": ";
+    const auto counted = [&] {
+        int total = log.count(shownLine);
+        for (const QString &line : qAsConst(log)) {
+            if (line.startsWith(hiddenPrefix) && line.endsWith(" more lines not shown"))
+                total += line.mid(hiddenPrefix.size()).section(' ', 0, 0).toInt();
+        }
+        return total;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counted() == kFlood; }, 2 * kWaitMs)) << counted();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(answered);
+    EXPECT_LE(log.count(shownLine), 60);
+    EXPECT_GE(log.count(shownLine), 10);
+    EXPECT_LE(tracedFrames.load(), 60);
+    EXPECT_LE(longestTrace.load(), 300);
+}
+
+TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
+{
+    start();
+    QSignalSpy chats(server.get(), &irServer::sigButtonChatClicked);
+    QSignalSpy keys(server.get(), &irServer::sigKeyboardKey);
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int c = 0; c < 3; ++c)
+        clients.push_back(connectedClient());
+    QByteArray requests;
+    for (int i = 0; i < 30; ++i)
+        requests += TestClient::request(206, i, "1;") + TestClient::request(209, i, "32;");
+    for (auto &client : clients)
+        client->send(requests);
+    for (auto &client : clients)
+        EXPECT_TRUE(client->waitFrames(60));
+
+    // Per client 2 chat macros and 10 keys a second; 4 and 20 in all.
+    int droppedChats = 0;
+    int droppedKeys = 0;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            droppedChats = droppedKeys = 0;
+            for (const QString &line : qAsConst(log)) {
+                if (!line.endsWith(" keys dropped (too many requests)"))
+                    continue;
+                const QStringList words = line.split(' ');
+                droppedChats += words.at(2).toInt();
+                droppedKeys += words.at(6).toInt();
+            }
+            return droppedChats + droppedKeys == 180 - 24;
+        },
+        3 * kWaitMs));
+    EXPECT_EQ(chats.size(), 4);
+    EXPECT_EQ(keys.size(), 20);
+    EXPECT_EQ(droppedChats, 86);
+    EXPECT_EQ(droppedKeys, 70);
 }
 
 // Only the two window lookups of the key command are steered; they are asked
