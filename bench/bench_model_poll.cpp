@@ -76,7 +76,8 @@ int main()
     irVariables vars;
     vars.sessionNum = sim::kRaceSessionNum;
     pollMicroseconds(client, writer, vars, true);
-    std::printf("session text %zu bytes, %d drivers, %d results\n", std::strlen(telemetrySessionText()),
+    std::size_t limit = 0;
+    std::printf("session text %zu bytes, %d drivers, %d results\n", std::strlen(telemetrySessionText(&limit)),
                 vars.drivers.size(), vars.results.size());
 
     constexpr int kPolls = 300;

@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 b.tickCount = static_cast<int>(static_cast<unsigned>(b.tickCount) + 1u + static_cast<unsigned>(i));
         }
     }
-    const telemetry::TelemetryHeader *h = telemetryHeader();
-    const int count = h ? h->variableCount : 0;
+    TelemetryHeaderFields fields;
+    const int count = telemetryHeaderFields(&fields) ? fields.variableCount : 0;
     for (int v = -1; v < count && v < 64; ++v) {
         for (int e = -1; e < 3; ++e) {
             (void)client.readBool(v, e);

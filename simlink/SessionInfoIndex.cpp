@@ -2,49 +2,37 @@
 
 #include <cstring>
 
-namespace {
-constexpr std::uint64_t kHashSeed = 0x9E3779B97F4A7C15ull;
-constexpr std::uint64_t kHashMultiplier = 0xFF51AFD7ED558CCDull;
-constexpr int kHashShift = 29;
-} // namespace
-
-std::uint64_t SessionInfoIndex::hashBytes(const char *bytes, std::size_t length)
-{
-    std::uint64_t h = kHashSeed ^ length;
-    std::size_t i = 0;
-    for (; i + 8 <= length; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        h = (h ^ word) * kHashMultiplier;
-        h ^= h >> kHashShift;
-    }
-    std::uint64_t tail = 0;
-    std::memcpy(&tail, bytes + i, length - i);
-    h = (h ^ tail) * kHashMultiplier;
-    return h ^ (h >> kHashShift);
-}
-
 void SessionInfoIndex::use(const char *text, std::size_t limit)
 {
-    const void *nul = text ? std::memchr(text, '\0', limit) : nullptr;
-    const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - text) : (text ? limit : 0);
-    const std::uint64_t hash = text ? hashBytes(text, length) : 0;
-    const bool terminated = nul != nullptr;
-    if (text == text_ && length == length_ && hash == hash_ && terminated == terminated_ && limit == limit_)
+    if (text == live_ && limit == limit_)
         return;
-    text_ = text;
+    live_ = text;
     limit_ = limit;
-    length_ = length;
-    hash_ = hash;
-    terminated_ = terminated;
+    build();
+}
+
+void SessionInfoIndex::build()
+{
+    ++builds_;
     answers_.clear();
     prefixes_.clear();
     lines_.clear();
-    if (text)
-        sessioninfo::forEachLine(text, limit, [this](const sessioninfo::Line &line) {
-            lines_.push_back(line);
-            return true;
-        });
+    const void *nul = live_ ? std::memchr(live_, '\0', limit_) : nullptr;
+    const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - live_) : (live_ ? limit_ : 0);
+    terminated_ = nul != nullptr;
+    // The live text may change during this copy; the copy is then compared
+    // unequal at the next answer and taken again.
+    copy_.assign(live_ ? live_ : "", length);
+    sessioninfo::forEachLine(copy_.c_str(), copy_.size(), [this](const sessioninfo::Line &line) {
+        lines_.push_back(line);
+        return true;
+    });
+}
+
+bool SessionInfoIndex::unchanged(std::size_t bytes) const
+{
+    // The copy's own terminator stands for the live text's NUL.
+    return bytes == 0 || std::memcmp(live_, copy_.c_str(), bytes) == 0;
 }
 
 namespace {
@@ -71,11 +59,14 @@ std::vector<std::size_t> componentEnds(const char *path)
 
 } // namespace
 
-bool SessionInfoIndex::matchLines(const char *path, const char **start, int *length)
+SessionInfoIndex::Answer SessionInfoIndex::matchLines(const char *path)
 {
     using namespace sessioninfo;
+    // A path that finds nothing anywhere depends on the whole text and, when
+    // the text ended at a NUL, on that NUL too.
+    const std::size_t wholeText = copy_.size() + (terminated_ ? 1 : 0);
     if (!bracesClosed(path))
-        return false;
+        return Answer{false, -1, 0, 0};
     // A match only ever reads the path up to the end of the component it is
     // looking for, so every path sharing a prefix of whole components passes
     // the same lines in the same states up to there: resume from the longest
@@ -96,15 +87,16 @@ bool SessionInfoIndex::matchLines(const char *path, const char **start, int *len
             break;
         }
     }
+    const char *base = copy_.c_str();
     for (; line < lines_.size(); ++line) {
+        const Line &l = lines_[line];
         const char *before = match.rest;
-        switch (match.evaluate(lines_[line])) {
+        const std::size_t decidedBy = static_cast<std::size_t>(l.end - base) + 1;
+        switch (match.evaluate(l)) {
         case Eval::Found:
-            *start = lines_[line].value;
-            *length = lines_[line].valueLength;
-            return true;
+            return Answer{true, l.value ? static_cast<int>(l.value - base) : -1, l.valueLength, decidedBy};
         case Eval::NotFound:
-            return false;
+            return Answer{false, -1, 0, decidedBy};
         case Eval::Continue:
             if (match.rest != before) {
                 key_.assign(path, static_cast<std::size_t>(match.rest - path));
@@ -114,7 +106,18 @@ bool SessionInfoIndex::matchLines(const char *path, const char **start, int *len
             break;
         }
     }
-    return false;
+    return Answer{false, -1, 0, wholeText};
+}
+
+const SessionInfoIndex::Answer &SessionInfoIndex::answer(const char *path)
+{
+    key_.assign(path);
+    auto it = answers_.find(key_);
+    if (it == answers_.end()) {
+        const Answer a = matchLines(path);
+        it = answers_.emplace(std::string(path), a).first;
+    }
+    return it->second;
 }
 
 bool SessionInfoIndex::query(const char *path, const char **valueStart, int *valueLength)
@@ -123,21 +126,20 @@ bool SessionInfoIndex::query(const char *path, const char **valueStart, int *val
         return false;
     *valueStart = nullptr;
     *valueLength = 0;
-    if (!text_ || !path)
+    if (!live_ || !path)
         return false;
-    std::string key(path);
-    auto it = answers_.find(key);
-    if (it == answers_.end()) {
-        const char *start = nullptr;
-        int length = 0;
-        const bool found = matchLines(path, &start, &length);
-        Answer a{found, start ? static_cast<int>(start - text_) : -1, length};
-        it = answers_.emplace(std::move(key), a).first;
+    const Answer *a = &answer(path);
+    if (!unchanged(a->dependsOn)) {
+        // Rewritten since the copy was taken: answer from a new copy. Should
+        // it change again meanwhile, this answer still comes from one whole
+        // copy, and the next query notices.
+        build();
+        a = &answer(path);
     }
-    if (!it->second.found)
+    if (!a->found)
         return false;
     // An empty value has no start, as in the plain query.
-    *valueStart = it->second.offset < 0 ? nullptr : text_ + it->second.offset;
-    *valueLength = it->second.length;
+    *valueStart = a->offset < 0 ? nullptr : copy_.c_str() + a->offset;
+    *valueLength = a->length;
     return true;
 }

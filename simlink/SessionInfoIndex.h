@@ -1,10 +1,15 @@
 #pragma once
 // Answers session-info path queries for one text without rescanning it: the
-// text is split into lines once, a path is matched over those lines with the
-// same rules as SessionInfoQuery, and each answer is remembered (a poll asks
-// the same paths every second). A new path goes on from where an earlier one
-// with the same leading components left off. The index is keyed on the text
-// itself (length and a 64-bit hash) and starts over when the text changes.
+// text is copied and split into lines once, a path is matched over those
+// lines with the same rules as SessionInfoQuery, and each answer is
+// remembered (a poll asks the same paths every second). A new path goes on
+// from where an earlier one with the same leading components left off.
+//
+// The text lies in another process's memory and may be rewritten in place at
+// any moment. Answers come from the index's own copy, and before each answer
+// the bytes it depends on (the text up to the end of the line that decided
+// it) are compared with the live text; on a difference the index starts over
+// from the live text.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,24 +21,26 @@
 
 class SessionInfoIndex {
 public:
-    // Makes the index answer for `text` (up to its NUL or `limit` bytes);
-    // rebuilds only when the text differs from the one indexed.
+    // Makes the index answer for `text` (up to its NUL or `limit` bytes,
+    // which must stay readable while the index is used with it).
     void use(const char *text, std::size_t limit);
-    // Same contract as SessionInfoQuery on the text given to use().
+    // Same contract as SessionInfoQuery on the text given to use(), except
+    // that *valueStart points into the index's copy (valid until the next
+    // call).
     bool query(const char *path, const char **valueStart, int *valueLength);
 
-    const char *text() const { return text_; }
-    std::size_t limit() const { return limit_; }
-    std::size_t textLength() const { return length_; }
-    std::uint64_t textHash() const { return hash_; }
-
-    static std::uint64_t hashBytes(const char *bytes, std::size_t length);
+    // The copy that answers point into, and its length.
+    const char *text() const { return copy_.c_str(); }
+    std::size_t textLength() const { return copy_.size(); }
+    // Times the index was built from the live text.
+    int builds() const { return builds_; }
 
 private:
     struct Answer {
         bool found;
         int offset;
         int length;
+        std::size_t dependsOn; // leading bytes of the text that decided it
     };
     // The state of a match that has just passed a path prefix of whole
     // components: the line to go on from and the depth matched.
@@ -41,15 +48,18 @@ private:
         std::size_t nextLine;
         int matchedDepth;
     };
-    bool matchLines(const char *path, const char **start, int *length);
+    void build();
+    bool unchanged(std::size_t bytes) const;
+    const Answer &answer(const char *path);
+    Answer matchLines(const char *path);
 
-    const char *text_ = nullptr;
+    const char *live_ = nullptr;
     std::size_t limit_ = 0;
-    std::size_t length_ = 0;
-    bool terminated_ = false;
-    std::uint64_t hash_ = 0;
+    std::string copy_;
+    bool terminated_ = false; // a NUL ended the text within the limit
+    int builds_ = 0;
     std::vector<sessioninfo::Line> lines_;
     std::unordered_map<std::string, Answer> answers_;
     std::unordered_map<std::string, Prefix> prefixes_;
-    std::string key_; // scratch key for prefix lookups
+    std::string key_; // scratch key for lookups
 };

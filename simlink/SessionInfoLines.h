@@ -15,6 +15,7 @@ struct Line {
     int keyLength;      // includes the colon
     const char *value;  // null when the value is empty
     int valueLength;
+    const char *end;    // the line end that closed the line
 };
 
 // Every "{" of a path must be closed; a path that breaks this finds nothing.
@@ -73,7 +74,7 @@ template <typename OnLine> void forEachLine(const char *text, std::size_t limit,
 {
     enum class State { Indent, Key, AfterColon, Value, LineDone };
     State state = State::Indent;
-    Line line{0, false, nullptr, 0, nullptr, 0};
+    Line line{0, false, nullptr, 0, nullptr, 0, nullptr};
     for (std::size_t i = 0; i < limit && text[i] != '\0'; ++i) {
         const char *c = text + i;
         const bool indenting = state == State::Indent || state == State::LineDone;
@@ -84,9 +85,10 @@ template <typename OnLine> void forEachLine(const char *text, std::size_t limit,
                 break;
             if (line.valueLength == 0)
                 line.value = nullptr;
+            line.end = c;
             if (!onLine(static_cast<const Line &>(line)))
                 return;
-            line = Line{0, false, nullptr, 0, nullptr, 0};
+            line = Line{0, false, nullptr, 0, nullptr, 0, nullptr};
             state = State::LineDone;
             break;
         case ' ':

@@ -25,37 +25,42 @@ SimClient::~SimClient()
 
 void SimClient::reset()
 {
+    dropSample();
+    index_.reset();
+}
+
+void SimClient::dropSample()
+{
     sample_.reset();
     sampleSize_ = 0;
-    index_.reset();
-    indexChecked_ = false;
+    sampleTick_ = kNoTick;
 }
 
 bool SimClient::waitForSample(int timeoutMs)
 {
-    // A new wait may follow a new session text: check the index key again.
-    indexChecked_ = false;
-    const bool ok = telemetryWait(timeoutMs, sample_.get(), sample_ ? static_cast<std::size_t>(sampleSize_) : 0);
-    const TelemetryHeader *header = telemetryHeader();
-    if (ok && header) {
-        const std::int32_t size = header->bufferSize;
-        if (sample_ && sampleSize_ == size)
+    TelemetrySampleTaken taken;
+    const bool ok = telemetryWait(timeoutMs, sample_.get(), sample_ ? static_cast<std::size_t>(sampleSize_) : 0, &taken);
+    if (ok) {
+        if (sample_ && sampleSize_ == taken.bufferSize) {
+            sampleTick_ = taken.tick;
             return true;
-        if (size <= 0) {
-            sample_.reset();
-            sampleSize_ = 0;
-            return false;
         }
-        sampleSize_ = size;
-        sample_.reset(new std::uint8_t[static_cast<std::size_t>(size)]());
-        return telemetryFetch(sample_.get(), static_cast<std::size_t>(sampleSize_));
+        // First sample, or the simulator's buffer size changed: the size
+        // comes from the header copy the link checked against the mapping.
+        sampleSize_ = taken.bufferSize;
+        sample_.reset(new std::uint8_t[static_cast<std::size_t>(sampleSize_)]());
+        sampleTick_ = kNoTick;
+        TelemetrySampleTaken again;
+        if (!telemetryFetch(sample_.get(), static_cast<std::size_t>(sampleSize_), &again))
+            return false;
+        if (again.bufferSize != sampleSize_)
+            return false; // changed again: only part of a sample was copied
+        sampleTick_ = again.tick;
+        return true;
     }
-    if (ok)
-        return false;
     if (sample_ && telemetryAlive())
         return false;
-    sample_.reset();
-    sampleSize_ = 0;
+    dropSample();
     return false;
 }
 
@@ -68,18 +73,15 @@ int SimClient::sessionValue(const char *path, char *buffer, int size)
 {
     if (!isLinked() || !path || !buffer || size < 1)
         return 0;
-    const char *text = telemetrySessionText();
-    const std::size_t limit = telemetrySessionTextLimit();
+    std::size_t limit = 0;
+    const char *text = telemetrySessionText(&limit);
     if (!text)
         return 0;
     if (!index_)
         index_.reset(new SessionInfoIndex);
-    // Hashing the text costs one pass; do it once per sample wait, not per
-    // query (a poll asks some 1,600 paths between two waits).
-    if (!indexChecked_ || index_->text() != text || index_->limit() != limit) {
-        index_->use(text, limit);
-        indexChecked_ = true;
-    }
+    // The index answers from its own copy of the text and checks, before
+    // each answer, that the text it depends on has not changed since.
+    index_->use(text, limit);
     const char *start = nullptr;
     int length = 0;
     if (!index_->query(path, &start, &length))
@@ -133,12 +135,12 @@ static bool readStored(const SimClient &client, int index, int entry, StoredValu
 {
     if (!client.isLinked())
         return false;
-    const TelemetryVarHeader *var = telemetryVarHeader(index);
-    if (!var)
+    TelemetryVarHeader var;
+    if (!telemetryVarHeader(index, &var))
         return false;
-    const std::int32_t type = var->valueType;
-    const std::int32_t offset = var->valueOffset;
-    const std::int32_t count = var->entryCount;
+    const std::int32_t type = var.valueType;
+    const std::int32_t offset = var.valueOffset;
+    const std::int32_t count = var.entryCount;
     const int width = widthOf(type);
     if (width == 0 || entry < 0 || entry >= count || offset < 0)
         return false;

@@ -3,6 +3,8 @@
 // and answers typed variable reads and session-info queries from it.
 // GUI thread only.
 
+#include "simlink/TelemetryLayout.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -34,6 +36,10 @@ public:
 
     const std::uint8_t *sampleBuffer() const { return sample_.get(); }
     std::int32_t sampleSize() const { return sampleSize_; }
+    // Tick count of the sample in the buffer; kNoTick while it holds none.
+    // A reader that missed a wait can still tell whether the buffer moved on
+    // since it last read it.
+    std::int32_t sampleTick() const { return sampleTick_; }
 
     // Drops the sample buffer and the session index (tests start clean).
     void reset();
@@ -42,9 +48,10 @@ public:
 
 private:
     SimClient();
+    void dropSample();
 
     std::unique_ptr<std::uint8_t[]> sample_;
     std::int32_t sampleSize_ = 0;
+    std::int32_t sampleTick_ = telemetry::kNoTick;
     std::unique_ptr<SessionInfoIndex> index_;
-    bool indexChecked_ = false; // index matched against the text since the last wait
 };

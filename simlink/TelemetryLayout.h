@@ -14,7 +14,11 @@ constexpr const char *kBroadcastMessageName = "IRSDK_BROADCASTMSG";
 constexpr const char *kSimulatorWindowTitle = "iRacing.com Simulator";
 
 constexpr std::uint32_t kStatusConnected = 1u; // bit 0 of statusFlags
-constexpr int kMaxBuffers = 4;                 // entries in bufferTable
+// Buffer table entries the header struct below spells out, which is what the
+// substitute writes. The link itself walks `bufferCount` entries, bounded by
+// the mapping, not by this.
+constexpr int kMaxBuffers = 4;
+constexpr std::size_t kBufferTableOffset = 48;
 constexpr int kVarNameLength = 32;
 constexpr std::int32_t kNoTick = 2147483647;   // "no sample taken yet"
 
@@ -54,7 +58,7 @@ static_assert(offsetof(TelemetryHeader, variableCount) == 24, "layout");
 static_assert(offsetof(TelemetryHeader, variableTableOffset) == 28, "layout");
 static_assert(offsetof(TelemetryHeader, bufferCount) == 32, "layout");
 static_assert(offsetof(TelemetryHeader, bufferSize) == 36, "layout");
-static_assert(offsetof(TelemetryHeader, bufferTable) == 48, "layout");
+static_assert(offsetof(TelemetryHeader, bufferTable) == kBufferTableOffset, "layout");
 static_assert(sizeof(TelemetryHeader) == 112, "header is 112 bytes");
 
 struct TelemetryVarHeader {

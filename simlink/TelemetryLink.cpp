@@ -26,43 +26,108 @@ LinkState link;
 TelemetryCopyHook copyHook = nullptr;
 void *copyHookContext = nullptr;
 
-const TelemetryHeader *rawHeader()
+// Every read of the block goes through volatile, so it is made exactly once:
+// an optimiser may otherwise read a field again in place of its checked
+// copy. Byte by byte, as the block need not be aligned for the type read.
+void copyFromBlock(void *dst, std::size_t offset, std::size_t n)
 {
-    return reinterpret_cast<const TelemetryHeader *>(link.view);
+    const volatile std::uint8_t *from = link.view + offset;
+    auto *to = static_cast<std::uint8_t *>(dst);
+    for (std::size_t i = 0; i < n; ++i)
+        to[i] = from[i];
 }
 
-// The block lies in another process's memory: read each field once.
-std::int32_t readField(const std::int32_t &field)
+// One read of a 32-bit field at a byte offset the caller has checked.
+std::int32_t readInt32(std::size_t offset)
 {
-    return *static_cast<const volatile std::int32_t *>(&field);
+    std::int32_t v;
+    copyFromBlock(&v, offset, sizeof v);
+    return v;
 }
 
 bool inside(std::int64_t offset, std::int64_t length)
 {
-    return offset >= 0 && length >= 0 && offset + length <= static_cast<std::int64_t>(link.viewSize);
+    return offset >= 0 && length >= 0 && offset <= static_cast<std::int64_t>(link.viewSize)
+           && length <= static_cast<std::int64_t>(link.viewSize) - offset;
 }
 
-// Every offset and count of the header is untrusted: the simulator writes it
-// and another build may use another layout.
-bool headerValid()
+// The header fields, copied in one go; no check yet.
+bool copyHeader(TelemetryHeaderFields *out)
 {
-    if (!link.view || link.viewSize < sizeof(TelemetryHeader))
+    if (!link.view || link.viewSize < kBufferTableOffset)
         return false;
-    const TelemetryHeader *h = rawHeader();
-    const std::int64_t bufferSize = readField(h->bufferSize);
-    const std::int64_t bufferCount = readField(h->bufferCount);
-    if (bufferSize <= 0 || bufferCount < 1 || bufferCount > kMaxBuffers)
+    out->statusFlags = readInt32(offsetof(TelemetryHeader, statusFlags));
+    out->sessionTextOffset = readInt32(offsetof(TelemetryHeader, sessionTextOffset));
+    out->variableCount = readInt32(offsetof(TelemetryHeader, variableCount));
+    out->variableTableOffset = readInt32(offsetof(TelemetryHeader, variableTableOffset));
+    out->bufferCount = readInt32(offsetof(TelemetryHeader, bufferCount));
+    out->bufferSize = readInt32(offsetof(TelemetryHeader, bufferSize));
+    return true;
+}
+
+// Buffer table entries to walk: with bufferCount 1 or less, entry 0 alone.
+std::int64_t ringEntries(const TelemetryHeaderFields &h)
+{
+    return h.bufferCount > 1 ? h.bufferCount : 1;
+}
+
+std::size_t entryOffset(std::int64_t index)
+{
+    return kBufferTableOffset + static_cast<std::size_t>(index) * sizeof(TelemetryBufferInfo);
+}
+
+// Every offset, count and size of the copy must describe something inside
+// the mapping; the ring has no cap but the mapping. The entries' data
+// offsets are checked where each entry is read.
+bool fieldsFit(const TelemetryHeaderFields &h)
+{
+    const auto entries = ringEntries(h);
+    if (h.bufferSize <= 0 || !inside(0, h.bufferSize)
+        || !inside(kBufferTableOffset, entries * static_cast<std::int64_t>(sizeof(TelemetryBufferInfo))))
         return false;
-    for (int i = 0; i < bufferCount; ++i) {
-        if (!inside(readField(h->bufferTable[i].dataOffset), bufferSize))
+    if (h.variableCount < 0
+        || !inside(h.variableTableOffset,
+                   static_cast<std::int64_t>(h.variableCount) * static_cast<std::int64_t>(sizeof(TelemetryVarHeader))))
+        return false;
+    return h.sessionTextOffset >= 0 && h.sessionTextOffset < static_cast<std::int64_t>(link.viewSize);
+}
+
+bool checkedHeader(TelemetryHeaderFields *out)
+{
+    return copyHeader(out) && fieldsFit(*out);
+}
+
+struct Entry {
+    std::int32_t tick;
+    std::int32_t dataOffset;
+};
+
+Entry readEntry(std::int64_t index)
+{
+    return Entry{readInt32(entryOffset(index) + offsetof(TelemetryBufferInfo, tickCount)),
+                 readInt32(entryOffset(index) + offsetof(TelemetryBufferInfo, dataOffset))};
+}
+
+// The newest entry of the ring (lower index on equal ticks); false when any
+// entry's data lies outside the mapping.
+bool newestEntry(const TelemetryHeaderFields &h, std::int64_t *index, Entry *newest)
+{
+    const std::int64_t entries = ringEntries(h);
+    for (std::int64_t i = 0; i < entries; ++i) {
+        const Entry e = readEntry(i);
+        if (!inside(e.dataOffset, h.bufferSize))
             return false;
+        if (i == 0 || e.tick > newest->tick) {
+            *newest = e;
+            *index = i;
+        }
     }
-    const std::int64_t varCount = readField(h->variableCount);
-    if (varCount < 0
-        || !inside(readField(h->variableTableOffset), varCount * static_cast<std::int64_t>(sizeof(TelemetryVarHeader))))
-        return false;
-    const std::int64_t textOffset = readField(h->sessionTextOffset);
-    return textOffset >= 0 && textOffset < static_cast<std::int64_t>(link.viewSize);
+    return true;
+}
+
+bool connected(const TelemetryHeaderFields &h)
+{
+    return (static_cast<std::uint32_t>(h.statusFlags) & kStatusConnected) != 0;
 }
 
 } // namespace
@@ -102,7 +167,10 @@ bool telemetryOpen()
             return false;
         }
     }
-    if (!headerValid()) {
+    TelemetryHeaderFields h;
+    std::int64_t index = 0;
+    Entry newest{};
+    if (!checkedHeader(&h) || !newestEntry(h, &index, &newest)) {
         link.open = false;
         return false;
     }
@@ -127,43 +195,44 @@ void telemetryClose()
     link.open = false;
 }
 
-const TelemetryHeader *telemetryHeader()
+bool telemetryHeaderFields(TelemetryHeaderFields *out)
 {
-    return link.open ? rawHeader() : nullptr;
+    return out && link.open && checkedHeader(out);
 }
 
-const char *telemetrySessionText()
+const char *telemetrySessionText(std::size_t *limit)
 {
-    if (!link.open || !headerValid())
+    TelemetryHeaderFields h;
+    if (limit)
+        *limit = 0;
+    if (!limit || !link.open || !checkedHeader(&h))
         return nullptr;
-    return reinterpret_cast<const char *>(link.view) + readField(rawHeader()->sessionTextOffset);
+    *limit = link.viewSize - static_cast<std::size_t>(h.sessionTextOffset);
+    return reinterpret_cast<const char *>(link.view) + h.sessionTextOffset;
 }
 
-std::size_t telemetrySessionTextLimit()
+bool telemetryVarHeader(int index, TelemetryVarHeader *out)
 {
-    if (!link.open || !headerValid())
-        return 0;
-    return link.viewSize - static_cast<std::size_t>(readField(rawHeader()->sessionTextOffset));
-}
-
-const TelemetryVarHeader *telemetryVarHeader(int index)
-{
-    if (!link.open || !headerValid())
-        return nullptr;
-    const TelemetryHeader *h = rawHeader();
-    if (index < 0 || index >= readField(h->variableCount))
-        return nullptr;
-    return reinterpret_cast<const TelemetryVarHeader *>(
-        link.view + readField(h->variableTableOffset) + static_cast<std::size_t>(index) * sizeof(TelemetryVarHeader));
+    TelemetryHeaderFields h;
+    if (!out || !link.open || !checkedHeader(&h) || index < 0 || index >= h.variableCount)
+        return false;
+    // Copied whole: the table need not be aligned, and its fields may change.
+    copyFromBlock(out, static_cast<std::size_t>(h.variableTableOffset) + static_cast<std::size_t>(index) * sizeof(TelemetryVarHeader),
+                  sizeof *out);
+    return true;
 }
 
 int telemetryVarIndex(const char *name)
 {
-    if (!name || !link.open || !headerValid())
+    TelemetryHeaderFields h;
+    if (!name || !link.open || !checkedHeader(&h))
         return -1;
-    const int count = readField(rawHeader()->variableCount);
-    for (int i = 0; i < count; ++i) {
-        if (std::strncmp(telemetryVarHeader(i)->name, name, kVarNameLength) == 0)
+    char entryName[kVarNameLength];
+    for (int i = 0; i < h.variableCount; ++i) {
+        copyFromBlock(entryName, static_cast<std::size_t>(h.variableTableOffset) + static_cast<std::size_t>(i) * sizeof(TelemetryVarHeader)
+                                     + offsetof(TelemetryVarHeader, name),
+                      sizeof entryName);
+        if (std::strncmp(entryName, name, kVarNameLength) == 0)
             return i;
     }
     return -1;
@@ -171,33 +240,29 @@ int telemetryVarIndex(const char *name)
 
 bool telemetryAlive()
 {
-    if (!link.open || !(static_cast<std::uint32_t>(readField(rawHeader()->statusFlags)) & kStatusConnected))
+    TelemetryHeaderFields h;
+    if (!link.open || !copyHeader(&h) || !connected(h))
         return false;
     return platform::os().nowSeconds() - link.lastSampleTime < kAliveSeconds;
 }
 
-bool telemetryFetch(void *dst, std::size_t dstSize)
+bool telemetryFetch(void *dst, std::size_t dstSize, TelemetrySampleTaken *taken)
 {
     if (!link.open && !telemetryOpen())
         return false;
-    const TelemetryHeader *h = rawHeader();
-    if (!(static_cast<std::uint32_t>(readField(h->statusFlags)) & kStatusConnected)) {
+    TelemetryHeaderFields h;
+    if (!copyHeader(&h))
+        return false;
+    if (!connected(h)) {
         link.lastTick = kNoTick;
         return false;
     }
-    if (!headerValid())
+    std::int64_t newest = 0;
+    Entry entry{};
+    if (!fieldsFit(h) || !newestEntry(h, &newest, &entry))
         return false;
 
-    const int count = readField(h->bufferCount);
-    int newest = 0;
-    std::int32_t tick = readField(h->bufferTable[0].tickCount);
-    for (int i = 1; i < count; ++i) {
-        const std::int32_t t = readField(h->bufferTable[i].tickCount);
-        if (t > tick) {
-            tick = t;
-            newest = i;
-        }
-    }
+    std::int32_t tick = entry.tick;
     if (link.lastTick == tick)
         return false;
     if (link.lastTick > tick) {
@@ -207,26 +272,25 @@ bool telemetryFetch(void *dst, std::size_t dstSize)
     if (!dst) {
         link.lastTick = tick;
         link.lastSampleTime = platform::os().nowSeconds();
+        if (taken)
+            *taken = TelemetrySampleTaken{tick, h.bufferSize};
         return true;
     }
 
-    const TelemetryBufferInfo &entry = h->bufferTable[newest];
+    // The offset and size were checked together above; only the tick count
+    // is read again, to see whether the simulator rewrote the buffer.
+    const std::size_t n = static_cast<std::size_t>(h.bufferSize) < dstSize ? static_cast<std::size_t>(h.bufferSize) : dstSize;
     constexpr int kCopies = 2;
     for (int attempt = 0; attempt < kCopies; ++attempt) {
-        // Offsets were checked above; the simulator may have changed them
-        // since, so check the pair actually used.
-        const std::int32_t offset = readField(entry.dataOffset);
-        const std::int32_t size = readField(h->bufferSize);
-        if (size <= 0 || !inside(offset, size))
-            return false;
-        const std::size_t n = static_cast<std::size_t>(size) < dstSize ? static_cast<std::size_t>(size) : dstSize;
-        std::memcpy(dst, link.view + offset, n);
+        std::memcpy(dst, link.view + entry.dataOffset, n);
         if (copyHook)
             copyHook(copyHookContext);
-        const std::int32_t after = readField(entry.tickCount);
+        const std::int32_t after = readInt32(entryOffset(newest) + offsetof(TelemetryBufferInfo, tickCount));
         if (after == tick) {
             link.lastTick = tick;
             link.lastSampleTime = platform::os().nowSeconds();
+            if (taken)
+                *taken = TelemetrySampleTaken{tick, h.bufferSize};
             return true;
         }
         tick = after;
@@ -234,15 +298,15 @@ bool telemetryFetch(void *dst, std::size_t dstSize)
     return false;
 }
 
-bool telemetryWait(int timeoutMs, void *dst, std::size_t dstSize)
+bool telemetryWait(int timeoutMs, void *dst, std::size_t dstSize, TelemetrySampleTaken *taken)
 {
     if (!link.open && !telemetryOpen()) {
         if (timeoutMs >= 1)
             platform::os().sleepMs(timeoutMs);
         return false;
     }
-    if (telemetryFetch(dst, dstSize))
+    if (telemetryFetch(dst, dstSize, taken))
         return true;
     platform::os().waitEvent(link.event, timeoutMs);
-    return telemetryFetch(dst, dstSize);
+    return telemetryFetch(dst, dstSize, taken);
 }

@@ -145,7 +145,9 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     ASSERT_TRUE(sim.wait(kDeadlineMs, &exitCode));
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), 0u);
-    EXPECT_EQ(telemetryHeader()->statusFlags & telemetry::kStatusConnected, 0);
+    TelemetryHeaderFields header;
+    ASSERT_TRUE(telemetryHeaderFields(&header));
+    EXPECT_EQ(header.statusFlags & telemetry::kStatusConnected, 0);
     ASSERT_TRUE(startSimulator());
     EXPECT_TRUE(eventually([] { return SimClient::shared().isLinked() && sessionTime() > 0 && sessionTime() < 0.4; }));
 
@@ -156,7 +158,7 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     EXPECT_EQ(exitCode, 1);
 
     telemetryClose();
-    EXPECT_EQ(telemetryHeader(), nullptr);
+    EXPECT_FALSE(telemetryHeaderFields(&header));
     // Killed, it has no chance to take its window away: it goes with it.
     const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
     EXPECT_NE(window, 0u);

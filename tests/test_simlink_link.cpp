@@ -1,4 +1,5 @@
 #include "platform/fake/FakeOs.h"
+#include "simlink/SessionInfoQuery.h"
 #include "simlink/SimClient.h"
 #include "simlink/TelemetryLink.h"
 #include "simlink/TelemetryLinkHooks.h"
@@ -6,9 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <random>
+#include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 using namespace telemetry;
@@ -253,8 +262,13 @@ TEST_F(LinkTest, hostileHeadersAreRejected)
         {"negative bufferSize", [](TelemetryHeader *h, std::size_t) { h->bufferSize = -4; }},
         {"zero bufferSize", [](TelemetryHeader *h, std::size_t) { h->bufferSize = 0; }},
         {"huge bufferSize", [](TelemetryHeader *h, std::size_t) { h->bufferSize = 0x7FFFFFFF; }},
-        {"no buffers", [](TelemetryHeader *h, std::size_t) { h->bufferCount = 0; }},
-        {"five buffers", [](TelemetryHeader *h, std::size_t) { h->bufferCount = 5; }},
+        {"ring past the mapping", [](TelemetryHeader *h, std::size_t s) { h->bufferCount = static_cast<int>(s / 16); }},
+        {"huge bufferCount", [](TelemetryHeader *h, std::size_t) { h->bufferCount = 0x7FFFFFFF; }},
+        {"fifth entry's data past the end", // the fifth entry overlays the first descriptor
+         [](TelemetryHeader *h, std::size_t s) {
+             h->bufferCount = 5;
+             reinterpret_cast<TelemetryVarHeader *>(h + 1)->valueOffset = static_cast<int>(s);
+         }},
         {"negative dataOffset", [](TelemetryHeader *h, std::size_t) { h->bufferTable[1].dataOffset = -16; }},
         {"buffer past end",
          [](TelemetryHeader *h, std::size_t s) { h->bufferTable[2].dataOffset = static_cast<int>(s) - h->bufferSize + 1; }},
@@ -277,22 +291,56 @@ TEST_F(LinkTest, hostileHeadersAreRejected)
         EXPECT_FALSE(telemetryFetch(buf.data(), buf.size()));
         EXPECT_FALSE(SimClient::shared().waitForSample(16));
         EXPECT_EQ(telemetryVarIndex("Gear"), -1);
-        EXPECT_EQ(telemetrySessionText(), nullptr);
-        // The same fault appearing while linked makes the fetch fail.
-        build();
-        link();
-        f.apply(writer.header(), writer.blockSize());
-        writer.header()->bufferTable[0].tickCount += 100;
-        EXPECT_FALSE(SimClient::shared().waitForSample(16));
-        char value[32];
-        EXPECT_EQ(SimClient::shared().sessionValue("WeekendInfo:TrackName:", value, sizeof value), 0);
-        EXPECT_EQ(SimClient::shared().readInt(gear, 0), 0);
-        SimClient::shared().reset();
+        std::size_t limit = 1;
+        EXPECT_EQ(telemetrySessionText(&limit), nullptr);
+        EXPECT_EQ(limit, 0u);
     }
     // An image smaller than a header.
     telemetryClose();
     fake.image().assign(20, 0);
     EXPECT_FALSE(telemetryOpen());
+}
+
+// The layout sets no cap on the ring and no alignment: such headers link.
+TEST_F(LinkTest, ringOfAnyCountAndMisalignedTableStillLink)
+{
+    struct Shape {
+        const char *what;
+        int ring; // buffers the writer fills
+        void (*apply)(TelemetryImageWriter &);
+    };
+    const Shape shapes[] = {
+        {"no buffers: entry 0 is read", 1, [](TelemetryImageWriter &w) { w.header()->bufferCount = 0; }},
+        {"five buffers inside the mapping", 3,
+         [](TelemetryImageWriter &w) {
+             w.header()->bufferCount = 5;
+             w.setNextTick(10); // above the fifth entry's count, which is the first descriptor's type
+         }},
+        {"variable table at an offset not a multiple of 4", 3,
+         [](TelemetryImageWriter &w) {
+             TelemetryHeader *h = w.header();
+             const std::size_t bytes = static_cast<std::size_t>(h->variableCount) * sizeof(TelemetryVarHeader);
+             std::memmove(w.block() + h->variableTableOffset + 2, w.block() + h->variableTableOffset, bytes);
+             h->variableTableOffset += 2; // the last descriptor's unread unit field overlaps the text
+             w.setSessionText("WeekendInfo:\n TrackName: Some Track\n");
+         }},
+    };
+    for (const Shape &shape : shapes) {
+        SCOPED_TRACE(shape.what);
+        TelemetryImageWriter::Layout layout;
+        layout.bufferCount = shape.ring;
+        build(layout);
+        writer.setInt(gear, 7);
+        writer.setDouble(lap, 2.5);
+        shape.apply(writer);
+        link();
+        SimClient &c = SimClient::shared();
+        EXPECT_EQ(c.readInt(c.variableIndex("Gear"), 0), 7);
+        EXPECT_EQ(c.readDouble(c.variableIndex("LapDist"), 0), 2.5);
+        char value[32];
+        EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", value, sizeof value), 1);
+        c.reset();
+    }
 }
 
 TEST_F(LinkTest, sessionTextWithoutTerminatorStopsAtTheMapping)
@@ -303,7 +351,108 @@ TEST_F(LinkTest, sessionTextWithoutTerminatorStopsAtTheMapping)
     std::memset(writer.block() + offset, 'x', writer.blockSize() - static_cast<std::size_t>(offset));
     char value[32];
     EXPECT_EQ(SimClient::shared().sessionValue("WeekendInfo:TrackName:", value, sizeof value), 0);
-    EXPECT_EQ(telemetrySessionTextLimit(), writer.blockSize() - static_cast<std::size_t>(offset));
+    std::size_t limit = 0;
+    EXPECT_NE(telemetrySessionText(&limit), nullptr);
+    EXPECT_EQ(limit, writer.blockSize() - static_cast<std::size_t>(offset));
+}
+
+TEST_F(LinkTest, textRewrittenInPlaceBetweenQueriesIsNoticed)
+{
+    writer.setSessionText("A: 1\nB: 2\n");
+    link();
+    SimClient &c = SimClient::shared();
+    char value[16];
+    ASSERT_EQ(c.sessionValue("A:", value, sizeof value), 1);
+    EXPECT_STREQ(value, "1");
+    ASSERT_EQ(c.sessionValue("B:", value, sizeof value), 1);
+    // Same place, same length, no wait in between.
+    writer.setSessionText("B: 3\nA: 4\n");
+    for (const char *path : {"A:", "B:"}) {
+        std::size_t limit = 0;
+        const char *text = telemetrySessionText(&limit);
+        const char *start = nullptr;
+        int length = 0;
+        ASSERT_TRUE(SessionInfoQuery(text, limit, path, &start, &length));
+        EXPECT_EQ(c.sessionValue(path, value, sizeof value), 1);
+        EXPECT_EQ(std::string(value), std::string(start, static_cast<std::size_t>(length))) << path;
+    }
+}
+
+// Another process may rewrite the header at any moment, also between a check
+// and the use of what was checked. A writer thread rewrites one field at a
+// time with extreme and random values, flipping back to the valid value as
+// fast as it can, while this thread runs every read of the link. Nothing may
+// read outside the mapping (the sanitizer build aborts if it does), and the
+// sample buffer never outgrows the mapping.
+TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
+{
+    link();
+    std::uint8_t *block = writer.block();
+    const auto size = static_cast<std::int32_t>(writer.blockSize());
+    struct Field {
+        const char *name;
+        std::size_t offset;
+    };
+    const Field fields[] = {
+        {"statusFlags", offsetof(TelemetryHeader, statusFlags)},
+        {"sessionTextOffset", offsetof(TelemetryHeader, sessionTextOffset)},
+        {"variableCount", offsetof(TelemetryHeader, variableCount)},
+        {"variableTableOffset", offsetof(TelemetryHeader, variableTableOffset)},
+        {"bufferCount", offsetof(TelemetryHeader, bufferCount)},
+        {"bufferSize", offsetof(TelemetryHeader, bufferSize)},
+        {"dataOffset", offsetof(TelemetryHeader, bufferTable) + offsetof(TelemetryBufferInfo, dataOffset)},
+    };
+    const std::int32_t extremes[] = {0, -1, 1, 2, 5, 6, std::numeric_limits<std::int32_t>::min(),
+                                     std::numeric_limits<std::int32_t>::max(), size, size - 1, size / 2 + 1,
+                                     0x10000000, -144};
+    std::atomic<int> current{-1};
+    std::atomic<bool> done{false};
+    std::thread rewriter([&] {
+        std::minstd_rand random(12345);
+        std::uniform_int_distribution<std::int32_t> near(-16, size + 16);
+        for (std::size_t f = 0; f < sizeof fields / sizeof fields[0]; ++f) {
+            current.store(static_cast<int>(f));
+            auto *at = reinterpret_cast<std::int32_t *>(block + fields[f].offset);
+            const std::int32_t valid = __atomic_load_n(at, __ATOMIC_RELAXED);
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            for (unsigned n = 0; std::chrono::steady_clock::now() < until && !done.load(); ++n) {
+                const std::int32_t hostile = n % 2 ? extremes[(n / 2) % (sizeof extremes / sizeof extremes[0])] : near(random);
+                // Each value stays for a random while, so a read may see
+                // either and a pair of reads may straddle a change.
+                __atomic_store_n(at, hostile, __ATOMIC_RELAXED);
+                for (volatile unsigned spin = random() % 64; spin > 0; spin = spin - 1) {
+                }
+                __atomic_store_n(at, valid, __ATOMIC_RELAXED);
+                // New samples keep the reads going past "nothing new".
+                auto *tick = reinterpret_cast<std::int32_t *>(block + offsetof(TelemetryHeader, bufferTable) + 16 * (n % 3));
+                __atomic_store_n(tick, static_cast<std::int32_t>(n), __ATOMIC_RELAXED);
+                for (volatile unsigned spin = random() % 64; spin > 0; spin = spin - 1) {
+                }
+            }
+            __atomic_store_n(at, valid, __ATOMIC_RELAXED);
+        }
+        done.store(true);
+    });
+    SimClient &c = SimClient::shared();
+    std::vector<std::uint8_t> buf(static_cast<std::size_t>(h()->bufferSize));
+    char value[64];
+    const std::pair<const char *, std::function<void()>> calls[] = {
+        {"fetch", [&] { telemetryFetch(buf.data(), buf.size()); }},
+        {"wait", [&] { c.waitForSample(0); }},
+        {"sessionValue", [&] { c.sessionValue("WeekendInfo:TrackName:", value, sizeof value); }},
+        {"lookup and typed reads", [&] {
+             for (const int var : {c.variableIndex("CarIdxPos"), speed, lap, flag, longName})
+                 value[0] = static_cast<char>(c.readInt(var, 1) + c.readDouble(var, 0) + c.readBool(var, 0) + c.readFloat(var, 0));
+         }},
+    };
+    while (!done.load() && !HasFatalFailure()) {
+        for (const auto &call : calls) {
+            call.second();
+            ASSERT_LE(c.sampleSize(), size) << call.first << " while rewriting " << fields[std::max(0, current.load())].name;
+        }
+    }
+    done.store(true);
+    rewriter.join();
 }
 
 } // namespace

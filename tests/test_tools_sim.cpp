@@ -54,20 +54,12 @@ protected:
     static int index(const char *name) { return SimClient::shared().variableIndex(name); }
     static double sessionTime() { return SimClient::shared().readDouble(index("SessionTime"), 0); }
     static float speed() { return SimClient::shared().readFloat(index("Speed"), 0); }
-    static std::int32_t newestTick()
-    {
-        const TelemetryHeader *h = telemetryHeader();
-        if (!h)
-            return -1;
-        std::int32_t tick = h->bufferTable[0].tickCount;
-        for (int i = 1; i < std::min(h->bufferCount, kMaxBuffers); ++i)
-            tick = std::max(tick, h->bufferTable[i].tickCount);
-        return tick;
-    }
+    // Tick count of the newest sample the client took.
+    static std::int32_t newestTick() { return SimClient::shared().sampleTick(); }
     static bool connectedBit()
     {
-        const TelemetryHeader *h = telemetryHeader();
-        return h && (h->statusFlags & kStatusConnected) != 0;
+        TelemetryHeaderFields h;
+        return telemetryHeaderFields(&h) && (h.statusFlags & kStatusConnected) != 0;
     }
     static std::string session(const std::string &path)
     {
@@ -97,9 +89,9 @@ TEST_F(SimTool, publishesLiveTelemetryWithEveryVariableTheProgramSamples)
         {"RelativeHumidity", kTypeFloat}, {"FogLevel", kTypeFloat}, {"FuelLevel", kTypeFloat},
         {"FuelLevelPct", kTypeFloat}, {"FuelUsePerHour", kTypeFloat}, {"PlayerCarIdx", kTypeInt}};
     for (const auto &e : expected) {
-        const TelemetryVarHeader *v = telemetryVarHeader(index(e.name));
-        ASSERT_NE(v, nullptr) << e.name;
-        EXPECT_EQ(v->valueType, e.type) << e.name;
+        TelemetryVarHeader v;
+        ASSERT_TRUE(telemetryVarHeader(index(e.name), &v)) << e.name;
+        EXPECT_EQ(v.valueType, e.type) << e.name;
     }
     EXPECT_EQ(SimClient::shared().readInt(index("SessionNum"), 0), sim::kRaceSessionNum);
     EXPECT_TRUE(SimClient::shared().readBool(index("IsOnTrack"), 0));
@@ -182,7 +174,7 @@ TEST_F(SimTool, badInputIsReportedWithoutStopping)
 TEST_F(SimTool, endOfInputKeepsItRunningUntilTerminated)
 {
     ASSERT_TRUE(sim.start());
-    ASSERT_TRUE(telemetryOpen());
+    ASSERT_TRUE(linked());
     sim.process.closeWriteChannel();
     const std::int32_t tick = newestTick();
     EXPECT_TRUE(eventually([&] { return newestTick() > tick + 5; }));
