@@ -1,135 +1,299 @@
-// Load tool for the network server. Starts a real irServer in a child process
-// (this program with --serve) holding a 24-driver snapshot with the simulator
-// linked, then opens N loopback clients that send 207 and 208 requests for a
-// few seconds, and prints requests per second, round-trip latency (p50, p99,
-// max), errors and the server's CPU time per request. Prints figures only; it
-// never fails on time.
+// Load tool for the network server. Runs the real program as the demo runs
+// it: the simulator substitute, and Pitlink (offscreen) with its server
+// started from its settings and its debug output written to a file. In the
+// same run a baseline, a minimal server in plain sockets with one thread per
+// client that answers each 19-byte request with a fixed reply of the 207
+// reply's size, takes the same load. Prints requests per second, round-trip
+// latency (p50, p99, max), errors, CPU per request and Pitlink's figures as a
+// ratio of the baseline's. Prints figures only; it never fails on time.
 //
-//   bench_server_load [--seconds S]
+//   bench_server_load [--seconds S] [--pitlink PATH] [--flood]
+//
+// --flood: 16 clients send 202 for 10 s; prints Pitlink's memory growth, the
+// age of 207's data (against the substitute's session clock, which runs in
+// real time), how long a new client then waits for its reply, and how long
+// Pitlink takes to close. --pitlink runs another build of the program.
+// Run it in a private mount namespace: the substitute's memory name is fixed.
 
-#include "bench_server_snapshot.h"
 #include "server/FrameFormat.h"
 #include "server/FrameReader.h"
 #include "server/irMessage.h"
-#include "server/irServer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <ctime>
-#include <iostream>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
-constexpr int kTickMs = 500;          // the main window's telemetry tick
 constexpr int kReplyGraceMs = 2000;   // a reply later than this after the run counts as an error
 constexpr int kPacedClients = 32;
 constexpr int kPacedRate = 60;        // requests per second and client
 constexpr int kSchedulerMs = 1;
+constexpr int kFloodClients = 16;
+constexpr int kFloodSeconds = 10;
+constexpr int kProbeIntervalMs = 50;
 
-// ---- The server side (child process) ----
-
-int serve(QCoreApplication &app)
+void pause(int ms)
 {
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    irServer server(nullptr, nullptr);
-    int tick = 0;
-    server.updateVars(bench::benchSnapshot(tick));
-    QObject::connect(&server, &irServer::sigSnapshotWanted, &server,
-                     [&] { server.updateVars(bench::benchSnapshot(tick)); });
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, &server, [&] {
-        ++tick;
-        if (server.clientCount() > 0)
-            server.updateVars(bench::benchSnapshot(tick));
-    });
-    ticker.start(kTickMs);
-    if (!server.startServer(QString(), 0)) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// ---- The baseline (child process): plain sockets, a thread per client ----
+
+void serveBaselineClient(int fd, const QByteArray &replyText)
+{
+    char buffer[frame::kTextOffset * 64];
+    std::size_t have = 0;
+    std::string reply;
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer + have, sizeof buffer - have, 0);
+        if (n <= 0)
+            break;
+        have += static_cast<std::size_t>(n);
+        std::size_t at = 0;
+        reply.clear();
+        for (; have - at >= frame::kTextOffset; at += frame::kTextOffset) {
+            // The request's command and number, then the fixed text.
+            reply.append(1, frame::kMark);
+            reply.append(zeroPadded(frame::kTextOffset - frame::kHeaderSize + replyText.size() + 1,
+                                    frame::kLengthDigits).constData());
+            reply.append(1, frame::kSeparator);
+            reply.append(buffer + at + frame::kHeaderSize, frame::kTextOffset - frame::kHeaderSize);
+            reply.append(replyText.constData(), static_cast<std::size_t>(replyText.size()));
+            reply.append(1, frame::kSeparator);
+        }
+        std::memmove(buffer, buffer + at, have - at);
+        have -= at;
+        if (!reply.empty() && ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) < 0)
+            break;
+    }
+    ::close(fd);
+}
+
+int serveBaseline(int replyBytes)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(listener, 128) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
         std::printf("FAILED\n");
         return 1;
     }
-    std::printf("PORT %u\n", server.serverPort());
+    std::printf("PORT %u\n", ntohs(address.sin_port));
     std::fflush(stdout);
-
-    std::atomic<int> clients{0};
-    QObject::connect(&server, &irServer::sigClientCountChanged, [&](int n) { clients = n; });
-    // Commands from the parent on stdin: "cpu" (process CPU seconds),
-    // "clients" (connected clients); end of input quits.
-    std::thread control([&] {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-            if (line == "cpu")
-                std::printf("%.6f\n", static_cast<double>(std::clock()) / CLOCKS_PER_SEC);
-            else if (line == "clients")
-                std::printf("%d\n", clients.load());
-            std::fflush(stdout);
-        }
-        QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
-    });
-    const int rc = app.exec();
-    control.join();
-    return rc;
+    const int textBytes = std::max(1, replyBytes - frame::kTextOffset - 1);
+    const QByteArray text = "{" + QByteArray(textBytes - 2, ' ') + "}";
+    for (;;) {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        if (fd < 0)
+            continue;
+        std::thread(serveBaselineClient, fd, text).detach();
+    }
 }
 
-// ---- The client side ----
+// ---- Processes ----
 
-class ServerProcess {
-public:
-    bool start()
-    {
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--serve")});
-        if (!process.waitForStarted(5000))
-            return false;
-        const QByteArray line = readLine();
-        if (!line.startsWith("PORT "))
-            return false;
-        port = static_cast<quint16>(line.mid(5).trimmed().toUInt());
-        return port != 0;
+// CPU seconds and resident memory of a child, from /proc.
+double cpuSecondsOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0.0;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0.0;
+    const double ticks = fields.at(11).toDouble() + fields.at(12).toDouble(); // utime, stime
+    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+double rssMbOf(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0.0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     }
-    double cpuSeconds() { return ask("cpu").toDouble(); }
-    int clients() { return ask("clients").toInt(); }
-    void stop()
+    return 0.0;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// One request and its reply on a fresh connection; empty when none comes.
+QByteArray askOnce(quint16 port, int command, int timeoutMs)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(timeoutMs))
+        return QByteArray();
+    socket.write(requestFrame(command, 1));
+    FrameReader reader;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (!socket.waitForReadyRead(std::max<int>(1, timeoutMs - static_cast<int>(clock.elapsed()))))
+            break;
+        const FrameReader::Result r = reader.feed(socket.readAll());
+        if (!r.frames.isEmpty())
+            return r.frames.first();
+    }
+    return QByteArray();
+}
+
+QByteArray textOf(const QByteArray &reply)
+{
+    return reply.mid(frame::kTextOffset, reply.size() - frame::kTextOffset - 1);
+}
+
+// The substitute and Pitlink, as the demo runs them.
+class Program {
+public:
+    bool start(const QString &pitlinkPath)
     {
-        process.closeWriteChannel();
-        if (!process.waitForFinished(5000))
-            process.kill();
-        process.waitForFinished(1000);
+        if (!dir.isValid())
+            return false;
+        const QString documents = dir.path() + QStringLiteral("/documents");
+        QDir().mkpath(documents);
+        QDir().mkpath(dir.path() + QStringLiteral("/data/pitlink"));
+        QDir().mkpath(dir.path() + QStringLiteral("/runtime"));
+        QFile(dir.path() + QStringLiteral("/runtime")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        port = freePort();
+        QFile ini(dir.path() + QStringLiteral("/data/pitlink/pitlink.ini"));
+        if (!ini.open(QIODevice::WriteOnly))
+            return false;
+        ini.write(QStringLiteral("[main]\nautostartserver=true\nport=%1\n\n[paths]\niracingdocument=%2\n")
+                      .arg(port)
+                      .arg(documents)
+                      .toUtf8());
+        ini.close();
+
+        sim.setStandardOutputFile(dir.path() + QStringLiteral("/sim.log"));
+        sim.setProcessChannelMode(QProcess::MergedChannels);
+        sim.start(QStringLiteral(PITLINK_SIM_PATH), {QStringLiteral("--documents"), documents});
+        if (!sim.waitForStarted(5000))
+            return false;
+        pause(1000);
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path() + QStringLiteral("/data"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path() + QStringLiteral("/runtime"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        pitlink.setProcessEnvironment(env);
+        pitlink.setProcessChannelMode(QProcess::MergedChannels);
+        pitlink.setStandardOutputFile(dir.path() + QStringLiteral("/pitlink.log")); // its debug output
+        pitlink.start(pitlinkPath, QStringList());
+        if (!pitlink.waitForStarted(5000))
+            return false;
+        // Up once the server answers 207 with the substitute's data.
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 15000) {
+            if (textOf(askOnce(port, 207, 500)).startsWith('{'))
+                return true;
+            pause(200);
+        }
+        return false;
+    }
+    qint64 pid() const { return pitlink.processId(); }
+    double debugOutputMb() const
+    {
+        return static_cast<double>(QFileInfo(dir.path() + QStringLiteral("/pitlink.log")).size()) / 1e6;
+    }
+    // Seconds Pitlink takes to end after a termination request.
+    double close()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        pitlink.terminate();
+        if (!pitlink.waitForFinished(20000))
+            pitlink.kill();
+        const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+        pitlink.waitForFinished(1000);
+        return seconds;
+    }
+    ~Program()
+    {
+        if (pitlink.state() != QProcess::NotRunning) {
+            pitlink.kill();
+            pitlink.waitForFinished(2000);
+        }
+        sim.kill();
+        sim.waitForFinished(2000);
     }
 
     quint16 port = 0;
 
 private:
-    QByteArray ask(const char *command)
+    QTemporaryDir dir;
+    QProcess sim;
+    QProcess pitlink;
+};
+
+class Baseline {
+public:
+    bool start(int replyBytes)
     {
-        process.write(command);
-        process.write("\n");
-        process.waitForBytesWritten(1000);
-        return readLine().trimmed();
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--baseline"), QString::number(replyBytes)});
+        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000))
+            return false;
+        const QByteArray line = process.readLine();
+        port = line.startsWith("PORT ") ? static_cast<quint16>(line.mid(5).trimmed().toUInt()) : 0;
+        return port != 0;
     }
-    QByteArray readLine()
+    qint64 pid() const { return process.processId(); }
+    ~Baseline()
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!process.canReadLine() && clock.elapsed() < 5000)
-            process.waitForReadyRead(100);
-        return process.readLine();
+        process.kill();
+        process.waitForFinished(2000);
     }
 
+    quint16 port = 0;
+
+private:
     QProcess process;
 };
+
+// ---- The load ----
 
 struct Client {
     std::unique_ptr<QTcpSocket> socket;
@@ -279,31 +443,206 @@ double percentileMs(std::vector<qint64> &ns, double p)
     return static_cast<double>(ns[i]) / 1e6;
 }
 
-void report(const char *label, int clients, int seconds, Figures f, double cpuSeconds)
+struct Row {
+    double rate = 0.0;
+    double p99 = 0.0;
+    double cpuUsPerRequest = 0.0;
+    double cpuShare = 0.0; // of one core
+};
+
+Row report(const char *label, int clients, int seconds, Figures f, double cpuSeconds)
 {
+    Row row;
     const double p50 = percentileMs(f.latenciesNs, 0.50);
-    const double p99 = percentileMs(f.latenciesNs, 0.99);
+    row.p99 = percentileMs(f.latenciesNs, 0.99);
     const double max = f.latenciesNs.empty()
                            ? 0.0
                            : static_cast<double>(*std::max_element(f.latenciesNs.begin(),
                                                                    f.latenciesNs.end())) / 1e6;
-    const double cpuUs = f.requests ? cpuSeconds * 1e6 / static_cast<double>(f.requests) : 0.0;
-    std::printf("%-14s %4d %10.0f %9.3f %9.3f %9.3f %7lld %6lld %10.1f\n", label, clients,
-                static_cast<double>(f.requests) / seconds, p50, p99, max,
-                static_cast<long long>(f.errors), static_cast<long long>(f.late), cpuUs);
+    row.cpuUsPerRequest = f.requests ? cpuSeconds * 1e6 / static_cast<double>(f.requests) : 0.0;
+    row.cpuShare = cpuSeconds / seconds;
+    row.rate = static_cast<double>(f.requests) / seconds;
+    std::printf("%-18s %4d %10.0f %9.3f %9.3f %9.3f %7lld %6lld %10.1f %7.1f%%\n", label, clients,
+                row.rate, p50, row.p99, max, static_cast<long long>(f.errors),
+                static_cast<long long>(f.late), row.cpuUsPerRequest, row.cpuShare * 100.0);
     std::fflush(stdout);
+    return row;
 }
 
-bool waitNoClients(ServerProcess &server)
+Row measure(const char *label, quint16 port, qint64 pid, int clients, int seconds, int rate)
 {
-    for (int i = 0; i < 100; ++i) {
-        if (server.clients() == 0)
-            return true;
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
+    pause(300); // the last run's clients are gone
+    const double cpu0 = cpuSecondsOf(pid);
+    const Figures f = LoadRun(port, clients, seconds, rate).run();
+    return report(label, clients, seconds, f, cpuSecondsOf(pid) - cpu0);
+}
+
+void printHeader()
+{
+    std::printf("%-18s %4s %10s %9s %9s %9s %7s %6s %10s %8s\n", "run", "N", "req/s", "p50 ms",
+                "p99 ms", "max ms", "errors", "late", "cpu us/req", "cpu");
+}
+
+int loadMode(Program &program, int seconds)
+{
+    const int replyBytes = askOnce(program.port, 207, 2000).size();
+    Baseline baseline;
+    if (!baseline.start(replyBytes)) {
+        std::fprintf(stderr, "bench_server_load: the baseline did not start\n");
+        return 1;
     }
-    return false;
+    std::printf("207/208 round trips over loopback, %d s per run; 207 reply %d bytes\n", seconds,
+                replyBytes);
+    printHeader();
+    std::vector<std::pair<int, std::pair<Row, Row>>> rows;
+    for (const int n : {1, 8, 32, 64}) {
+        const Row p = measure("pitlink closed", program.port, program.pid(), n, seconds, 0);
+        const Row b = measure("baseline closed", baseline.port, baseline.pid(), n, seconds, 0);
+        rows.push_back({n, {p, b}});
+    }
+    const int pacedSeconds = seconds + 2;
+    const Row p = measure("pitlink 60/s", program.port, program.pid(), kPacedClients, pacedSeconds, kPacedRate);
+    const Row b = measure("baseline 60/s", baseline.port, baseline.pid(), kPacedClients, pacedSeconds, kPacedRate);
+    std::printf("\nPitlink against the baseline (throughput ratio, p99 ratio):\n");
+    for (const auto &r : rows) {
+        std::printf("  N=%-3d %.2fx throughput, %.1fx p99\n", r.first,
+                    r.second.second.rate > 0 ? r.second.first.rate / r.second.second.rate : 0.0,
+                    r.second.second.p99 > 0 ? r.second.first.p99 / r.second.second.p99 : 0.0);
+    }
+    std::printf("  32 x 60/s: p99 %.3f ms (baseline %.3f), CPU %.1f%% of a core (baseline %.1f%%), "
+                "%.1f us a request\n",
+                p.p99, b.p99, p.cpuShare * 100.0, b.cpuShare * 100.0, p.cpuUsPerRequest);
+    std::printf("Pitlink's debug output: %.1f MB\n", program.debugOutputMb());
+    return 0;
+}
+
+// ---- The flood ----
+
+class Flood {
+public:
+    explicit Flood(quint16 port) : port_(port)
+    {
+        for (int i = 0; i < kRequestsPerWrite; ++i)
+            chunk_ += requestFrame(202, i + 1);
+    }
+    void start()
+    {
+        for (int i = 0; i < kFloodClients; ++i) {
+            auto socket = std::make_unique<QTcpSocket>();
+            QTcpSocket *raw = socket.get();
+            QObject::connect(raw, &QTcpSocket::connected, [this, raw] { topUp(raw); });
+            QObject::connect(raw, &QTcpSocket::bytesWritten, [this, raw] { topUp(raw); });
+            QObject::connect(raw, &QTcpSocket::readyRead, [this, raw] { replies_ += raw->readAll().size(); });
+            raw->connectToHost(QHostAddress::LocalHost, port_);
+            sockets_.push_back(std::move(socket));
+        }
+    }
+    void stop()
+    {
+        stopped_ = true;
+        for (auto &socket : sockets_) {
+            socket->disconnect();
+            socket->abort();
+        }
+    }
+    qint64 replyBytes() const { return replies_; }
+
+private:
+    static constexpr int kRequestsPerWrite = 1000;
+    static constexpr qint64 kQueuedBytes = 64 * 1024;
+
+    void topUp(QTcpSocket *socket)
+    {
+        if (!stopped_ && socket->bytesToWrite() < kQueuedBytes)
+            socket->write(chunk_);
+    }
+
+    quint16 port_;
+    QByteArray chunk_;
+    bool stopped_ = false;
+    qint64 replies_ = 0;
+    std::vector<std::unique_ptr<QTcpSocket>> sockets_;
+};
+
+// Asks 207 in turn and keeps how far its data lags the substitute's clock.
+class AgeProbe {
+public:
+    explicit AgeProbe(quint16 port) : port_(port) { clock_.start(); }
+    void start()
+    {
+        QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { onReply(); });
+        QObject::connect(&timer_, &QTimer::timeout, [this] { ask(); });
+        socket_.connectToHost(QHostAddress::LocalHost, port_);
+        socket_.waitForConnected(5000);
+        timer_.start(kProbeIntervalMs);
+    }
+    // Ages from here on count towards the maximum.
+    void markFlood() { maxLag_ = -1e9; }
+    double maxAgeSeconds() const { return maxLag_ - minLag_; }
+
+private:
+    void ask()
+    {
+        if (waiting_)
+            return;
+        waiting_ = true;
+        socket_.write(requestFrame(207, ++request_));
+    }
+    void onReply()
+    {
+        for (const QByteArray &f : reader_.feed(socket_.readAll()).frames) {
+            waiting_ = false;
+            const double sessionTime = QJsonDocument::fromJson(textOf(f))
+                                           .object()
+                                           .value(QStringLiteral("SessionTimeSinceStarted"))
+                                           .toDouble();
+            const double lag = static_cast<double>(clock_.nsecsElapsed()) / 1e9 - sessionTime;
+            minLag_ = std::min(minLag_, lag);
+            maxLag_ = std::max(maxLag_, lag);
+        }
+    }
+
+    quint16 port_;
+    QTcpSocket socket_;
+    QTimer timer_;
+    FrameReader reader_;
+    QElapsedTimer clock_;
+    bool waiting_ = false;
+    int request_ = 0;
+    double minLag_ = 1e9;
+    double maxLag_ = -1e9;
+};
+
+int floodMode(Program &program)
+{
+    std::printf("Flood: %d clients send 202 as fast as they can for %d s\n", kFloodClients,
+                kFloodSeconds);
+    AgeProbe probe(program.port);
+    probe.start();
+    pause(2000); // the freshest the data gets, without load
+    const double rssBefore = rssMbOf(program.pid());
+    double rssMax = rssBefore;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] { rssMax = std::max(rssMax, rssMbOf(program.pid())); });
+    sampler.start(100);
+    probe.markFlood();
+    Flood flood(program.port);
+    flood.start();
+    pause(kFloodSeconds * 1000);
+    flood.stop();
+    QElapsedTimer answered;
+    answered.start();
+    const bool gotReply = !askOnce(program.port, 202, 30000).isEmpty();
+    const double newClientSeconds = static_cast<double>(answered.elapsed()) / 1000.0;
+    sampler.stop();
+    rssMax = std::max(rssMax, rssMbOf(program.pid()));
+    std::printf("memory growth        %8.1f MB (from %.1f MB)\n", rssMax - rssBefore, rssBefore);
+    std::printf("207 age, max         %8.2f s\n", probe.maxAgeSeconds());
+    std::printf("new client answered  %8.2f s%s\n", newClientSeconds, gotReply ? "" : " (no reply)");
+    std::printf("flood replies        %8.1f MB\n", static_cast<double>(flood.replyBytes()) / 1e6);
+    std::printf("debug output         %8.1f MB\n", program.debugOutputMb());
+    std::printf("time to close        %8.2f s\n", program.close());
+    return 0;
 }
 
 } // namespace
@@ -312,33 +651,18 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.contains(QStringLiteral("--serve")))
-        return serve(app);
-    int seconds = 3;
-    const int at = args.indexOf(QStringLiteral("--seconds"));
-    if (at > 0 && at + 1 < args.size())
-        seconds = std::max(1, args.at(at + 1).toInt());
+    const auto option = [&args](const char *name, const QString &fallback) {
+        const int at = args.indexOf(QLatin1String(name));
+        return at > 0 && at + 1 < args.size() ? args.at(at + 1) : fallback;
+    };
+    if (args.contains(QStringLiteral("--baseline")))
+        return serveBaseline(option("--baseline", QStringLiteral("817")).toInt());
+    const int seconds = std::max(1, option("--seconds", QStringLiteral("3")).toInt());
 
-    ServerProcess server;
-    if (!server.start()) {
-        std::fprintf(stderr, "bench_server_load: the server process did not start\n");
+    Program program;
+    if (!program.start(option("--pitlink", QStringLiteral(PITLINK_PATH)))) {
+        std::fprintf(stderr, "bench_server_load: Pitlink did not serve the substitute's data\n");
         return 1;
     }
-    std::printf("207/208 round trips over loopback, %d s per run, server in its own process\n",
-                seconds);
-    std::printf("%-14s %4s %10s %9s %9s %9s %7s %6s %10s\n", "run", "N", "req/s", "p50 ms",
-                "p99 ms", "max ms", "errors", "late", "cpu us/req");
-    for (const int n : {1, 8, 32, 64}) {
-        waitNoClients(server);
-        const double cpu0 = server.cpuSeconds();
-        const Figures f = LoadRun(server.port, n, seconds, 0).run();
-        report("closed-loop", n, seconds, f, server.cpuSeconds() - cpu0);
-    }
-    waitNoClients(server);
-    const double cpu0 = server.cpuSeconds();
-    const int pacedSeconds = seconds + 2;
-    const Figures f = LoadRun(server.port, kPacedClients, pacedSeconds, kPacedRate).run();
-    report("paced 60/s", kPacedClients, pacedSeconds, f, server.cpuSeconds() - cpu0);
-    server.stop();
-    return 0;
+    return args.contains(QStringLiteral("--flood")) ? floodMode(program) : loadMode(program, seconds);
 }
