@@ -241,8 +241,15 @@ bool Pitlink::waitForSampleAndCopyLinkState()
 
 void Pitlink::OnTimerIracingVariable()
 {
-    if (waitForSampleAndCopyLinkState())
-        sampleTelemetry(SimClient::shared(), irVars);
+    const bool fresh = waitForSampleAndCopyLinkState();
+    // The poll's own waits may have taken the newest sample just before this
+    // tick, so this wait finds nothing newer: sample whatever the client
+    // holds that has not been sampled yet.
+    SimClient &client = SimClient::shared();
+    if (fresh || (client.isLinked() && client.sampleTick() != sampledTick)) {
+        sampleTelemetry(client, irVars);
+        sampledTick = client.sampleTick();
+    }
     const bool dashboards = dashboard && dashboard->connectionCount() > 0;
     if (server && (server->clientCount() > 0 || dashboards))
         server->updateVars(irVars);

@@ -7,12 +7,14 @@
 #include "model/irVariables.h"
 #include "server/RequestLimiter.h"
 #include "server/irServer.h"
+#include "simlink/TelemetryLayout.h"
 
 #include <QList>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -87,6 +89,7 @@ private:
     irServer *server = nullptr;
     DashboardServer *dashboard = nullptr;
     irVariables irVars;
+    std::int32_t sampledTick = telemetry::kNoTick; // tick count of the sample the tick last read
     WidgetDriverInfo *widgetDrivers = nullptr;
 
     PitlinkSeams seams;

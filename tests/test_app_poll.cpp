@@ -126,6 +126,19 @@ TEST_F(Poll, resultsAndRosterAreKeptOverAMissedWait)
     EXPECT_EQ(access->vars().drivers.size(), drivers.size());
 }
 
+TEST_F(Poll, theTickSamplesTheNewestSampleAnEarlierWaitTook)
+{
+    link();
+    settle();
+    // The poll's waits take the newest sample right before the tick, whose
+    // own wait then finds nothing newer.
+    sim.setDouble("SessionTime", 4000.25);
+    sim.publishOnWait = false;
+    sim.deliver();
+    access->tick();
+    EXPECT_EQ(access->vars().sessionTime, 4000.25);
+}
+
 TEST_F(Poll, noSessionNumberReadsOnlyTheWeekend)
 {
     sim.setInt("SessionNum", -1);
