@@ -17,11 +17,17 @@ chmod 700 "$demo/runtime"
 # The first free port from 47812 on (bash's /dev/tcp connects when taken).
 port=47812
 while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+# The same for the browser dashboard, from 47813 on.
+webport=47813
+while [ "$webport" = "$port" ] || (exec 3<>"/dev/tcp/127.0.0.1/$webport") 2>/dev/null; do
+    webport=$((webport + 1))
+done
 
 cat > "$demo/data/pitlink/pitlink.ini" <<INI
 [main]
 autostartserver=true
 port=$port
+webport=$webport
 
 [paths]
 iracingdocument=$demo/documents
@@ -56,6 +62,8 @@ pids+=($!)
 cat <<TXT
 
 Pitlink is running against the simulator substitute; its server starts on port $port.
+Open the dashboard in a browser:  http://127.0.0.1:$webport/
+(from a phone or tablet on the same network: this machine's address instead of 127.0.0.1)
 Ask it from another terminal, for example:
     $root/build/tools/client/pitlink-client 127.0.0.1 $port 208
     $root/build/tools/client/pitlink-client 127.0.0.1 $port 207
