@@ -17,3 +17,6 @@ if(NOT WIN32)
         PITLINK_SHOTS_DIR="${CMAKE_CURRENT_BINARY_DIR}")
     add_dependencies(test_web_browser pitlink-sim)
 endif()
+pitlink_add_test(NAME test_web_server
+    SOURCES test_web_server.cpp server_test_main.cpp
+    LIBS pitlink_core Qt5::Test TIMEOUT 60)
