@@ -84,14 +84,18 @@ TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)
         [&] {
             while (browser.canReadLine()) {
                 said << QString::fromUtf8(browser.readLine()).trimmed();
+                if (said.last() == QLatin1String("pressed macro 1")) {
+                    // Macro 1 is index 0 of the simulator's broadcast.
+                    macroHeard = spinUntil(
+                        [&] { return sim.waitForLine(QStringLiteral("code=8 arg1=0 arg2=0"), 0); }, kSimDeadlineMs);
+                    browser.write(macroHeard ? "heard\n" : "not heard\n");
+                }
                 if (said.last() == QLatin1String("restart")) {
                     access.serverButton(); // Stop Server
                     access.serverButton(); // Start Server
                     browser.write("restarted\n");
                 }
             }
-            // Macro 1 is index 0 of the simulator's broadcast.
-            macroHeard = macroHeard || sim.waitForLine(QStringLiteral("code=8 arg1=0 arg2=0"), 0);
             return browser.state() == QProcess::NotRunning;
         },
         kBrowserDeadlineMs);

@@ -3,8 +3,8 @@
 dashboard of a running Pitlink. Usage: web_browser_check.py URL TRACK SHOTS_DIR
 
 Talks to the test that started it one line at a time: it prints what it has
-seen ("FAIL ..." on a failure) and, after printing "restart", waits for the
-line "restarted" on stdin."""
+seen ("FAIL ..." on a failure); after "pressed macro 1" it waits for the line
+"heard" on stdin, after "restart" for "restarted"."""
 import shutil
 import sys
 import tempfile
@@ -92,6 +92,8 @@ def main():
                            STEP_DEADLINE_S, "no macro buttons")
         buttons[0].click()
         say("pressed macro 1")
+        if sys.stdin.readline().strip() != "heard":
+            fail("the substitute got no macro")
 
         say("restart")
         if sys.stdin.readline().strip() != "restarted":
