@@ -143,6 +143,8 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     QThread::msleep(300);
     EXPECT_FALSE(sim.waitForLine("key vk=33", 500));
     EXPECT_FALSE(sim.sawLine("arg2=15")) << "macro 16 is not played";
+    // The substitute records every key, also one typed into another program.
+    EXPECT_FALSE(sim.waitForLine("to another program", 300)) << "a key went to another program";
 
     // The simulator goes away: the next poll resets the snapshot.
     ASSERT_TRUE(sim.command("window gone"));

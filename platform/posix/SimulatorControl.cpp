@@ -122,7 +122,7 @@ void SimulatorControlClient::broadcast(std::uint32_t message, std::uint64_t wPar
     record.message = message;
     record.wParam = wParam;
     record.lParam = lParam;
-    append(record, false);
+    append(record);
 }
 
 void SimulatorControlClient::key(std::uint16_t virtualKey, bool keyUp)
@@ -131,10 +131,10 @@ void SimulatorControlClient::key(std::uint16_t virtualKey, bool keyUp)
     record.kind = RecordKind::Key;
     record.keyCode = virtualKey;
     record.keyUp = keyUp ? 1 : 0;
-    append(record, true);
+    append(record);
 }
 
-void SimulatorControlClient::append(const ControlRecord &record, bool needsFront)
+void SimulatorControlClient::append(const ControlRecord &record)
 {
     std::lock_guard<std::mutex> guard(mutex_);
     ControlBlock *block = lockLiveBlock();
@@ -142,12 +142,15 @@ void SimulatorControlClient::append(const ControlRecord &record, bool needsFront
         return;
     // Decided under the block's lock, so the record is judged by the window
     // state the substitute had when it was sent.
-    const bool reaches = needsFront ? block->windowState == WindowState::Front
-                                    : block->windowState != WindowState::Gone;
+    ControlRecord recorded = record;
+    recorded.toSimulator = block->windowState == WindowState::Front ? 1 : 0;
+    // A broadcast reaches the window while it exists; a key reaches some
+    // program always.
+    const bool reaches = record.kind == RecordKind::Key || block->windowState != WindowState::Gone;
     if (reaches) {
         const std::uint32_t written = block->written.load(std::memory_order_relaxed);
         if (written - block->consumed < kControlRingCapacity) {
-            block->ring[written % kControlRingCapacity] = record;
+            block->ring[written % kControlRingCapacity] = recorded;
             block->written.store(written + 1, std::memory_order_release);
             wakeAll(block->written);
         } else {

@@ -40,6 +40,7 @@ struct ControlRecord {
     std::int64_t lParam;
     std::uint32_t keyCode; // key: virtual-key code
     std::uint32_t keyUp;   // key: 1 for key up, 0 for key down
+    std::uint32_t toSimulator; // key: 1 when the substitute's window was in front
 };
 
 struct ControlBlock {
@@ -78,14 +79,16 @@ public:
     WindowId foregroundWindow();
     // A broadcast reaches the substitute while its window exists.
     void broadcast(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam);
-    // A key reaches the substitute while its window is in front.
+    // A key reaches the substitute while its window is in front and goes to
+    // another program otherwise; the substitute records it either way, so a
+    // key typed into another program can be seen.
     void key(std::uint16_t virtualKey, bool keyUp);
 
 private:
     // Maps the block and locks it when a live substitute owns it. Called
     // with mutex_ held.
     ControlBlock *lockLiveBlock();
-    void append(const ControlRecord &record, bool needsFront);
+    void append(const ControlRecord &record);
 
     std::mutex mutex_; // guards memory_; held for each whole call
     SharedMemory memory_;

@@ -69,6 +69,7 @@ public:
             record.lParam = r.lParam;
             record.keyCode = r.keyCode;
             record.keyUp = r.keyUp != 0;
+            record.toSimulator = r.kind != posix::RecordKind::Key || r.toSimulator != 0;
             records->push_back(record);
         }
         return lost;
