@@ -5,17 +5,20 @@
 #include <QTableWidget>
 
 UserSizedColumns::UserSizedColumns(QTableWidget *table)
-    : QObject(table), table(table), header(table->horizontalHeader())
+    : QObject(table), table(table), header(table->horizontalHeader()),
+      headerViewport(header->viewport())
 {
     // The header takes its mouse input on its viewport.
-    header->viewport()->installEventFilter(this);
+    headerViewport->installEventFilter(this);
     connect(header, &QHeaderView::sectionResized, this,
             [this](int logicalIndex, int, int) { onSectionResized(logicalIndex); });
 }
 
 bool UserSizedColumns::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == header->viewport()) {
+    // Compared by address only: the filter also sees the viewport's events
+    // while the header around it is being destroyed.
+    if (watched == headerViewport) {
         if (event->type() == QEvent::MouseButtonPress)
             buttonDown = true;
         else if (event->type() == QEvent::MouseButtonRelease)

@@ -28,6 +28,7 @@ private:
 
     QTableWidget *table;
     QHeaderView *header;
+    QObject *headerViewport;
     QSet<int> dragged;
     bool buttonDown = false; // a mouse button is held on the header
     bool fitting = false;    // our own resizes are under way
