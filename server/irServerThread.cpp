@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -117,7 +118,7 @@ void irServerThread::serve()
         nextFrame = 0;
         if (socket->bytesAvailable() <= 0)
             break;
-        const QByteArray bytes = socket->read(kReadChunk);
+        const QByteArray bytes = socket->read(std::min(socket->bytesAvailable(), kReadChunk));
         if (bytes.isEmpty())
             break;
         received = true;
@@ -148,24 +149,30 @@ void irServerThread::sendToClient(const QByteArray &frame)
     if (!socket || socket->state() != QAbstractSocket::ConnectedState)
         return;
     socket->write(frame);
+    const qint64 queued = socket->bytesToWrite();
     socket->flush();
-    const qint64 waiting = socket ? socket->bytesToWrite() : 0;
-    if (waiting > 0 && !progressTimer->isActive())
-        progressTimer->start();
+    // A flush made while bytesWritten() is being handled reports nothing, so
+    // progress is judged here too.
+    const qint64 waiting = socket->bytesToWrite();
+    watchProgress(waiting < queued);
     if (waiting > limits.pauseAboveBytes)
         paused = true;
+}
+
+void irServerThread::watchProgress(bool bytesLeft)
+{
+    if (socket->bytesToWrite() == 0)
+        progressTimer->stop();
+    else if (bytesLeft || !progressTimer->isActive())
+        progressTimer->start(); // counts from the last byte that left
 }
 
 void irServerThread::onBytesWritten()
 {
     if (!socket)
         return;
-    const qint64 waiting = socket->bytesToWrite();
-    if (waiting > 0)
-        progressTimer->start(); // restarts: some bytes left
-    else
-        progressTimer->stop();
-    if (paused && waiting < limits.resumeBelowBytes) {
+    watchProgress(true);
+    if (paused && socket->bytesToWrite() < limits.resumeBelowBytes) {
         paused = false;
         serve();
     }

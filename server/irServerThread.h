@@ -66,6 +66,7 @@ private:
     void handleMessage(irMessage &message);
     void sendToClient(const QByteArray &frame);
     void onBytesWritten();
+    void watchProgress(bool bytesLeft);
     void onStall();
     void onNoProgress();
     void traceFrame(const QByteArray &frame);
