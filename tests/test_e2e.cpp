@@ -155,6 +155,15 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     EXPECT_TRUE(eventually([this] { return json("207").value("SessionNum").toInt(-1) == 2; }, 5000));
     EXPECT_EQ(pitlink.state(), QProcess::Running);
 
+    // The header rewritten in place under the linked program, the connected
+    // bit set throughout: hostile for half a second, then valid again with
+    // another track. Pitlink stays up and follows.
+    const double before = json("207").value("SessionTimeSinceStarted").toDouble();
+    ASSERT_TRUE(sim.command("rewrite-header monza"));
+    EXPECT_TRUE(eventually([this] { return json("208").value("WI.Trackname").toString() == "monza"; }, 3000));
+    EXPECT_TRUE(eventually([&] { return json("207").value("SessionTimeSinceStarted").toDouble() > before + 0.5; }, 3000));
+    EXPECT_EQ(pitlink.state(), QProcess::Running);
+
     // Closed while a client is connected and in the middle of a frame: the
     // client is let go, the settings are saved and the program ends cleanly.
     QTcpSocket dashboard;

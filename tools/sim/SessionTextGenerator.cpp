@@ -93,7 +93,7 @@ std::string generateSessionText(const SessionTextOptions &options)
     std::ostringstream out;
     out << "---\n"
         << "WeekendInfo:\n"
-        << " TrackName: spa up\n"
+        << " TrackName: " << options.trackName << "\n"
         << " TrackID: 163\n"
         << " TrackLength: 7.00 km\n"
         << " TrackDisplayName: Circuit de Spa-Francorchamps\n"

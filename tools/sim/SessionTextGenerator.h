@@ -18,6 +18,7 @@ struct SessionTextOptions {
     int drivers = kDefaultDrivers;       // clamped to 1..64
     CodePage codePage = CodePage::Utf8;  // of the user names
     int raceLapsComplete = 0;            // the leader's completed race laps
+    std::string trackName = "spa up";    // WeekendInfo:TrackName:
 };
 
 // The driver's user name as UTF-8 (before encoding); car 0 is the player.

@@ -52,15 +52,16 @@ SimCommand parseSimCommand(const std::string &line)
             command.kind = Kind::Connect;
         else if (verb == "quit")
             command.kind = Kind::Quit;
-        else if (verb == "window" || verb == "session" || verb == "speed")
+        else if (verb == "window" || verb == "session" || verb == "speed" || verb == "rewrite-header")
             return invalid("missing value in");
         else
             return invalid("unknown command");
         return command;
     }
     if (w.size() != 2)
-        return invalid(verb == "window" || verb == "session" || verb == "speed" ? "too many values in"
-                                                                                : "unknown command");
+        return invalid(verb == "window" || verb == "session" || verb == "speed" || verb == "rewrite-header"
+                           ? "too many values in"
+                           : "unknown command");
     const std::string &value = w[1];
     if (verb == "window") {
         if (value == "front")
@@ -90,6 +91,9 @@ SimCommand parseSimCommand(const std::string &line)
             return invalid("bad value in");
         command.kind = Kind::Speed;
         command.speed = x;
+    } else if (verb == "rewrite-header") {
+        command.kind = Kind::RewriteHeader;
+        command.track = value;
     } else {
         return invalid("unknown command");
     }

@@ -18,11 +18,13 @@ struct SimCommand {
         Session,
         Speed,
         SpeedLive,
+        RewriteHeader,
         Quit,
     };
     Kind kind = Kind::Empty;
     int sessionNum = 0; // Session
     float speed = 0.0f; // Speed
+    std::string track;  // RewriteHeader: the track name of the valid header that follows
     std::string text;   // the command as given, without surrounding blanks
     std::string error;  // Invalid: the line to print
 };

@@ -2,10 +2,12 @@
 
 #include "platform/Platform.h"
 #include "simlink/TelemetryLayout.h"
+#include "tools/sim/HostileHeader.h"
 #include "tools/sim/RecordLine.h"
 #include "tools/sim/SessionTextGenerator.h"
 #include "tools/sim/TornPublish.h"
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -69,6 +71,7 @@ void SimulatorSession::publishSessionText()
     text.drivers = options_.drivers;
     text.codePage = options_.codePage;
     text.raceLapsComplete = sample_->lapsComplete();
+    text.trackName = trackName_;
     writer_.setSessionText(generateSessionText(text));
     textLaps_ = text.raceLapsComplete;
 }
@@ -101,11 +104,46 @@ std::vector<std::string> SimulatorSession::advance(Clock::time_point now)
     nextSample_ += kSampleInterval;
     if (now - nextSample_ > kMaxCatchUp)
         nextSample_ = now + kSampleInterval;
+    if (rewriteHeader(now))
+        return lines;
     if (sample_->lapsComplete() != textLaps_ && options_.sessionFile.empty())
         publishSessionText();
     publish();
     host_->announceSample();
     return lines;
+}
+
+void SimulatorSession::startHeaderRewrite(const std::string &track, Clock::time_point now)
+{
+    if (validHeader_.empty())
+        validHeader_.assign(writer_.block(), writer_.block() + kHeaderBytes);
+    trackName_ = track;
+    hostileUntil_ = now + kHostileHeaderTime;
+    hostileStep_ = 0;
+}
+
+bool SimulatorSession::rewriteHeader(Clock::time_point now)
+{
+    if (validHeader_.empty())
+        return false;
+    if (now < hostileUntil_) {
+        writeHostileHeader(writer_, hostileStep_++);
+        host_->announceSample();
+        return true;
+    }
+    // A valid header again, the connected bit still set, the samples going
+    // on with higher tick counts than the hostile ones, and a new track.
+    restoreHeader();
+    publishSessionText();
+    return false;
+}
+
+void SimulatorSession::restoreHeader()
+{
+    if (validHeader_.empty())
+        return;
+    std::memcpy(writer_.block(), validHeader_.data(), validHeader_.size());
+    validHeader_.clear();
 }
 
 SimulatorSession::Clock::duration SimulatorSession::untilNextSample(Clock::time_point now) const
@@ -115,6 +153,8 @@ SimulatorSession::Clock::duration SimulatorSession::untilNextSample(Clock::time_
 
 void SimulatorSession::restart(Clock::time_point now)
 {
+    // The writer publishes through the header: it must be the valid one.
+    restoreHeader();
     // Every buffer's count goes back, or readers would keep taking the
     // highest old one as the newest.
     telemetry::TelemetryHeader *h = writer_.header();
@@ -145,6 +185,7 @@ std::string SimulatorSession::apply(const SimCommand &command, Clock::time_point
     case Kind::Session: sample_->setSessionNum(command.sessionNum); break;
     case Kind::Speed: sample_->fixSpeed(command.speed); break;
     case Kind::SpeedLive: sample_->liveSpeed(); break;
+    case Kind::RewriteHeader: startHeaderRewrite(command.track, now); break;
     case Kind::Quit: quit_ = true; break;
     }
     return "ok " + command.text;

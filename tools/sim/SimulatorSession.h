@@ -67,6 +67,11 @@ private:
     void publish();
     void publishSessionText();
     void restart(Clock::time_point now);
+    void startHeaderRewrite(const std::string &track, Clock::time_point now);
+    // While the header is hostile: writes the next pattern, or puts the
+    // valid header back once the time is over. False when not rewriting.
+    bool rewriteHeader(Clock::time_point now);
+    void restoreHeader();
 
     SimOptions options_;
     std::string fileText_; // the --session-file text, when given
@@ -79,6 +84,10 @@ private:
     Clock::time_point nextSample_{};
     std::int64_t samplesPublished_ = 0;
     int textLaps_ = -1; // laps the published session text shows
+    std::string trackName_ = SessionTextOptions().trackName;
+    std::vector<std::uint8_t> validHeader_; // non-empty while the header is hostile
+    Clock::time_point hostileUntil_{};
+    int hostileStep_ = 0;
     bool disconnectDone_ = false;
     bool quit_ = false;
     bool open_ = false;
