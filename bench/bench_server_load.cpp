@@ -7,12 +7,13 @@
 // latency (p50, p99, max), errors, CPU per request and Pitlink's figures as a
 // ratio of the baseline's. Prints figures only; it never fails on time.
 //
-//   bench_server_load [--seconds S] [--pitlink PATH] [--flood]
+//   bench_server_load [--seconds S] [--pitlink PATH] [--sim PATH] [--flood]
 //
 // --flood: 16 clients send 202 for 10 s; prints Pitlink's memory growth, the
 // age of 207's data (against the substitute's session clock, which runs in
 // real time), how long a new client then waits for its reply, and how long
-// Pitlink takes to close. --pitlink runs another build of the program.
+// Pitlink takes to close. --pitlink and --sim run another build of the
+// program and of the substitute.
 // Run it in a private mount namespace: the substitute's memory name is fixed.
 
 #include "server/FrameFormat.h"
@@ -35,6 +36,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -187,7 +190,7 @@ QByteArray textOf(const QByteArray &reply)
 // The substitute and Pitlink, as the demo runs them.
 class Program {
 public:
-    bool start(const QString &pitlinkPath)
+    bool start(const QString &pitlinkPath, const QString &simPath)
     {
         if (!dir.isValid())
             return false;
@@ -208,7 +211,7 @@ public:
 
         sim.setStandardOutputFile(dir.path() + QStringLiteral("/sim.log"));
         sim.setProcessChannelMode(QProcess::MergedChannels);
-        sim.start(QStringLiteral(PITLINK_SIM_PATH), {QStringLiteral("--documents"), documents});
+        sim.start(simPath, {QStringLiteral("--documents"), documents});
         if (!sim.waitForStarted(5000))
             return false;
         pause(1000);
@@ -571,53 +574,63 @@ private:
     std::vector<std::unique_ptr<QTcpSocket>> sockets_;
 };
 
-// Asks 207 in turn and keeps how far its data lags the substitute's clock.
+// Asks 207 in turn, on a thread of its own so the flood's replies do not
+// delay it, and keeps how far its data lags the substitute's clock.
 class AgeProbe {
 public:
-    explicit AgeProbe(quint16 port) : port_(port) { clock_.start(); }
+    explicit AgeProbe(quint16 port) : port_(port) {}
+    ~AgeProbe() { stop(); }
     void start()
     {
-        QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { onReply(); });
-        QObject::connect(&timer_, &QTimer::timeout, [this] { ask(); });
-        socket_.connectToHost(QHostAddress::LocalHost, port_);
-        socket_.waitForConnected(5000);
-        timer_.start(kProbeIntervalMs);
+        thread_ = std::thread([this] { run(); });
+    }
+    void stop()
+    {
+        done_ = true;
+        if (thread_.joinable())
+            thread_.join();
     }
     // Ages from here on count towards the maximum.
-    void markFlood() { maxLag_ = -1e9; }
-    double maxAgeSeconds() const { return maxLag_ - minLag_; }
+    void markFlood() { flood_ = true; }
+    double maxAgeSeconds() const { return maxFloodLag_.load() - minLag_.load(); }
 
 private:
-    void ask()
+    void run()
     {
-        if (waiting_)
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port_);
+        if (!socket.waitForConnected(5000))
             return;
-        waiting_ = true;
-        socket_.write(requestFrame(207, ++request_));
-    }
-    void onReply()
-    {
-        for (const QByteArray &f : reader_.feed(socket_.readAll()).frames) {
-            waiting_ = false;
-            const double sessionTime = QJsonDocument::fromJson(textOf(f))
-                                           .object()
-                                           .value(QStringLiteral("SessionTimeSinceStarted"))
-                                           .toDouble();
-            const double lag = static_cast<double>(clock_.nsecsElapsed()) / 1e9 - sessionTime;
-            minLag_ = std::min(minLag_, lag);
-            maxLag_ = std::max(maxLag_, lag);
+        FrameReader reader;
+        QElapsedTimer clock;
+        clock.start();
+        int request = 0;
+        while (!done_) {
+            socket.write(requestFrame(207, ++request));
+            socket.flush();
+            QVector<QByteArray> frames;
+            while (frames.isEmpty() && !done_ && socket.waitForReadyRead(1000))
+                frames = reader.feed(socket.readAll()).frames;
+            for (const QByteArray &f : frames) {
+                const double sessionTime = QJsonDocument::fromJson(textOf(f))
+                                               .object()
+                                               .value(QStringLiteral("SessionTimeSinceStarted"))
+                                               .toDouble();
+                const double lag = static_cast<double>(clock.nsecsElapsed()) / 1e9 - sessionTime;
+                minLag_ = std::min(minLag_.load(), lag);
+                if (flood_)
+                    maxFloodLag_ = std::max(maxFloodLag_.load(), lag);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(kProbeIntervalMs));
         }
     }
 
     quint16 port_;
-    QTcpSocket socket_;
-    QTimer timer_;
-    FrameReader reader_;
-    QElapsedTimer clock_;
-    bool waiting_ = false;
-    int request_ = 0;
-    double minLag_ = 1e9;
-    double maxLag_ = -1e9;
+    std::thread thread_;
+    std::atomic<bool> done_{false};
+    std::atomic<bool> flood_{false};
+    std::atomic<double> minLag_{1e9};
+    std::atomic<double> maxFloodLag_{-1e9};
 };
 
 int floodMode(Program &program)
@@ -644,6 +657,7 @@ int floodMode(Program &program)
     sampler.stop();
     rssMax = std::max(rssMax, rssMbOf(program.pid()));
     std::printf("memory growth        %8.1f MB (from %.1f MB)\n", rssMax - rssBefore, rssBefore);
+    probe.stop();
     std::printf("207 age, max         %8.2f s\n", probe.maxAgeSeconds());
     std::printf("new client answered  %8.2f s%s\n", newClientSeconds, gotReply ? "" : " (no reply)");
     std::printf("flood replies        %8.1f MB\n", static_cast<double>(flood.replyBytes()) / 1e6);
@@ -667,7 +681,8 @@ int main(int argc, char *argv[])
     const int seconds = std::max(1, option("--seconds", QStringLiteral("3")).toInt());
 
     Program program;
-    if (!program.start(option("--pitlink", QStringLiteral(PITLINK_PATH)))) {
+    if (!program.start(option("--pitlink", QStringLiteral(PITLINK_PATH)),
+                       option("--sim", QStringLiteral(PITLINK_SIM_PATH)))) {
         std::fprintf(stderr, "bench_server_load: Pitlink did not serve the substitute's data\n");
         return 1;
     }
