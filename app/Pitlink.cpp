@@ -371,6 +371,10 @@ void Pitlink::startDashboard()
     // Presses take the way of the client threads' requests: through the server.
     connect(dashboard, &DashboardServer::sigButtonChatClicked, server, &irServer::sigButtonChatClicked);
     connect(dashboard, &DashboardServer::sigKeyboardKey, server, &irServer::sigKeyboardKey);
+    // And count against the same rate limits, a page being known by its address.
+    dashboard->setPressGate([this](const QString &peer, bool macro) {
+        return requestLimiter.admitPeer(peer, macro ? SimulatorRequest::ChatMacro : SimulatorRequest::Key);
+    });
     if (!dashboard->start(port)) {
         delete dashboard;
         dashboard = nullptr;

@@ -3,6 +3,7 @@
 // reading, and a stop that does not wait for it.
 
 #include "platform/fake/FakeOs.h"
+#include "server/RequestLimiter.h"
 #include "simlink/TelemetryLayout.h"
 #include "web/DashboardServer.h"
 
@@ -110,9 +111,13 @@ protected:
 
 TEST_F(DashboardHttp, pressesAreAnsweredAsTheClientCommandsAnswerThem)
 {
-    start();
     bool refuse = false;
-    dashboard->setPressGate([&refuse](const QString &peer) { return !refuse || peer.isEmpty(); });
+    QStringList asked;
+    start();
+    dashboard->setPressGate([&](const QString &peer, bool macro) {
+        asked << peer + (macro ? QStringLiteral(" macro") : QStringLiteral(" key"));
+        return !refuse;
+    });
     QSignalSpy chats(dashboard.get(), &DashboardServer::sigButtonChatClicked);
     QSignalSpy keys(dashboard.get(), &DashboardServer::sigKeyboardKey);
 
@@ -135,6 +140,7 @@ TEST_F(DashboardHttp, pressesAreAnsweredAsTheClientCommandsAnswerThem)
         {"key=4x", kSimulator, false, "400", "bad press", -1, -1},
         {"jump=1", kSimulator, false, "400", "bad press", -1, -1},
         {"macro=1", kSimulator, true, "429", "too many requests", -1, -1},
+        {"key=9", kSimulator, true, "429", "too many requests", -1, -1},
     };
     for (const auto &c : cases) {
         os.setWindow(telemetry::kSimulatorWindowTitle, c.front == 0 ? 0 : kSimulator);
@@ -150,6 +156,20 @@ TEST_F(DashboardHttp, pressesAreAnsweredAsTheClientCommandsAnswerThem)
         EXPECT_EQ(chats.isEmpty() ? -1 : chats.takeFirst().at(0).toInt(), c.chat) << c.body;
         EXPECT_EQ(keys.isEmpty() ? -1 : keys.takeFirst().at(0).toInt(), c.key) << c.body;
     }
+    // Every well-formed press asks the rate limits, with the page's address.
+    EXPECT_EQ(asked.size(), 6);
+    EXPECT_EQ(asked.value(0), QStringLiteral("127.0.0.1 macro"));
+    EXPECT_EQ(asked.value(5), QStringLiteral("127.0.0.1 key"));
+
+    // With the server's limits: two chat macros a second for one page.
+    RequestLimiter limiter;
+    dashboard->setPressGate([&limiter](const QString &peer, bool macro) {
+        return limiter.admitPeer(peer, macro ? SimulatorRequest::ChatMacro : SimulatorRequest::Key);
+    });
+    EXPECT_TRUE(post(port, "macro=1").endsWith("ok"));
+    EXPECT_TRUE(post(port, "macro=1").endsWith("ok"));
+    EXPECT_TRUE(post(port, "macro=1").startsWith("HTTP/1.1 429"));
+    EXPECT_FALSE(limiter.takeDroppedReport().isEmpty());
 }
 
 TEST_F(DashboardHttp, pageAndBoundsOnConnectionsHeadersAndBodies)

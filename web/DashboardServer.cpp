@@ -189,7 +189,7 @@ void DashboardServer::Shared::servePress(mg_connection *conn, const mg_request_i
         sendText(conn, 503, "Service Unavailable", "stopping\n");
         return;
     }
-    if (gate && !gate(QString::fromLatin1(info->remote_addr))) {
+    if (gate && !gate(QString::fromLatin1(info->remote_addr), macro)) {
         held.unlock();
         sendText(conn, 429, "Too Many Requests", kTooManyRequests);
         return;
@@ -273,6 +273,7 @@ bool DashboardServer::start(quint16 port)
     QFile page{QString::fromLatin1(kPageResource)};
     if (page.open(QIODevice::ReadOnly))
         shared->page = page.readAll();
+    shared->gate = pressGate;
     shared->forward = [this](bool macro, int value) {
         // Queued to the GUI thread; dropped there if this object is gone.
         QMetaObject::invokeMethod(
@@ -349,10 +350,11 @@ void DashboardServer::stop()
 
 void DashboardServer::setPressGate(PressGate gate)
 {
+    pressGate = std::move(gate);
     if (!shared)
         return;
     std::lock_guard<std::mutex> held(shared->lock);
-    shared->gate = std::move(gate);
+    shared->gate = pressGate;
 }
 
 int DashboardServer::connectionCount() const

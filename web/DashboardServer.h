@@ -30,8 +30,9 @@ class DashboardServer : public QObject {
     Q_OBJECT
 public:
     // Whether a press from a page may go on (the server's rate limits); called
-    // on civetweb's threads with the page's address, so it must be thread-safe.
-    using PressGate = std::function<bool(const QString &peer)>;
+    // on civetweb's threads with the page's address and whether the press is
+    // a chat macro (else a key), so it must be thread-safe.
+    using PressGate = std::function<bool(const QString &peer, bool macro)>;
 
     explicit DashboardServer(QObject *parent = nullptr, const DashboardLimits &limits = DashboardLimits());
     ~DashboardServer() override; // stops
@@ -42,6 +43,7 @@ public:
     void stop();
     bool isRunning() const { return context != nullptr; }
 
+    // Kept across stops and starts.
     void setPressGate(PressGate gate);
     // Open pages, from any thread.
     int connectionCount() const;
@@ -63,6 +65,7 @@ private:
     std::shared_ptr<Shared> shared;
     mg_context *context = nullptr;
     quint16 listeningPort = 0;
+    PressGate pressGate;
 
     irVariables lastVars;
     QVector<ChatMacro> macros;
