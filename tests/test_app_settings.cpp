@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QMap>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -76,15 +77,12 @@ TEST_F(Settings, valuesAreKeptInTheIniFile)
     EXPECT_TRUE(again.driversWindowStayOnTop());
 
     // The dashboard's port: a whole number from 0 (off) to 65535, else the default.
-    const struct {
-        const char *stored;
-        int expected;
-    } webPorts[] = {{"8080", 8080}, {"0", 0}, {"65535", 65535}, {"65536", 47813},
-                    {"-1", 47813},  {"80x", 47813}, {"8.5", 47813}, {"", 47813}};
-    for (const auto &w : webPorts) {
-        raw.setValue("main/webport", QString::fromLatin1(w.stored));
+    const QMap<QString, int> webPorts{{"8080", 8080}, {"0", 0},       {"65535", 65535}, {"65536", 47813},
+                                      {"-1", 47813},  {"80x", 47813}, {"8.5", 47813},   {"", 47813}};
+    for (auto w = webPorts.cbegin(); w != webPorts.cend(); ++w) {
+        raw.setValue("main/webport", w.key());
         raw.sync();
-        EXPECT_EQ(AppSettings(&owner, file()).webPort(), w.expected) << w.stored;
+        EXPECT_EQ(AppSettings(&owner, file()).webPort(), w.value()) << w.key().toStdString();
     }
 }
 
