@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -31,26 +30,6 @@ std::string uniqueName(const char *what)
     return std::string("Local\\PitlinkTest") + what + std::to_string(QCoreApplication::applicationPid());
 }
 
-// Pulses until `done` is set or the deadline passes: the waiter may not have
-// begun its wait at the first pulse, and pulses are not stored up.
-template <typename Pulse> void pulseUntil(const std::atomic<bool> &done, Pulse pulseOnce)
-{
-    QDeadlineTimer deadline(kDeadlineMs);
-    while (!done.load() && !deadline.hasExpired()) {
-        pulseOnce();
-        std::this_thread::yield();
-    }
-}
-
-TEST(PulseEvent, pulsesBeforeAWaitAreNotStoredUp)
-{
-    PulseEventBlock block{};
-    block.sequence.store(0);
-    pulse(block);
-    pulse(block);
-    EXPECT_FALSE(waitForPulse(block, 30));
-}
-
 TEST(PulseEvent, waitWithoutPulseReturnsFalseAfterItsTimeOut)
 {
     PulseEventBlock block{};
@@ -58,21 +37,6 @@ TEST(PulseEvent, waitWithoutPulseReturnsFalseAfterItsTimeOut)
     const auto start = Clock::now();
     EXPECT_FALSE(waitForPulse(block, 60));
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(55));
-}
-
-TEST(PulseEvent, pulseDuringAWaitWakesTheWaiter)
-{
-    PulseEventBlock block{};
-    block.sequence.store(0);
-    std::atomic<bool> done{false};
-    bool woken = false;
-    std::thread waiter([&] {
-        woken = waitForPulse(block, 20000);
-        done = true;
-    });
-    pulseUntil(done, [&] { pulse(block); });
-    waiter.join();
-    EXPECT_TRUE(woken);
 }
 
 TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
