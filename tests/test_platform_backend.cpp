@@ -117,11 +117,11 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     // begins between the two returns at once: after a stall the substitute
     // catches up with a burst of samples, so a few stray waits are allowed;
     // an event left set would end nearly every wait at once.)
-    const auto *header = static_cast<const telemetry::TelemetryHeader *>(view);
-    auto newestTick = [header] {
-        std::int32_t tick = header->bufferTable[0].tickCount;
+    const auto *block = static_cast<const telemetry::TelemetryHeader *>(view);
+    auto newestTick = [block] {
+        std::int32_t tick = block->bufferTable[0].tickCount;
         for (int i = 1; i < sim::kRingBuffers; ++i)
-            tick = std::max(tick, header->bufferTable[i].tickCount);
+            tick = std::max(tick, block->bufferTable[i].tickCount);
         return tick;
     };
     platform::EventHandle event = os.openEvent(telemetry::kDataValidEventName);
