@@ -18,8 +18,13 @@ for t in $targets; do
     [ -n "$exe" ] || { echo "$t: not built" >&2; status=1; continue; }
     corpus="$build/corpus/$t"
     mkdir -p "$corpus" "$build/artifacts"
+    # Seed inputs and a dictionary kept beside the sources, where a target has them.
+    set --
+    [ -f "$src/fuzz/$t.dict" ] && set -- "-dict=$src/fuzz/$t.dict"
+    set -- "$@" "$corpus"
+    [ -d "$src/fuzz/corpus/$t" ] && set -- "$@" "$src/fuzz/corpus/$t"
     echo "== $t for ${seconds}s"
-    if ! "$exe" -max_total_time="$seconds" -artifact_prefix="$build/artifacts/$t-" "$corpus"; then
+    if ! "$exe" -max_total_time="$seconds" -artifact_prefix="$build/artifacts/$t-" "$@"; then
         echo "$t: FAILED (crash artifacts in $build/artifacts)" >&2
         status=1
     fi
