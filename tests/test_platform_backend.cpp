@@ -149,6 +149,11 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     EXPECT_STREQ(value, std::to_string(sim::kDefaultDrivers).c_str());
     EXPECT_EQ(SimClient::shared().readInt(SimClient::shared().variableIndex("SessionNum"), 0), sim::kRaceSessionNum);
 
+    // The header rewritten in place, hostile for half a second: the link
+    // stays and reads the new track.
+    ASSERT_TRUE(command("rewrite-header monza"));
+    EXPECT_TRUE(eventually([&] { return SimClient::shared().sessionValue("WeekendInfo:TrackName:", value, sizeof value) == 1 && std::string(value) == "monza"; }));
+
     // Restarted in place, the ticks go back: the link takes the new samples.
     EXPECT_TRUE(eventually([] { return sessionTime() > 1.0; }));
     const double beforeRestart = sessionTime();

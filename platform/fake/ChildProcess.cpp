@@ -22,12 +22,6 @@ namespace platform {
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-int remainingMs(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 } // namespace
 
 ChildProcess::~ChildProcess() { kill(); }
@@ -51,7 +45,8 @@ bool ChildProcess::readLine(std::string *line, int timeoutMs)
     for (;;) {
         if (takeLine(line))
             return true;
-        if (outputEnded_ || !readSome(remainingMs(deadline)) || Clock::now() >= deadline)
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (outputEnded_ || left <= 0 || !readSome(static_cast<int>(left)))
             return takeLine(line);
     }
 }
