@@ -15,221 +15,121 @@ namespace {
 const QByteArray kRequest202("@000011;202;000001;");
 const QByteArray kRequest203("@000011;203;000002;");
 
-QVector<QByteArray> feedInPieces(const QByteArray &bytes, const QVector<int> &cuts,
-                                 bool *headerNotFound = nullptr)
-{
-    FrameReader reader;
-    QVector<QByteArray> frames;
-    int from = 0;
-    QVector<int> ends = cuts;
-    ends.append(bytes.size());
-    for (const int to : ends) {
-        const FrameReader::Result r = reader.feed(bytes.mid(from, to - from));
-        frames += r.frames;
-        if (headerNotFound && r.headerNotFound)
-            *headerNotFound = true;
-        from = to;
-    }
-    return frames;
-}
-
-TEST(FrameReader, WholeRequestIsOneFrame)
-{
-    FrameReader reader;
-    const FrameReader::Result r = reader.feed(kRequest202);
-    ASSERT_EQ(r.frames.size(), 1);
-    EXPECT_EQ(r.frames.first(), kRequest202);
-    EXPECT_EQ(r.skippedBytes, 0);
-    EXPECT_FALSE(r.headerNotFound);
-    EXPECT_FALSE(reader.midFrame());
-}
-
-TEST(FrameReader, FrameSplitAtAnyByteIsKeptUntilComplete)
-{
-    for (int cut = 1; cut < kRequest202.size(); ++cut) {
-        FrameReader reader;
-        const FrameReader::Result first = reader.feed(kRequest202.left(cut));
-        EXPECT_TRUE(first.frames.isEmpty()) << "cut " << cut;
-        EXPECT_FALSE(first.headerNotFound) << "a partial header is no missing header, cut " << cut;
-        EXPECT_TRUE(reader.midFrame());
-        const FrameReader::Result second = reader.feed(kRequest202.mid(cut));
-        ASSERT_EQ(second.frames.size(), 1) << "cut " << cut;
-        EXPECT_EQ(second.frames.first(), kRequest202);
-        EXPECT_FALSE(reader.midFrame());
-    }
-}
-
-TEST(FrameReader, FrameFedByteByByteComesOutOnce)
-{
-    QVector<int> cuts;
-    for (int i = 1; i < kRequest202.size(); ++i)
-        cuts.append(i);
-    bool headerNotFound = false;
-    const QVector<QByteArray> frames = feedInPieces(kRequest202, cuts, &headerNotFound);
-    ASSERT_EQ(frames.size(), 1);
-    EXPECT_EQ(frames.first(), kRequest202);
-    EXPECT_FALSE(headerNotFound);
-}
-
-TEST(FrameReader, PipelinedFramesComeOutTogetherInOrder)
-{
-    FrameReader reader;
-    const FrameReader::Result r = reader.feed(kRequest202 + kRequest203 + kRequest202.left(5));
-    ASSERT_EQ(r.frames.size(), 2);
-    EXPECT_EQ(r.frames.at(0), kRequest202);
-    EXPECT_EQ(r.frames.at(1), kRequest203);
-    EXPECT_EQ(reader.bufferedBytes(), 5);
-    EXPECT_FALSE(r.headerNotFound);
-}
-
-TEST(FrameReader, GarbageBeforeHeaderIsSkipped)
-{
-    FrameReader reader;
-    const FrameReader::Result r = reader.feed("hello;" + kRequest202);
-    ASSERT_EQ(r.frames.size(), 1);
-    EXPECT_EQ(r.frames.first(), kRequest202);
-    EXPECT_EQ(r.skippedBytes, 6);
-    EXPECT_FALSE(r.headerNotFound);
-}
-
-TEST(FrameReader, BytesRunningOutWithoutHeaderAreReported)
-{
-    FrameReader reader;
-    FrameReader::Result r = reader.feed(QByteArray("no header here"));
-    EXPECT_TRUE(r.frames.isEmpty());
-    EXPECT_TRUE(r.headerNotFound);
-    EXPECT_EQ(r.skippedBytes, 14);
-    EXPECT_FALSE(reader.midFrame());
-
-    r = reader.feed(kRequest202 + "junk");
-    EXPECT_EQ(r.frames.size(), 1);
-    EXPECT_TRUE(r.headerNotFound) << "garbage behind a frame is garbage too";
-}
-
-TEST(FrameReader, GarbageEndingInPartialHeaderWaitsSilently)
-{
-    FrameReader reader;
-    const FrameReader::Result r = reader.feed(QByteArray("junk@0000"));
-    EXPECT_FALSE(r.headerNotFound);
-    EXPECT_EQ(reader.bufferedBytes(), 5);
-    const FrameReader::Result rest = reader.feed(kRequest202.mid(5));
-    ASSERT_EQ(rest.frames.size(), 1);
-    EXPECT_EQ(rest.frames.first(), kRequest202);
-}
-
-TEST(FrameReader, StrayAtSignDoesNotSwallowTheNextFrame)
-{
-    EXPECT_EQ(feedInPieces("xx@12;" + kRequest202, {}), QVector<QByteArray>{kRequest202});
-    EXPECT_EQ(feedInPieces("@@" + kRequest202, {}), QVector<QByteArray>{kRequest202});
-    // The same with the failed header arriving on its own first.
-    EXPECT_EQ(feedInPieces("xx@12;" + kRequest202, {6}), QVector<QByteArray>{kRequest202});
-}
-
-TEST(FrameReader, ZeroOrNonNumericLengthFailsTheCandidateHeader)
-{
-    for (const char *bad : {"@000000;", "@abcdef;", "@-00001;", "@000011:"}) {
-        FrameReader reader;
-        const FrameReader::Result r = reader.feed(QByteArray(bad) + kRequest202);
-        ASSERT_EQ(r.frames.size(), 1) << bad;
-        EXPECT_EQ(r.frames.first(), kRequest202) << bad;
-        EXPECT_EQ(r.skippedBytes, 8) << bad;
-    }
-}
-
-TEST(FrameReader, LargestFrameIsReadAndNothingMoreIsBuffered)
+TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
 {
     QByteArray big = "@999999;";
     big += QByteArray(frame::kMaxPayload, 'x');
-    FrameReader reader;
-    // Three frames in one piece never sit in the reader at once.
-    const FrameReader::Result r = reader.feed(big + big + big.left(100));
-    ASSERT_EQ(r.frames.size(), 2);
-    EXPECT_EQ(r.frames.at(0).size(), frame::kMaxFrame);
-    EXPECT_EQ(reader.bufferedBytes(), 100);
-    EXPECT_LE(reader.bufferedBytes(), frame::kMaxFrame);
+    QVector<int> everyByte;
+    for (int i = 1; i < kRequest202.size(); ++i)
+        everyByte.append(i);
+    // bytes, cuts between feeds, frames, skipped bytes, header not found, left buffered
+    struct Case {
+        QByteArray bytes;
+        QVector<int> cuts;
+        QVector<QByteArray> frames;
+        int skipped;
+        bool headerNotFound;
+        int buffered;
+    };
+    const std::vector<Case> cases = {
+        {kRequest202, {}, {kRequest202}, 0, false, 0},
+        {kRequest202, everyByte, {kRequest202}, 0, false, 0},
+        {kRequest202 + kRequest203 + kRequest202.left(5), {}, {kRequest202, kRequest203}, 0, false, 5},
+        {"hello;" + kRequest202, {}, {kRequest202}, 6, false, 0},
+        {"no header here", {}, {}, 14, true, 0},
+        {kRequest202 + "junk", {}, {kRequest202}, 4, true, 0},
+        {"junk@0000" + kRequest202.mid(5), {9}, {kRequest202}, 4, false, 0},
+        {"xx@12;" + kRequest202, {}, {kRequest202}, 6, false, 0},
+        {"xx@12;" + kRequest202, {6}, {kRequest202}, 6, false, 0},
+        {"@@" + kRequest202, {}, {kRequest202}, 2, false, 0},
+        {"@000000;" + kRequest202, {}, {kRequest202}, 8, false, 0},
+        {"@abcdef;" + kRequest202, {}, {kRequest202}, 8, false, 0},
+        {"@-00001;" + kRequest202, {}, {kRequest202}, 8, false, 0},
+        {"@000011:" + kRequest202, {}, {kRequest202}, 8, false, 0},
+        // Three largest frames in one piece never sit in the reader at once.
+        {big + big + big.left(100), {}, {big, big}, 0, false, 100},
+        {QByteArray(3 * frame::kMaxFrame, 'g'), {}, {}, 3 * frame::kMaxFrame, true, 0},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case &c = cases[i];
+        FrameReader reader;
+        QVector<QByteArray> frames;
+        int skipped = 0;
+        bool headerNotFound = false;
+        int from = 0;
+        QVector<int> ends = c.cuts;
+        ends.append(c.bytes.size());
+        for (const int to : ends) {
+            const FrameReader::Result r = reader.feed(c.bytes.mid(from, to - from));
+            frames += r.frames;
+            skipped += r.skippedBytes;
+            headerNotFound = headerNotFound || r.headerNotFound;
+            from = to;
+            if (to < c.bytes.size() && frames.isEmpty() && c.skipped == 0) {
+                EXPECT_TRUE(reader.midFrame()) << "case " << i;
+            }
+        }
+        EXPECT_TRUE(frames == c.frames) << "case " << i;
+        EXPECT_EQ(skipped, c.skipped) << "case " << i;
+        EXPECT_EQ(headerNotFound, c.headerNotFound) << "case " << i;
+        EXPECT_EQ(reader.bufferedBytes(), c.buffered) << "case " << i;
+        EXPECT_EQ(reader.midFrame(), c.buffered > 0) << "case " << i;
+    }
 }
 
-TEST(FrameReader, OversizedGarbageIsDroppedNotKept)
+TEST(irMessage, ParsedFields)
 {
-    FrameReader reader;
-    const FrameReader::Result r = reader.feed(QByteArray(3 * frame::kMaxFrame, 'g'));
-    EXPECT_EQ(r.skippedBytes, 3 * frame::kMaxFrame);
-    EXPECT_EQ(reader.bufferedBytes(), 0);
+    // bytes, length, command, request number, argument
+    struct Case {
+        QByteArray bytes;
+        int length;
+        int command;
+        int requestNumber;
+        QString argument;
+    };
+    const std::vector<Case> cases = {
+        {"@000015;206;000042;12;", 15, 206, 42, "12"},
+        {"@000011;202x00abcdX", 11, 202, 0, ""}, // separators unchecked, non-numbers read 0
+        {"@000005;20201", 0, 0, 0, ""},          // too short to parse
+        {"@000017;201;000001;J\xc3\xbcrgen;", 17, 201, 1, QString::fromUtf8("J\xc3\xbcrgen")},
+        {"@000012;201;000001;", 12, 201, 1, ""},
+    };
+    for (const Case &c : cases) {
+        const irMessage m(c.bytes);
+        EXPECT_EQ(m.length, c.length) << c.bytes.constData();
+        EXPECT_EQ(m.command, c.command) << c.bytes.constData();
+        EXPECT_EQ(m.requestNumber, c.requestNumber) << c.bytes.constData();
+        EXPECT_EQ(m.argument(), c.argument) << c.bytes.constData();
+        EXPECT_TRUE(m.raw.isEmpty());
+    }
+    EXPECT_EQ(irMessage(QByteArray("@000015;206;000042;12;")).numericArgument(), 12);
 }
 
-TEST(irMessageParse, FieldsAreReadFromTheirBytes)
+TEST(irMessage, RepliesAndRequestsArePaddedAndCountUtf8Bytes)
 {
-    const irMessage m(QByteArray("@000015;206;000042;12;"));
-    EXPECT_EQ(m.length, 15);
-    EXPECT_EQ(m.command, 206);
-    EXPECT_EQ(m.requestNumber, 42);
-    EXPECT_EQ(m.text, QStringLiteral("12;"));
-    EXPECT_EQ(m.argument(), QStringLiteral("12"));
-    EXPECT_EQ(m.numericArgument(), 12);
-    EXPECT_TRUE(m.raw.isEmpty());
-}
-
-TEST(irMessageParse, SeparatorsAreNotCheckedAndNonNumbersReadZero)
-{
-    const irMessage m(QByteArray("@000011;202x00abcdX"));
-    EXPECT_EQ(m.command, 202);
-    EXPECT_EQ(m.requestNumber, 0);
-    EXPECT_TRUE(m.text.isEmpty());
-}
-
-TEST(irMessageParse, ShortMessageIsNotParsed)
-{
-    const irMessage m(QByteArray("@000005;20201"));
-    EXPECT_EQ(m.command, 0);
-    EXPECT_EQ(m.length, 0);
-    EXPECT_EQ(m.requestNumber, 0);
-}
-
-TEST(irMessageParse, TextIsDecodedAsUtf8)
-{
-    const irMessage m(QByteArray("@000017;201;000001;J\xc3\xbcrgen;"));
-    EXPECT_EQ(m.argument(), QString::fromUtf8("J\xc3\xbcrgen"));
-    EXPECT_EQ(irMessage(QByteArray("@000012;201;000001;")).argument(), QString());
-}
-
-TEST(irMessageReply, FieldsArePaddedAndTextClosed)
-{
-    const irMessage reply(202, 42, QStringLiteral("pit-link"));
-    EXPECT_EQ(reply.raw, QByteArray("@000020;202;000042;pit-link;"));
-    EXPECT_EQ(irMessage(7, 0, QString()).raw, QByteArray("@000012;007;000000;;"));
-}
-
-TEST(irMessageRequest, RequestWithoutTextIsNineteenBytes)
-{
+    const QByteArray track = "N\xc3\xbcrburgring \xe2\x80\x93 \xf0\x9f\x8f\x81";
+    // command, request number, text, frame
+    struct Case {
+        int command;
+        int requestNumber;
+        QByteArray text;
+        QByteArray raw;
+    };
+    const std::vector<Case> cases = {
+        {202, 42, "pit-link", "@000020;202;000042;pit-link;"},
+        {7, 0, "", "@000012;007;000000;;"},
+        {202, 1234567, "a", "@000014;202;1234567;a;"},
+        {1001, 2147483647, "", "@000017;1001;2147483647;;"},
+        {208, 1, track, "@000033;208;000001;" + track + ";"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(irMessage(c.command, c.requestNumber, QString::fromUtf8(c.text)).raw, c.raw);
     EXPECT_EQ(requestFrame(207, 1), QByteArray("@000011;207;000001;"));
     EXPECT_EQ(requestFrame(206, 12, QStringLiteral("3;")), QByteArray("@000013;206;000012;3;"));
-}
-
-TEST(irMessageReply, WideNumbersAreWrittenInFull)
-{
-    EXPECT_EQ(irMessage(202, 1234567, QStringLiteral("a")).raw,
-              QByteArray("@000014;202;1234567;a;"));
-    EXPECT_EQ(irMessage(1001, 2147483647, QString()).raw,
-              QByteArray("@000017;1001;2147483647;;"));
     EXPECT_EQ(zeroPadded(-5, 3), QByteArray("-05"));
 }
 
-TEST(irMessageReply, LengthCountsUtf8BytesOfTheText)
-{
-    const QString track = QString::fromUtf8("N\xc3\xbcrburgring \xe2\x80\x93 \xf0\x9f\x8f\x81");
-    const irMessage reply(208, 1, track);
-    const QByteArray payload = reply.raw.mid(frame::kHeaderSize);
-    EXPECT_EQ(reply.raw.mid(frame::kLengthOffset, frame::kLengthDigits),
-              zeroPadded(payload.size(), frame::kLengthDigits));
-    EXPECT_EQ(payload, "208;000001;" + track.toUtf8() + ";");
-    // A reply goes through the reader like a request does.
-    FrameReader reader;
-    const FrameReader::Result r = reader.feed(reply.raw);
-    ASSERT_EQ(r.frames.size(), 1);
-    EXPECT_EQ(r.frames.first(), reply.raw);
-}
-
-TEST(irMessageReply, TooLongTextIsCutAtACharacterToFitOneFrame)
+TEST(irMessage, TooLongTextIsCutAtACharacterToFitOneFrame)
 {
     // text bytes, command, request number, text bytes sent
     struct Case {
