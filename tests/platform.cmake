@@ -7,12 +7,6 @@ if(NOT WIN32)
     target_compile_definitions(test_platform_posix PRIVATE PITLINK_SIM_PATH="$<TARGET_FILE:pitlink-sim>")
     add_dependencies(test_platform_posix pitlink-sim)
 
-    pitlink_add_test(NAME test_tools_sim
-        SOURCES test_tools_sim.cpp server_test_main.cpp
-        LIBS pitlink_simwriter Qt5::Core SERIAL TIMEOUT 60)
-    target_compile_definitions(test_tools_sim PRIVATE PITLINK_SIM_PATH="$<TARGET_FILE:pitlink-sim>")
-    add_dependencies(test_tools_sim pitlink-sim)
-
     pitlink_add_test(NAME test_tools_sim_parts
         SOURCES test_tools_sim_parts.cpp
         LIBS pitlink_simwriter Qt5::Core GTest::gtest_main)
