@@ -50,23 +50,21 @@ protected:
     DebugCapture capture;
 };
 
-TEST_F(StartUp, aMissingAppIniIsReportedBeforeTheWindowShows)
+TEST_F(StartUp, anAppIniThatIsNoFileIsReportedBeforeTheWindowShows)
 {
-    presetSettings([this](AppSettings &s) { s.setDocumentsPath(documents); });
-    open();
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Pit-link"));
-    EXPECT_EQ(dialogs.boxes[0].text, QStringLiteral("app.ini not found.\nPlease check path to iRacing Documents"));
-    EXPECT_FALSE(dialogs.boxes[0].mainWindowVisible);
-    EXPECT_EQ(access->ui().lineEdit_ir_PathDocuments->text(), documents);
-}
-
-TEST_F(StartUp, aFolderNamedAppIniIsNoAppIni)
-{
-    QDir().mkpath(documents + QStringLiteral("/app.ini"));
-    presetSettings([this](AppSettings &s) { s.setDocumentsPath(documents); });
-    open();
-    EXPECT_EQ(dialogs.boxes.size(), 1u);
+    for (const bool folderNamedAppIni : {false, true}) {
+        dialogs.boxes.clear();
+        if (folderNamedAppIni)
+            QDir().mkpath(documents + QStringLiteral("/app.ini"));
+        presetSettings([this](AppSettings &s) { s.setDocumentsPath(documents); });
+        open();
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Pit-link"));
+        EXPECT_EQ(dialogs.boxes[0].text, QStringLiteral("app.ini not found.\nPlease check path to iRacing Documents"));
+        EXPECT_FALSE(dialogs.boxes[0].mainWindowVisible);
+        EXPECT_EQ(access->ui().lineEdit_ir_PathDocuments->text(), documents);
+        window.reset();
+    }
 }
 
 TEST_F(StartUp, controlsCfgIsCopiedToTheDebugOutputOrItsErrorIs)
@@ -131,48 +129,39 @@ TEST_F(StartUp, withoutUsableAddressesTheSavedIpStays)
     EXPECT_EQ(access->ui().lineEdit_ip->text(), QStringLiteral("1.2.3.4"));
 }
 
-TEST_F(StartUp, autostartStartsTheServerOnceAfterTheDelay)
+TEST_F(StartUp, autostartStartsTheServerOnceAfterTheDelayAndKeepsOneStartedByAClick)
 {
-    autoStartDelayMs = 100;
-    presetSettings([](AppSettings &s) {
-        s.setAutoStartServer(true);
-        s.setServerPort(0); // any free port
-    });
-    open();
-    EXPECT_EQ(access->server(), nullptr) << "not before the delay";
-    ASSERT_TRUE(waitUntil([this] { return access->server() != nullptr; }));
-    EXPECT_TRUE(access->server()->isListening());
-    EXPECT_EQ(access->ui().pushButton_startServer->text(), QStringLiteral("Stop Server"));
-    EXPECT_FALSE(access->ui().groupBox_server->isEnabled());
-    EXPECT_FALSE(access->ui().groupBox_paths->isEnabled());
-    EXPECT_TRUE(access->ui().plainTextEdit_debug->toPlainText().contains(
-        QStringLiteral("(Server) - Listening to port %1").arg(access->server()->serverPort())));
-}
-
-TEST_F(StartUp, autostartKeepsAServerStartedByAClick)
-{
-    autoStartDelayMs = 100;
-    presetSettings([](AppSettings &s) {
-        s.setAutoStartServer(true);
-        s.setServerPort(0);
-    });
-    open();
-    access->ui().pushButton_startServer->click();
-    irServer *clicked = access->server();
-    ASSERT_NE(clicked, nullptr);
-    QTest::qWait(300);
-    EXPECT_EQ(access->server(), clicked) << "the automatic start must not stop it";
-    EXPECT_EQ(access->ui().pushButton_startServer->text(), QStringLiteral("Stop Server"));
-}
-
-TEST_F(StartUp, withoutAutostartNoServerStarts)
-{
-    autoStartDelayMs = 50;
-    presetSettings([](AppSettings &s) { s.setAutoStartServer(false); });
-    open();
-    QTest::qWait(200);
-    EXPECT_EQ(access->server(), nullptr);
-    EXPECT_EQ(access->ui().pushButton_startServer->text(), QStringLiteral("Start Server"));
+    // autostart, clicked before the delay
+    for (const auto &c : {std::make_pair(true, false), std::make_pair(true, true), std::make_pair(false, false)}) {
+        autoStartDelayMs = 100;
+        presetSettings([&c](AppSettings &s) {
+            s.setAutoStartServer(c.first);
+            s.setServerPort(0); // any free port
+        });
+        open();
+        EXPECT_EQ(access->server(), nullptr) << "not before the delay";
+        if (c.second)
+            access->ui().pushButton_startServer->click();
+        irServer *clicked = access->server();
+        QTest::qWait(300);
+        const bool started = c.first || c.second;
+        ASSERT_EQ(access->server() != nullptr, started);
+        if (clicked) {
+            EXPECT_EQ(access->server(), clicked) << "the automatic start must not stop it";
+        }
+        EXPECT_EQ(access->ui().pushButton_startServer->text(),
+                  started ? QStringLiteral("Stop Server") : QStringLiteral("Start Server"));
+        if (!started) {
+            window.reset();
+            continue;
+        }
+        EXPECT_TRUE(access->server()->isListening());
+        EXPECT_FALSE(access->ui().groupBox_server->isEnabled());
+        EXPECT_FALSE(access->ui().groupBox_paths->isEnabled());
+        EXPECT_TRUE(access->ui().plainTextEdit_debug->toPlainText().contains(
+            QStringLiteral("(Server) - Listening to port %1").arg(access->server()->serverPort())));
+        window.reset();
+    }
 }
 
 TEST_F(StartUp, choosingTheDocumentsFolder)
