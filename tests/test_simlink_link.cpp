@@ -95,6 +95,9 @@ TEST_F(LinkTest, equalTicksTakeLowerIndexAndTicksGoingBackResync)
     hh->bufferTable[2].tickCount = 10;
     writer.bufferData(0)[0] = 0xA0;
     writer.bufferData(1)[0] = 0xA1;
+    writer.bufferData(2)[0] = 0xA2;
+    // The table's entry past the ring is no buffer, whatever it holds.
+    hh->bufferTable[3] = TelemetryBufferInfo{99, hh->bufferTable[2].dataOffset, {}};
     ASSERT_TRUE(telemetryFetch(buf.data(), buf.size()));
     EXPECT_EQ(buf[0], 0xA0);
 
@@ -167,14 +170,21 @@ TEST_F(LinkTest, aliveUntilThirtySecondsWithoutSample)
     EXPECT_FALSE(telemetryAlive());
 }
 
-TEST_F(LinkTest, waitWithoutSimulatorSleepsTheTimeout)
+TEST_F(LinkTest, withoutMappingViewOrEventTheWaitSleepsTheTimeout)
 {
-    telemetryClose();
-    fake.setMappingAvailable(false);
-    EXPECT_FALSE(telemetryWait(16, nullptr, 0));
-    EXPECT_EQ(fake.sleptMs(), 16);
-    fake.setMappingAvailable(true);
-    EXPECT_TRUE(telemetryOpen());
+    for (void (platform::FakeOs::*part)(bool) :
+         {&platform::FakeOs::setMappingAvailable, &platform::FakeOs::setViewAvailable,
+          &platform::FakeOs::setEventAvailable}) {
+        telemetryClose();
+        const std::int64_t slept = fake.sleptMs();
+        (fake.*part)(false);
+        EXPECT_FALSE(telemetryOpen());
+        EXPECT_FALSE(telemetryWait(16, nullptr, 0));
+        EXPECT_EQ(fake.sleptMs() - slept, 16);
+        EXPECT_EQ(telemetryVarIndex("Gear"), -1);
+        (fake.*part)(true);
+        EXPECT_TRUE(telemetryOpen());
+    }
 }
 
 TEST_F(LinkTest, clientReallocatesWhenBufferSizeGrows)
@@ -310,6 +320,11 @@ TEST_F(LinkTest, ringOfAnyCountAndMisalignedTableStillLink)
         void (*apply)(TelemetryImageWriter &);
     };
     const Shape shapes[] = {
+        {"one buffer", 1, [](TelemetryImageWriter &) {}},
+        {"an unused entry's data at offset 0", 1, [](TelemetryImageWriter &w) {
+             w.header()->bufferCount = 2;
+             w.header()->bufferTable[1].dataOffset = 0;
+         }},
         {"no buffers: entry 0 is read", 1, [](TelemetryImageWriter &w) { w.header()->bufferCount = 0; }},
         {"five buffers inside the mapping", 3,
          [](TelemetryImageWriter &w) {

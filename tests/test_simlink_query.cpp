@@ -138,6 +138,7 @@ TEST(SessionInfoIndexTest, answersEveryProgramPathLikeThePlainQuery)
     const std::string small = sim::generateSessionText(options);
     expectIndexAgrees(small, pollPaths(0));
     expectIndexAgrees(small, pollPaths(1));
+    expectIndexAgrees("A:\n B: 1\n", {"A:{x", "A:B:{1", "A:B:", "A:{1}B:", "A:B:{1}"});
 }
 
 } // namespace
