@@ -81,31 +81,6 @@ TEST_F(Poll, labelsShowThePreviousPassesValues)
     EXPECT_EQ(ui().label_laps->text(), QStringLiteral("3/unlimited"));
 }
 
-TEST_F(Poll, snapshotHoldsTheRosterAndTheCurrentSessionsResults)
-{
-    link();
-    settle();
-    const irVariables &v = access->vars();
-    EXPECT_EQ(v.numSessions, 2);
-    EXPECT_EQ(v.numStarters, 3);
-    EXPECT_EQ(v.sessionInfoNum, 1);
-    EXPECT_EQ(v.playerDriver.driverCarIdx, 0);
-    EXPECT_FLOAT_EQ(v.playerDriver.driverCarEstLapTime, 92.0f);
-    ASSERT_EQ(v.drivers.size(), 3);
-    EXPECT_EQ(v.drivers[2].userName, QStringLiteral("Backmarker"));
-    ASSERT_EQ(v.results.size(), 2);
-    EXPECT_EQ(v.results[0].carIdx, 3);
-    EXPECT_FLOAT_EQ(v.results[0].fastestTime, 90.5f);
-    EXPECT_TRUE(v.simConnected);
-
-    // Another session: its own results and facts.
-    sim.setInt("SessionNum", 0);
-    settle();
-    EXPECT_EQ(access->vars().sessionType, QStringLiteral("Practice"));
-    ASSERT_EQ(access->vars().results.size(), 1);
-    EXPECT_EQ(access->vars().sessionLaps, 10);
-}
-
 TEST_F(Poll, resultsAndRosterAreKeptOverAMissedWait)
 {
     link();
@@ -137,20 +112,6 @@ TEST_F(Poll, theTickSamplesTheNewestSampleAnEarlierWaitTook)
     sim.deliver();
     access->tick();
     EXPECT_EQ(access->vars().sessionTime, 4000.25);
-}
-
-TEST_F(Poll, noSessionNumberReadsOnlyTheWeekend)
-{
-    sim.setInt("SessionNum", -1);
-    link();
-    settle();
-    const irVariables &v = access->vars();
-    EXPECT_EQ(v.trackName, QStringLiteral("spa up"));
-    EXPECT_EQ(v.numSessions, 2);
-    EXPECT_EQ(v.sessionType, QStringLiteral("n/a"));
-    EXPECT_TRUE(v.drivers.isEmpty());
-    EXPECT_TRUE(v.results.isEmpty());
-    EXPECT_EQ(v.playerDriver.driverCarIdx, -1);
 }
 
 TEST_F(Poll, aVanishedSimulatorClearsTheSnapshotAndTheSessionGroup)

@@ -108,13 +108,6 @@ TEST_F(DriversWindow, formHasItsColumnsAndNames)
         EXPECT_EQ(table()->horizontalHeaderItem(c)->text(), headers[c]);
     EXPECT_EQ(window.findChild<QCheckBox *>("checkBox_stayontop")->text(),
               QStringLiteral("Stay On Top"));
-    const QMetaObject *meta = window.metaObject();
-    const int first = meta->methodOffset();
-    EXPECT_EQ(meta->method(first).methodSignature(), QByteArray("OnClose()"));
-    EXPECT_EQ(meta->method(first + 1).methodSignature(), QByteArray("OnTimerUpdate()"));
-    EXPECT_EQ(meta->method(first + 2).methodSignature(),
-              QByteArray("OnCheckBoxStayOnTopChanged()"));
-    EXPECT_EQ(meta->method(first + 3).methodSignature(), QByteArray("setDrivers(irVariables&)"));
 }
 
 TEST_F(DriversWindow, listsDriversByPositionWithMarkersAndShades)
