@@ -114,6 +114,34 @@ TEST_F(Poll, theTickSamplesTheNewestSampleAnEarlierWaitTook)
     EXPECT_EQ(access->vars().sessionTime, 4000.25);
 }
 
+TEST_F(Poll, theSnapshotFollowsTheSessionNumber)
+{
+    link();
+    settle();
+    EXPECT_EQ(access->vars().drivers.size(), 3);
+    EXPECT_EQ(access->vars().results.size(), 2);
+    EXPECT_EQ(access->vars().sessionType, QStringLiteral("Race"));
+    sim.setInt("SessionNum", 0);
+    settle();
+    EXPECT_EQ(access->vars().sessionType, QStringLiteral("Practice"));
+    EXPECT_EQ(access->vars().results.size(), 1);
+    EXPECT_EQ(access->vars().sessionLaps, 10);
+}
+
+TEST_F(Poll, noSessionNumberReadsOnlyTheWeekend)
+{
+    sim.setInt("SessionNum", -1);
+    link();
+    settle();
+    const irVariables &v = access->vars();
+    EXPECT_EQ(v.trackName, QStringLiteral("spa up"));
+    EXPECT_EQ(v.numSessions, 2);
+    EXPECT_EQ(v.sessionType, QStringLiteral("n/a"));
+    EXPECT_TRUE(v.drivers.isEmpty());
+    EXPECT_TRUE(v.results.isEmpty());
+    EXPECT_EQ(v.playerDriver.driverCarIdx, -1);
+}
+
 TEST_F(Poll, aVanishedSimulatorClearsTheSnapshotAndTheSessionGroup)
 {
     link();
