@@ -4,6 +4,7 @@
 #include "app_test_support.h"
 #include "ui/WidgetDriverInfo.h"
 
+#include <QGridLayout>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -20,19 +21,81 @@ QString statusText(Pitlink &w, int field)
 
 class MainWindow : public PitlinkFixture {};
 
-TEST_F(MainWindow, startsWithTheFormsTextsAndTheVersion)
+TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
 {
     sim.setVersion(true, platform::VersionNumbers{{2, 1, 0, 17}});
     Pitlink &w = open();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Pitlink"));
     EXPECT_EQ(w.size(), QSize(526, 373));
-    Ui_PitlinkClass &ui = access->ui();
-    EXPECT_EQ(ui.label_sessionTime->text(), QStringLiteral("0"));
-    EXPECT_EQ(ui.label_laps->text(), QStringLiteral("0/0"));
-    EXPECT_EQ(ui.label_sessionType->text(), QStringLiteral("n/a"));
-    EXPECT_EQ(ui.label_trackname->text(), QStringLiteral("n/a"));
-    EXPECT_EQ(ui.pushButton_startServer->text(), QStringLiteral("Start Server"));
-    EXPECT_EQ(ui.lineEdit_port->text(), QStringLiteral("47812")) << "default port";
+    EXPECT_EQ(access->ui().lineEdit_port->text(), QStringLiteral("47812")) << "default port";
+    EXPECT_EQ(access->ui().actionExit->text(), QStringLiteral("Exit"));
+    EXPECT_EQ(access->ui().actionDriversWindow->text(), QStringLiteral("Drivers"));
+    EXPECT_EQ(access->ui().menuPitlink->title(), QStringLiteral("Pitlink"));
+    // widget (or spacer: ""), layout, row, column, row span, column span, text
+    struct Cell {
+        const char *widget;
+        const char *layout;
+        int row, column, rowSpan, columnSpan;
+        const char *text;
+    };
+    const Cell cells[] = {
+        {"groupBox_paths", "gridLayout", 0, 1, 1, 2, "Paths"},
+        {"groupBox_server", "gridLayout", 0, 3, 2, 3, "Server"},
+        {"pushButton_startServer", "gridLayout", 1, 1, 1, 1, "Start Server"},
+        {"checkBox_startup_server", "gridLayout", 1, 2, 1, 1, "Server starts at startup"},
+        {"groupBox", "gridLayout", 2, 1, 1, 5, "Session"},
+        {"plainTextEdit_debug", "gridLayout", 3, 1, 1, 6, nullptr},
+        {"label_4", "gridLayout_3", 0, 0, 1, 1, "Path to iracing documents"},
+        {"lineEdit_ir_PathDocuments", "gridLayout_3", 1, 0, 1, 1, nullptr},
+        {"toolButton_openFolder", "gridLayout_3", 1, 1, 1, 1, "..."},
+        {"label_3", "gridLayout_2", 0, 0, 1, 1, "Network:"},
+        {"comboBox_netinterfaces", "gridLayout_2", 0, 1, 1, 1, nullptr},
+        {"label", "gridLayout_2", 1, 0, 1, 1, "IP:"},
+        {"lineEdit_ip", "gridLayout_2", 1, 1, 1, 1, nullptr},
+        {"label_2", "gridLayout_2", 2, 0, 1, 1, "Port:"},
+        {"lineEdit_port", "gridLayout_2", 2, 1, 1, 1, nullptr},
+        {"label_5", "gridLayout_4", 0, 0, 1, 1, "Time:"},
+        {"label_sessionTime", "gridLayout_4", 0, 1, 1, 1, "0"},
+        {"", "gridLayout_4", 0, 2, 1, 1, nullptr},
+        {"label_8", "gridLayout_4", 0, 3, 1, 1, "Laps:"},
+        {"label_laps", "gridLayout_4", 0, 4, 1, 1, "0/0"},
+        {"", "gridLayout_4", 0, 5, 1, 1, nullptr},
+        {"label_6", "gridLayout_4", 1, 0, 1, 1, "Type:"},
+        {"label_sessionType", "gridLayout_4", 1, 1, 1, 1, "n/a"},
+        {"", "gridLayout_4", 1, 2, 1, 1, nullptr},
+        {"label_7", "gridLayout_4", 1, 3, 1, 1, "Track:"},
+        {"label_trackname", "gridLayout_4", 1, 4, 1, 1, "n/a"},
+        {"", "gridLayout_4", 1, 5, 1, 1, nullptr},
+    };
+    for (const Cell &c : cells) {
+        SCOPED_TRACE(std::string(c.layout) + " " + c.widget);
+        auto *layout = w.findChild<QGridLayout *>(QString::fromLatin1(c.layout));
+        ASSERT_NE(layout, nullptr);
+        QLayoutItem *item = layout->itemAtPosition(c.row, c.column);
+        ASSERT_NE(item, nullptr);
+        if (!*c.widget) {
+            ASSERT_NE(item->spacerItem(), nullptr);
+            EXPECT_EQ(item->sizeHint(), QSize(40, 20));
+            continue;
+        }
+        ASSERT_NE(item->widget(), nullptr);
+        EXPECT_EQ(item->widget()->objectName(), QString::fromLatin1(c.widget));
+        int row, column, rowSpan, columnSpan;
+        layout->getItemPosition(layout->indexOf(item->widget()), &row, &column, &rowSpan, &columnSpan);
+        EXPECT_EQ(rowSpan, c.rowSpan);
+        EXPECT_EQ(columnSpan, c.columnSpan);
+        if (c.text) {
+            const QVariant text = item->widget()->property("text");
+            EXPECT_EQ(text.isValid() ? text.toString() : item->widget()->property("title").toString(),
+                      QString::fromLatin1(c.text));
+        }
+    }
+    EXPECT_TRUE(access->ui().label_trackname->wordWrap());
+    for (const char *name : {"gridLayout", "gridLayout_2", "gridLayout_3", "gridLayout_4"}) {
+        auto *layout = w.findChild<QGridLayout *>(QString::fromLatin1(name));
+        EXPECT_EQ(layout->spacing(), 6) << name;
+        EXPECT_EQ(layout->contentsMargins(), QMargins(11, 11, 11, 11)) << name;
+    }
     EXPECT_EQ(statusText(w, 0), QStringLiteral("iRacing not connected"));
     EXPECT_EQ(statusText(w, 1), QStringLiteral("client not connected"));
     EXPECT_EQ(statusText(w, 2), QStringLiteral("v2.1.0.17"));
