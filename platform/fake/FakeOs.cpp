@@ -1,6 +1,7 @@
 #include "platform/fake/FakeOs.h"
 
 #include <chrono>
+#include <thread>
 #include <utility>
 
 namespace platform {
@@ -35,25 +36,10 @@ void FakeOs::setEventAvailable(bool available)
     eventAvailable_ = available;
 }
 
-void FakeOs::pulseEvent()
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++pulses_;
-    }
-    pulsed_.notify_all();
-}
-
 void FakeOs::setInstantTimeouts(bool instant)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     instantTimeouts_ = instant;
-}
-
-void FakeOs::setNowSeconds(std::int64_t seconds)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    now_ = seconds;
 }
 
 void FakeOs::advanceSeconds(std::int64_t seconds)
@@ -84,12 +70,6 @@ void FakeOs::setVersion(bool available, VersionNumbers version)
     version_ = version;
 }
 
-void FakeOs::setRegisteredMessage(std::uint32_t id)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    messageId_ = id;
-}
-
 std::vector<FakeOs::Broadcast> FakeOs::broadcasts() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -102,22 +82,10 @@ std::vector<FakeOs::Key> FakeOs::keys() const
     return keys_;
 }
 
-std::vector<int> FakeOs::sleeps() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return sleeps_;
-}
-
 std::int64_t FakeOs::sleptMs() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return sleptMs_;
-}
-
-int FakeOs::waitCount() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return waits_;
 }
 
 int FakeOs::registerCount() const
@@ -138,31 +106,10 @@ int FakeOs::timerEndCount() const
     return timerEnds_;
 }
 
-int FakeOs::openMappings() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return mappings_;
-}
-
-int FakeOs::openViews() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return views_;
-}
-
-int FakeOs::openEvents() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-}
-
 MappingHandle FakeOs::openMapping(const char *)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!mappingAvailable_)
-        return nullptr;
-    ++mappings_;
-    return &mappingToken;
+    return mappingAvailable_ ? &mappingToken : nullptr;
 }
 
 const void *FakeOs::mapView(MappingHandle mapping, std::size_t *size)
@@ -172,56 +119,30 @@ const void *FakeOs::mapView(MappingHandle mapping, std::size_t *size)
         *size = 0;
     if (!mapping || !size || !viewAvailable_ || image_.empty())
         return nullptr;
-    ++views_;
     *size = image_.size();
     return image_.data();
-}
-
-void FakeOs::unmapView(const void *view, std::size_t)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (view)
-        --views_;
-}
-
-void FakeOs::closeMapping(MappingHandle mapping)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (mapping)
-        --mappings_;
 }
 
 EventHandle FakeOs::openEvent(const char *)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!eventAvailable_)
-        return nullptr;
-    ++events_;
-    return &eventToken;
+    return eventAvailable_ ? &eventToken : nullptr;
 }
 
 void FakeOs::waitEvent(EventHandle event, int timeoutMs)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ++waits_;
-    if (!event || timeoutMs <= 0 || instantTimeouts_)
-        return;
-    // Pulsed: only a pulse after the wait began ends it.
-    const std::uint64_t seen = pulses_;
-    pulsed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pulses_ != seen; });
-}
-
-void FakeOs::closeEvent(EventHandle event)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (event)
-        --events_;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!event || timeoutMs <= 0 || instantTimeouts_)
+            return;
+    }
+    // Nothing pulses the fake's event: a wait lasts its time-out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
 }
 
 void FakeOs::sleepMs(int ms)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    sleeps_.push_back(ms);
     if (ms > 0)
         sleptMs_ += ms;
 }
@@ -251,7 +172,7 @@ std::uint32_t FakeOs::registerMessage(const char *)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     ++registers_;
-    return messageId_;
+    return 0xC0DE;
 }
 
 void FakeOs::broadcastMessage(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam)
