@@ -5,6 +5,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 #include <mmsystem.h>
 #include <winver.h>
@@ -34,19 +36,6 @@ BOOL WINAPI onConsoleControl(DWORD type)
     terminationHandler = nullptr; // a second request ends the process
     handler();
     return TRUE;
-}
-
-std::wstring widen(const char *utf8)
-{
-    if (!utf8 || !*utf8)
-        return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (length <= 0)
-        return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], length);
-    wide.resize(static_cast<std::size_t>(length - 1));
-    return wide;
 }
 
 // The running executable's own path: its version resource is the program's,
