@@ -307,25 +307,17 @@ TEST_F(DriversWindow, stayOnTopIsStoredAndAppliedAtConstruction)
     EXPECT_FALSE(box->isChecked());
     EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
     window.show();
-    box->click();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
-    settings.sync();
-    EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat)
-                  .value("driverwindow/stayontop").toString(),
-              QStringLiteral("true"));
-
-    WidgetDriverInfo reopened(&settings, nullptr);
-    EXPECT_TRUE(reopened.findChild<QCheckBox *>("checkBox_stayontop")->isChecked());
-    EXPECT_TRUE(reopened.windowFlags() & Qt::WindowStaysOnTopHint);
-
-    box->click();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
-    settings.sync();
-    EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat)
-                  .value("driverwindow/stayontop").toString(),
-              QStringLiteral("false"));
+    for (const bool on : {true, false}) {
+        box->click();
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(bool(window.windowFlags() & Qt::WindowStaysOnTopHint), on);
+        settings.sync();
+        EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat).value("driverwindow/stayontop").toString(),
+                  on ? QStringLiteral("true") : QStringLiteral("false"));
+        WidgetDriverInfo reopened(&settings, nullptr);
+        EXPECT_EQ(reopened.findChild<QCheckBox *>("checkBox_stayontop")->isChecked(), on);
+        EXPECT_EQ(bool(reopened.windowFlags() & Qt::WindowStaysOnTopHint), on);
+    }
 }
 
 TEST_F(DriversWindow, closeEmitsOnCloseOnceAndTimerRefillsStoredSnapshot)
