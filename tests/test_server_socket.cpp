@@ -99,18 +99,31 @@ TEST_F(Server, RequestsAreAnsweredLoggedAndRelayed)
 
 TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
 {
-    // stall time-out, the frame is completed, the client is served
-    for (const auto &c : {std::make_pair(200, false), std::make_pair(2000, true)}) {
+    // The time-out counts from the newest byte: pieces that each come in time
+    // are served even when the whole frame takes longer.
+    struct Case {
+        int stallMs;
+        std::vector<int> cuts; // the frame is sent up to each cut, then paused
+        int pauseMs;
+        bool served;
+    };
+    const Case cases[] = {{200, {12}, 0, false}, {2000, {12}, 0, true}, {1000, {6, 12}, 600, true}};
+    for (const Case &c : cases) {
         log.clear();
         ServerLimits limits;
-        limits.stallTimeoutMs = c.first;
+        limits.stallTimeoutMs = c.stallMs;
         start(limits);
         auto client = connectedClient();
         const QByteArray request = TestClient::request(202, 1);
-        client->send(request.left(12));
-        ASSERT_TRUE(client->drained());
-        if (c.second) {
-            client->send(request.mid(12));
+        int sent = 0;
+        for (const int cut : c.cuts) {
+            client->send(request.mid(sent, cut - sent));
+            ASSERT_TRUE(client->drained());
+            QTest::qWait(c.pauseMs);
+            sent = cut;
+        }
+        if (c.served) {
+            client->send(request.mid(sent));
             EXPECT_FALSE(client->nextFrame().isEmpty());
             EXPECT_EQ(client->socket.state(), QAbstractSocket::ConnectedState);
             continue;
