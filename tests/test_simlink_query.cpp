@@ -76,6 +76,7 @@ TEST(SessionInfoQueryTest, depthAndListEntryRules)
     EXPECT_EQ(ask("A:\nX:\n Y: 1\nB: 2\n", "A:B:"), "2");
     EXPECT_EQ(ask("A:\n B: 1\n", "A:{x"), "<none>") << "unclosed brace";
     EXPECT_EQ(ask("A:\n B: 1\n", "A:B:{1"), "<none>");
+    EXPECT_EQ(ask("A:\n B: 1\n", "A:{1}{x"), "<none>") << "second brace unclosed";
 }
 
 TEST(SessionInfoQueryTest, endOfTextAndLineEnds)
