@@ -107,7 +107,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
         int pauseMs;
         bool served;
     };
-    const Case cases[] = {{200, {12}, 0, false}, {2000, {12}, 0, true}, {1000, {6, 12}, 600, true}};
+    const Case cases[] = {{200, {12}, 0, false}, {2000, {12}, 0, true}, {1500, {6, 12}, 900, true}};
     for (const Case &c : cases) {
         log.clear();
         ServerLimits limits;
