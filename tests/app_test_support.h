@@ -32,8 +32,6 @@ struct PitlinkTestAccess {
     irVariables &vars() { return w.irVars; }
     bool connected() const { return w.iracingConnected; }
     bool onTop() const { return w.iracingOnTop; }
-    void setConnected(bool on) { w.iracingConnected = on; }
-    void setOnTop(bool on) { w.iracingOnTop = on; }
     QTimer &pollTimer() { return w.timer; }
     QTimer &telemetryTimer() { return w.timerIracingVariable; }
     const QList<QString> &addresses() const { return w.interfaceAddresses; }
@@ -51,7 +49,6 @@ struct PitlinkTestAccess {
     void openFolderDialog() { w.OnOpenFolderDlgIracingDocuments(); }
     void openDriversWindow() { w.OnOpenWidgetDrivers(); }
     void debugString(const QString &msg, int level) { w.OnDebugString(msg, level); }
-    void updateSessionGroup() { w.updateSessionGroup(); }
 };
 
 class RecordingDialogs : public Dialogs {
@@ -71,29 +68,20 @@ public:
     }
     QUrl openFileUrl(QWidget *, const QString &caption, const QUrl &start, const QString &filter) override
     {
-        captions.push_back(caption);
-        starts.push_back(start);
-        filters.push_back(filter);
+        asked.push_back(caption + '|' + start.toLocalFile() + '|' + filter);
         return answer;
     }
     std::vector<Box> boxes;
     std::vector<Box> warnings;
-    std::vector<QString> captions;
-    std::vector<QUrl> starts;
-    std::vector<QString> filters;
+    QStringList asked; // caption|start folder|filter of each file dialog
     QUrl answer; // empty: the user cancels
 };
 
-// A 24-hour-free session: a practice with unlimited laps and a timed race.
-inline std::string sessionText(const std::string &raceLaps = "unlimited",
-                               const std::string &raceTime = "7200.0000 sec")
+// A practice of 10 laps and a race of unlimited laps over two hours.
+inline std::string sessionText()
 {
     return "WeekendInfo:\n"
            " TrackName: spa up\n"
-           " TrackDisplayShortName: Spa\n"
-           " NumCarTypes: 1\n"
-           " NumCarClasses: 1\n"
-           " NumStarters: 3\n"
            "SessionInfo:\n"
            " NumSessions: 2\n"
            " Sessions:\n"
@@ -105,23 +93,16 @@ inline std::string sessionText(const std::string &raceLaps = "unlimited",
            "   - Position: 1\n"
            "     CarIdx: 3\n"
            " - SessionNum: 1\n"
-           "   SessionLaps: " +
-           raceLaps +
-           "\n"
-           "   SessionTime: " +
-           raceTime +
-           "\n"
-           "   SessionNumLapsToAvg: 5\n"
+           "   SessionLaps: unlimited\n"
+           "   SessionTime: 7200.0000 sec\n"
            "   SessionType: Race\n"
            "   ResultsPositions:\n"
            "   - Position: 1\n"
            "     CarIdx: 3\n"
-           "     FastestTime: 90.5\n"
            "   - Position: 2\n"
            "     CarIdx: 0\n"
            "DriverInfo:\n"
            " DriverCarIdx: 0\n"
-           " DriverCarEstLapTime: 92.0000\n"
            " Drivers:\n"
            " - CarIdx: 0\n"
            "   UserName: Player\n"

@@ -1,12 +1,12 @@
-// The main window as a user first meets it: the form, the status bar and
-// version, the debug pane, and what closing the window saves and closes.
+// The main window as a user meets it: the form, the status bar and version,
+// the debug pane, start-up (documents folder, controls.cfg, network list,
+// automatic server start) and what closing the window saves and closes.
 
 #include "app_test_support.h"
 #include "ui/WidgetDriverInfo.h"
 
 #include <QGridLayout>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -19,7 +19,25 @@ QString statusText(Pitlink &w, int field)
     return labels.value(field) ? labels.value(field)->text() : QStringLiteral("<none>");
 }
 
-class MainWindow : public PitlinkFixture {};
+// Lines written to the debug output while a test runs.
+QStringList debugLines;
+void recordDebugLine(QtMsgType, const QMessageLogContext &, const QString &msg) { debugLines.append(msg); }
+
+class MainWindow : public PitlinkFixture {
+protected:
+    void SetUp() override
+    {
+        PitlinkFixture::SetUp();
+        debugLines.clear();
+        previous = qInstallMessageHandler(recordDebugLine);
+    }
+    void TearDown() override
+    {
+        PitlinkFixture::TearDown();
+        qInstallMessageHandler(previous);
+    }
+    QtMessageHandler previous = nullptr;
+};
 
 TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
 {
@@ -99,36 +117,29 @@ TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
     EXPECT_EQ(statusText(w, 0), QStringLiteral("iRacing not connected"));
     EXPECT_EQ(statusText(w, 1), QStringLiteral("client not connected"));
     EXPECT_EQ(statusText(w, 2), QStringLiteral("v2.1.0.17"));
-    EXPECT_TRUE(access->pollTimer().interval() == 1000);
+    EXPECT_EQ(access->pollTimer().interval(), 1000);
     EXPECT_FALSE(access->telemetryTimer().isActive());
-}
-
-TEST_F(MainWindow, withoutVersionDataTheVersionIsAVAlone)
-{
     sim.setVersion(false);
-    Pitlink &w = open();
-    EXPECT_EQ(statusText(w, 2), QStringLiteral("v"));
+    EXPECT_EQ(statusText(open(), 2), QStringLiteral("v")) << "no version data";
 }
 
 TEST_F(MainWindow, debugLinesAppearUndecoratedInOrder)
 {
     open();
+    QPlainTextEdit *pane = access->ui().plainTextEdit_debug;
     access->debugString(QStringLiteral("(Server) - first"), 0);
     access->debugString(QStringLiteral("second line"), 1);
-    EXPECT_EQ(access->ui().plainTextEdit_debug->toPlainText(),
-              QStringLiteral("(Server) - first\nsecond line"));
-    EXPECT_TRUE(access->ui().plainTextEdit_debug->isReadOnly());
+    EXPECT_EQ(pane->toPlainText(), QStringLiteral("(Server) - first\nsecond line"));
+    EXPECT_TRUE(pane->isReadOnly());
 
     // Bounded: the newest lines are kept, an overlong line is cut.
     const QString longest(1000, QLatin1Char('x'));
     for (const QString &line : {longest, longest + "y", longest + QString(4000, QLatin1Char('y'))}) {
         access->debugString(line, 1);
-        const QString shown = access->ui().plainTextEdit_debug->document()->lastBlock().text();
-        EXPECT_EQ(shown, line == longest ? longest : longest + " [cut]");
+        EXPECT_EQ(pane->document()->lastBlock().text(), line == longest ? longest : longest + " [cut]");
     }
     for (int i = 0; i < 6000; ++i)
         access->debugString(QStringLiteral("line %1").arg(i), 0);
-    QPlainTextEdit *pane = access->ui().plainTextEdit_debug;
     EXPECT_LE(pane->document()->blockCount(), 5000);
     EXPECT_EQ(pane->document()->lastBlock().text(), QStringLiteral("line 5999"));
 }
@@ -165,59 +176,30 @@ TEST_F(MainWindow, exitSavesTheFieldsAndTheNextStartShowsThem)
     EXPECT_EQ(access->ui().comboBox_netinterfaces->currentIndex(), 1);
 }
 
-// Lines written to the debug output while a case runs.
-QStringList debugLines;
-void recordDebugLine(QtMsgType, const QMessageLogContext &, const QString &msg)
-{
-    debugLines.append(msg);
-}
-
 constexpr int kNoPort = -1;   // no port stored
 constexpr int kFreePort = -2; // a port found free when the case runs
 
-// Settings, a snapshot and what a user types and presses, and what the
-// window must then show and save.
+// Settings, what a user types and presses, and what closing then saves.
 struct WindowCase {
     const char *name;
     int storedPort;
     bool folderForFile; // a folder stands where pitlink.ini should be
-    // The snapshot shown in the session group, and the labels then.
-    double sessionTime;
-    double sessionLength;
-    int sessionLaps;
-    const char *timeLabel;
-    const char *lapsLabel;
-    // Typed into the emptied port field; what it then holds.
-    const char *typed;
-    const char *field;
-    bool startServer; // the server must then listen on the stored port
-    bool termination; // closed by a termination request, not by the user
-    int savedPort;    // kNoPort: the file cannot be read back
+    const char *typed;  // into the emptied port field
+    const char *field;  // what the field then holds
+    bool startServer;   // the server must then listen on the stored port
+    bool termination;   // closed by a termination request, not by the user
+    int savedPort;      // kNoPort: the file cannot be read back
 };
 
 const WindowCase kWindowCases[] = {
-    {"no session clock and no laps read yet show nothing", kNoPort, false,
-     -1.0, 7200.0, -1, "", "", "47812", "47812", false, false, 47812},
-    {"laps read before the clock", kNoPort, false,
-     -1.0, 7200.0, 25, "", "3/25", "47812", "47812", false, false, 47812},
-    {"the clock read before the laps", kNoPort, false,
-     3723.5, -1.0, -1, "01:02:03/", "", "47812", "47812", false, false, 47812},
-    {"letters cannot be typed", kNoPort, false,
-     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "12ab", "12", false, false, 12},
-    {"a number above 65535 cannot be typed", kNoPort, false,
-     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "70000", "7000", false, false, 7000},
-    {"0 and leading zeros cannot be typed", kNoPort, false,
-     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "0815", "815", false, false, 815},
-    {"an empty field keeps the port last saved", 4465, false,
-     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "", "", false, false, 4465},
-    {"an empty field with no port saved saves 47812", kNoPort, false,
-     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "", "", false, false, 47812},
-    {"an empty field starts the server on the port last saved", kFreePort, false,
-     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "", "", true, false, kFreePort},
-    {"a folder in the file's place is reported to the user", kNoPort, true,
-     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "47900", "47900", false, false, kNoPort},
-    {"a termination request is answered without a box", kNoPort, true,
-     3723.5, 7200.0, 25, "01:02:03/02:00", "3/25", "47900", "47900", false, true, kNoPort},
+    {"letters cannot be typed", kNoPort, false, "12ab", "12", false, false, 12},
+    {"a number above 65535 cannot be typed", kNoPort, false, "70000", "7000", false, false, 7000},
+    {"0 and leading zeros cannot be typed", kNoPort, false, "0815", "815", false, false, 815},
+    {"an empty field keeps the port last saved", 4465, false, "", "", false, false, 4465},
+    {"an empty field with no port saved saves 47812", kNoPort, false, "", "", false, false, 47812},
+    {"an empty field starts the server on the port last saved", kFreePort, false, "", "", true, false, kFreePort},
+    {"a folder in the file's place is reported to the user", kNoPort, true, "47900", "47900", false, false, kNoPort},
+    {"a termination request is answered without a box", kNoPort, true, "47900", "47900", false, true, kNoPort},
 };
 
 quint16 freePort()
@@ -227,7 +209,7 @@ quint16 freePort()
     return probe.serverPort();
 }
 
-TEST_F(MainWindow, whatAUserSeesAndWhatClosingSaves)
+TEST_F(MainWindow, whatTheUserTypesAndWhatClosingSaves)
 {
     for (const WindowCase &c : kWindowCases) {
         SCOPED_TRACE(c.name);
@@ -237,23 +219,11 @@ TEST_F(MainWindow, whatAUserSeesAndWhatClosingSaves)
         const int stored = c.storedPort == kFreePort ? freePort() : c.storedPort;
         if (stored != kNoPort)
             presetSettings([stored](AppSettings &s) { s.setServerPort(static_cast<quint16>(stored)); });
-        if (c.folderForFile) {
-            ASSERT_TRUE(QDir().mkpath(settingsFile()));
-        }
+        ASSERT_TRUE(!c.folderForFile || QDir().mkpath(settingsFile()));
 
         Pitlink &w = open();
         w.show();
         Ui_PitlinkClass &ui = access->ui();
-        irVariables &vars = access->vars();
-        vars.sessionTime = c.sessionTime;
-        vars.sessionLength = c.sessionLength;
-        vars.raceLaps = 3;
-        vars.sessionLaps = c.sessionLaps;
-        access->updateSessionGroup();
-        EXPECT_EQ(ui.label_sessionTime->text(), QString::fromLatin1(c.timeLabel));
-        EXPECT_EQ(ui.label_laps->text(), QString::fromLatin1(c.lapsLabel));
-        EXPECT_EQ(ui.label_sessionType->text(), QStringLiteral("n/a"));
-
         ui.lineEdit_port->clear();
         QTest::keyClicks(ui.lineEdit_port, QString::fromLatin1(c.typed));
         EXPECT_EQ(ui.lineEdit_port->text(), QString::fromLatin1(c.field));
@@ -264,21 +234,17 @@ TEST_F(MainWindow, whatAUserSeesAndWhatClosingSaves)
         }
 
         debugLines.clear();
-        const QtMessageHandler previous = qInstallMessageHandler(recordDebugLine);
         if (c.termination)
             w.closeOnTerminationRequest();
         else
             w.close();
-        qInstallMessageHandler(previous);
         window.reset();
         const QString failed = QStringLiteral("Settings could not be saved to %1").arg(settingsFile());
         EXPECT_EQ(debugLines.contains(failed), c.savedPort == kNoPort);
         const bool warned = c.savedPort == kNoPort && !c.termination;
         EXPECT_EQ(dialogs.warnings.size(), warned ? 1u : 0u);
         if (warned && dialogs.warnings.size() == 1) {
-            EXPECT_EQ(dialogs.warnings[0].title, QStringLiteral("Pit-link"));
-            EXPECT_EQ(dialogs.warnings[0].text,
-                      failed + QStringLiteral(".\nCheck that the folder can be written."));
+            EXPECT_EQ(dialogs.warnings[0].text, failed + QStringLiteral(".\nCheck that the folder can be written."));
         }
         if (c.savedPort != kNoPort) {
             const int saved = c.savedPort == kFreePort ? stored : c.savedPort;
@@ -287,11 +253,19 @@ TEST_F(MainWindow, whatAUserSeesAndWhatClosingSaves)
     }
 }
 
-TEST_F(MainWindow, closingTheMainWindowClosesTheDriversWindow)
+TEST_F(MainWindow, theDriversWindowIsOneWindowThatClosesWithTheMainWindow)
 {
     Pitlink &w = open();
     w.show();
     access->openDriversWindow();
+    QPointer<WidgetDriverInfo> first = access->driversWindow();
+    ASSERT_TRUE(first);
+    first->close();
+    EXPECT_EQ(access->driversWindow(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull()) << "released after its close";
+
+    access->openDriversWindow(); // opens again after it was closed
     QPointer<WidgetDriverInfo> drivers = access->driversWindow();
     ASSERT_TRUE(drivers);
     EXPECT_TRUE(drivers->isVisible());
@@ -301,24 +275,142 @@ TEST_F(MainWindow, closingTheMainWindowClosesTheDriversWindow)
     access->ui().actionExit->trigger();
     EXPECT_EQ(access->driversWindow(), nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(drivers.isNull()) << "released after its close";
+    EXPECT_TRUE(drivers.isNull());
     // Nothing left open keeps the program running.
     for (QWidget *top : QApplication::topLevelWidgets())
         EXPECT_FALSE(top->isVisible()) << top->metaObject()->className();
 }
 
-TEST_F(MainWindow, theDriversWindowOpensAgainAfterItWasClosed)
+TEST_F(MainWindow, anAppIniThatIsNoFileIsReportedBeforeTheWindowShows)
 {
+    for (const bool folderNamedAppIni : {false, true}) {
+        dialogs.boxes.clear();
+        if (folderNamedAppIni)
+            QDir().mkpath(documents + QStringLiteral("/app.ini"));
+        presetSettings([this](AppSettings &s) { s.setDocumentsPath(documents); });
+        open();
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Pit-link"));
+        EXPECT_EQ(dialogs.boxes[0].text, QStringLiteral("app.ini not found.\nPlease check path to iRacing Documents"));
+        EXPECT_FALSE(dialogs.boxes[0].mainWindowVisible);
+        EXPECT_EQ(access->ui().lineEdit_ir_PathDocuments->text(), documents);
+        window.reset();
+    }
+}
+
+TEST_F(MainWindow, controlsCfgIsCopiedToTheDebugOutputOrItsErrorIs)
+{
+    documentsWithAppIni();
+    QFile cfg(documents + QStringLiteral("/controls.cfg"));
+    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
+    cfg.write("[Controls]\nthrottle=axis 2\n");
+    cfg.close();
     open();
-    access->openDriversWindow();
-    QPointer<WidgetDriverInfo> first = access->driversWindow();
-    first->close();
-    EXPECT_EQ(access->driversWindow(), nullptr);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(first.isNull());
-    access->openDriversWindow();
-    ASSERT_NE(access->driversWindow(), nullptr);
-    EXPECT_TRUE(access->driversWindow()->isVisible());
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_TRUE(debugLines.join('\n').contains(QStringLiteral("throttle=axis 2")));
+
+    window.reset();
+    debugLines.clear();
+    cfg.remove();
+    QDir().mkpath(cfg.fileName()); // cannot be read as a file
+    open();
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_FALSE(debugLines.join('\n').contains(QStringLiteral("throttle")));
+    EXPECT_FALSE(debugLines.isEmpty()) << "the error text is written";
+}
+
+TEST_F(MainWindow, networkListHoldsUsableIpv4AddressesAndTheSavedChoice)
+{
+    const auto preset = [](AppSettings &s) {
+        s.setServerIp(QStringLiteral("1.2.3.4"));
+        s.setNetInterface(QStringLiteral("10.0.0.8 - wlan0"));
+    };
+    presetSettings(preset);
+    interfaces.clear();
+    open();
+    QComboBox *list = access->ui().comboBox_netinterfaces;
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(access->ui().lineEdit_ip->text(), QStringLiteral("1.2.3.4")) << "no usable address: kept";
+    window.reset();
+
+    NetworkInterfaceRecord loop = eth0(), down = eth0(), twoAddresses = wlan0();
+    loop.loopBack = true;
+    down.running = false;
+    twoAddresses.addresses.append({QStringLiteral("10.0.0.8"), true});
+    interfaces = {loop, eth0(), down, twoAddresses};
+    presetSettings(preset);
+    open();
+    list = access->ui().comboBox_netinterfaces;
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(0), QStringLiteral("192.168.1.20 - eth0"));
+    EXPECT_EQ(list->itemText(1), QStringLiteral("10.0.0.7 - wlan0"));
+    EXPECT_EQ(list->itemText(2), QStringLiteral("10.0.0.8 - wlan0"));
+    EXPECT_EQ(access->addresses(), (QList<QString>{"192.168.1.20", "10.0.0.7", "10.0.0.8"}));
+    EXPECT_EQ(list->currentIndex(), 2);
+    EXPECT_EQ(access->ui().lineEdit_ip->text(), QStringLiteral("10.0.0.8")) << "not the saved IP";
+    list->setCurrentIndex(0);
+    EXPECT_EQ(access->ui().lineEdit_ip->text(), QStringLiteral("192.168.1.20"));
+}
+
+TEST_F(MainWindow, autostartStartsTheServerOnceAfterTheDelayAndKeepsOneStartedByAClick)
+{
+    // autostart, clicked before the delay
+    for (const auto &c : {std::make_pair(true, false), std::make_pair(true, true), std::make_pair(false, false)}) {
+        autoStartDelayMs = 100;
+        presetSettings([&c](AppSettings &s) {
+            s.setAutoStartServer(c.first);
+            s.setServerPort(0); // any free port
+        });
+        open();
+        EXPECT_EQ(access->server(), nullptr) << "not before the delay";
+        if (c.second)
+            access->ui().pushButton_startServer->click();
+        irServer *clicked = access->server();
+        QTest::qWait(300);
+        const bool started = c.first || c.second;
+        ASSERT_EQ(access->server() != nullptr, started);
+        EXPECT_TRUE(!clicked || access->server() == clicked) << "the automatic start must not stop it";
+        EXPECT_EQ(access->ui().pushButton_startServer->text(),
+                  started ? QStringLiteral("Stop Server") : QStringLiteral("Start Server"));
+        if (started) {
+            EXPECT_TRUE(access->server()->isListening());
+            EXPECT_FALSE(access->ui().groupBox_server->isEnabled());
+            EXPECT_FALSE(access->ui().groupBox_paths->isEnabled());
+            EXPECT_TRUE(access->ui().plainTextEdit_debug->toPlainText().contains(
+                QStringLiteral("(Server) - Listening to port %1").arg(access->server()->serverPort())));
+        }
+        window.reset();
+    }
+}
+
+TEST_F(MainWindow, choosingTheDocumentsFolder)
+{
+    documentsWithAppIni();
+    open();
+    const QString other = dir.path() + QStringLiteral("/other");
+    QDir().mkpath(other);
+
+    // Cancelled: nothing changes.
+    dialogs.answer = QUrl();
+    access->openFolderDialog();
+    EXPECT_EQ(dialogs.asked, QStringList(QStringLiteral("Path to iracing documents|") + documents +
+                                         QStringLiteral("|iRacing (app.ini)")));
+    EXPECT_EQ(access->ui().lineEdit_ir_PathDocuments->text(), documents);
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    // A folder without app.ini: shown, reported, not stored.
+    dialogs.answer = QUrl::fromLocalFile(other + QStringLiteral("/something.txt"));
+    access->openFolderDialog();
+    EXPECT_EQ(access->ui().lineEdit_ir_PathDocuments->text(), other);
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(access->settings().documentsPath(), documents);
+
+    // A folder with app.ini: stored at once.
+    ASSERT_TRUE(QFile(other + QStringLiteral("/app.ini")).open(QIODevice::WriteOnly));
+    dialogs.answer = QUrl::fromLocalFile(other + QStringLiteral("/app.ini"));
+    access->openFolderDialog();
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(access->settings().documentsPath(), other);
 }
 
 } // namespace

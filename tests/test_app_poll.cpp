@@ -1,10 +1,11 @@
-// The once-a-second session poll and the telemetry tick, against the fake
-// simulator: states, labels, the snapshot, restarts and the copy to clients.
+// The once-a-second session poll, the telemetry tick and the chat and key
+// handlers, against the fake simulator: states, labels, the snapshot,
+// restarts, the copy to clients and what reaches the simulator.
 
 #include "app_test_support.h"
+#include "simlink/Broadcast.h"
 #include "ui/WidgetDriverInfo.h"
 
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -12,8 +13,7 @@ namespace {
 
 class Poll : public PitlinkFixture {
 protected:
-    QString simulatorText() { return window->statusBar()->findChildren<QLabel *>().value(0)->text(); }
-    QString clientText() { return window->statusBar()->findChildren<QLabel *>().value(1)->text(); }
+    QString statusText(int field) { return window->statusBar()->findChildren<QLabel *>().value(field)->text(); }
     Ui_PitlinkClass &ui() { return access->ui(); }
     // A tick and two polls: values read in one pass reach the labels in the next.
     void settle()
@@ -24,64 +24,84 @@ protected:
     }
 };
 
-TEST_F(Poll, notFoundNotStartedAndFounded)
+TEST_F(Poll, theSimulatorsStatesOneStepAfterTheOther)
 {
+    struct Step {
+        const char *name;
+        std::function<void()> change;
+        const char *text;
+        bool connected, onTop;
+        int timerBegins; // raised once, not again when it comes back
+    };
+    const Step steps[] = {
+        {"no window", [] {}, "iRacing not found", false, false, 0},
+        {"a window but no telemetry", [this] { sim.showWindow(true); sim.setMappingAvailable(false); },
+         "iRacing not startet", false, false, 0},
+        {"telemetry", [this] { sim.setMappingAvailable(true); sim.publishOnWait = true; },
+         "iRacing founded", true, true, 1},
+        {"gone", [this] { sim.hideWindow(); }, "iRacing not found", false, false, 1},
+        {"back behind another window", [this] { sim.showWindow(false); }, "iRacing founded", true, false, 1},
+        {"linked, no more samples", [this] { sim.publishOnWait = false; }, "iRacing founded", true, false, 1},
+    };
     open();
-    access->poll();
-    EXPECT_EQ(simulatorText(), QStringLiteral("iRacing not found"));
-    EXPECT_FALSE(access->connected());
-
-    sim.showWindow(true);
-    sim.setMappingAvailable(false);
-    access->poll();
-    access->poll();
-    EXPECT_EQ(simulatorText(), QStringLiteral("iRacing not startet"));
-    EXPECT_FALSE(access->connected());
-    EXPECT_FALSE(access->telemetryTimer().isActive());
-    EXPECT_EQ(sim.timerBeginCount(), 0);
-
-    sim.setMappingAvailable(true);
-    sim.publishOnWait = true;
-    access->poll();
-    EXPECT_EQ(simulatorText(), QStringLiteral("iRacing founded"));
-    EXPECT_TRUE(access->connected());
-    EXPECT_TRUE(access->onTop());
-    EXPECT_TRUE(access->telemetryTimer().isActive());
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.name);
+        s.change();
+        access->poll();
+        access->poll();
+        EXPECT_EQ(statusText(0), QString::fromLatin1(s.text));
+        EXPECT_EQ(access->connected(), s.connected);
+        EXPECT_EQ(access->onTop(), s.onTop);
+        EXPECT_EQ(sim.timerBeginCount(), s.timerBegins);
+        EXPECT_EQ(access->telemetryTimer().isActive(), s.timerBegins == 1) << "ticks from the first link on";
+    }
     EXPECT_EQ(access->telemetryTimer().interval(), 500);
-
-    // Coming and going does not raise the resolution again.
-    sim.hideWindow();
-    access->poll();
-    EXPECT_EQ(simulatorText(), QStringLiteral("iRacing not found"));
-    sim.showWindow(false);
-    access->poll();
-    EXPECT_EQ(simulatorText(), QStringLiteral("iRacing founded"));
-    EXPECT_FALSE(access->onTop());
-    EXPECT_EQ(sim.timerBeginCount(), 1);
-    EXPECT_TRUE(access->telemetryTimer().isActive());
-
-    // Linked, a simulator that stops publishing still counts as found.
-    sim.publishOnWait = false;
-    access->poll();
-    EXPECT_EQ(simulatorText(), QStringLiteral("iRacing founded"));
-    EXPECT_TRUE(access->connected());
 }
 
-TEST_F(Poll, labelsShowThePreviousPassesValues)
+TEST_F(Poll, theSnapshotAndLabelsFollowTheSessionNumber)
 {
+    // No session number: only the weekend is read.
+    sim.setInt("SessionNum", -1);
     link();
+    settle();
+    const irVariables &v = access->vars();
+    EXPECT_EQ(v.trackName, QStringLiteral("spa up"));
+    EXPECT_EQ(v.numSessions, 2);
+    EXPECT_EQ(v.sessionType, QStringLiteral("n/a"));
+    EXPECT_TRUE(v.drivers.isEmpty());
+    EXPECT_TRUE(v.results.isEmpty());
+    EXPECT_EQ(v.playerDriver.driverCarIdx, -1);
+    EXPECT_EQ(ui().label_sessionTime->text(), QStringLiteral("01:02:03/"));
+
+    sim.setInt("SessionNum", 1);
     access->tick();
     access->poll();
     EXPECT_EQ(ui().label_sessionType->text(), QStringLiteral("n/a")) << "read in this pass, shown in the next";
-    EXPECT_EQ(ui().label_sessionTime->text(), QStringLiteral("01:02:03/"));
     access->poll();
     EXPECT_EQ(ui().label_sessionType->text(), QStringLiteral("Race"));
     EXPECT_EQ(ui().label_trackname->text(), QStringLiteral("spa up"));
     EXPECT_EQ(ui().label_sessionTime->text(), QStringLiteral("01:02:03/02:00")) << "7200 sec";
     EXPECT_EQ(ui().label_laps->text(), QStringLiteral("3/unlimited"));
+    EXPECT_EQ(v.drivers.size(), 3);
+    EXPECT_EQ(v.results.size(), 2);
+
+    sim.setInt("SessionNum", 0);
+    settle();
+    EXPECT_EQ(v.sessionType, QStringLiteral("Practice"));
+    EXPECT_EQ(v.results.size(), 1);
+    EXPECT_EQ(v.sessionLaps, 10);
+
+    // Gone: the snapshot and the session group are cleared.
+    sim.hideWindow();
+    access->poll();
+    EXPECT_EQ(v, irVariables());
+    EXPECT_EQ(ui().label_sessionType->text(), QStringLiteral("n/a"));
+    EXPECT_EQ(ui().label_trackname->text(), QStringLiteral("n/a"));
+    EXPECT_EQ(ui().label_sessionTime->text(), QString());
+    EXPECT_EQ(ui().label_laps->text(), QString());
 }
 
-TEST_F(Poll, resultsAndRosterAreKeptOverAMissedWait)
+TEST_F(Poll, missedWaitsKeepTheSnapshotAndTheTickTakesTheNewestSample)
 {
     link();
     settle();
@@ -99,64 +119,13 @@ TEST_F(Poll, resultsAndRosterAreKeptOverAMissedWait)
     access->poll();
     EXPECT_EQ(access->vars().results, results);
     EXPECT_EQ(access->vars().drivers.size(), drivers.size());
-}
 
-TEST_F(Poll, theTickSamplesTheNewestSampleAnEarlierWaitTook)
-{
-    link();
-    settle();
-    // The poll's waits take the newest sample right before the tick, whose
-    // own wait then finds nothing newer.
+    // A wait before the tick took the newest sample; the tick's own wait
+    // then finds nothing newer.
     sim.setDouble("SessionTime", 4000.25);
-    sim.publishOnWait = false;
     sim.deliver();
     access->tick();
     EXPECT_EQ(access->vars().sessionTime, 4000.25);
-}
-
-TEST_F(Poll, theSnapshotFollowsTheSessionNumber)
-{
-    link();
-    settle();
-    EXPECT_EQ(access->vars().drivers.size(), 3);
-    EXPECT_EQ(access->vars().results.size(), 2);
-    EXPECT_EQ(access->vars().sessionType, QStringLiteral("Race"));
-    sim.setInt("SessionNum", 0);
-    settle();
-    EXPECT_EQ(access->vars().sessionType, QStringLiteral("Practice"));
-    EXPECT_EQ(access->vars().results.size(), 1);
-    EXPECT_EQ(access->vars().sessionLaps, 10);
-}
-
-TEST_F(Poll, noSessionNumberReadsOnlyTheWeekend)
-{
-    sim.setInt("SessionNum", -1);
-    link();
-    settle();
-    const irVariables &v = access->vars();
-    EXPECT_EQ(v.trackName, QStringLiteral("spa up"));
-    EXPECT_EQ(v.numSessions, 2);
-    EXPECT_EQ(v.sessionType, QStringLiteral("n/a"));
-    EXPECT_TRUE(v.drivers.isEmpty());
-    EXPECT_TRUE(v.results.isEmpty());
-    EXPECT_EQ(v.playerDriver.driverCarIdx, -1);
-}
-
-TEST_F(Poll, aVanishedSimulatorClearsTheSnapshotAndTheSessionGroup)
-{
-    link();
-    settle();
-    ASSERT_EQ(ui().label_sessionType->text(), QStringLiteral("Race"));
-    ASSERT_TRUE(access->onTop());
-    sim.hideWindow();
-    access->poll();
-    EXPECT_EQ(access->vars(), irVariables());
-    EXPECT_FALSE(access->connected());
-    EXPECT_FALSE(access->onTop()) << "no keys for whatever window is in front now";
-    EXPECT_EQ(ui().label_sessionType->text(), QStringLiteral("n/a"));
-    EXPECT_EQ(ui().label_trackname->text(), QStringLiteral("n/a"));
-    EXPECT_EQ(ui().label_sessionTime->text(), QString());
-    EXPECT_EQ(ui().label_laps->text(), QString());
 }
 
 TEST_F(Poll, aRestartedSimulatorIsFollowedWithinTwoPolls)
@@ -173,74 +142,57 @@ TEST_F(Poll, aRestartedSimulatorIsFollowedWithinTwoPolls)
     EXPECT_EQ(access->vars().trackName, QStringLiteral("monza full"));
 }
 
-TEST_F(Poll, theTickCopiesTheSnapshotToTheServerOnlyWhileAClientIsConnected)
+TEST_F(Poll, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConnected)
 {
     link();
     settle();
-    access->ui().lineEdit_port->setText(QStringLiteral("0"));
-    access->serverButton();
-    irServer *server = access->server();
-    ASSERT_TRUE(server && server->isListening());
-    access->tick();
-    EXPECT_EQ(server->varsCopy(), irVariables()) << "no client: not touched";
-
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, server->serverPort());
-    ASSERT_TRUE(waitUntil([server] { return server->clientCount() == 1; }));
-    EXPECT_EQ(clientText(), QStringLiteral("1 client(s) connected"));
-    sim.setFloat("Speed", 77.0f);
-    access->tick();
-    EXPECT_FLOAT_EQ(access->vars().speed, 77.0f);
-    EXPECT_EQ(server->varsCopy(), access->vars());
-
-    client.disconnectFromHost();
-    ASSERT_TRUE(waitUntil([server] { return server->clientCount() == 0; }));
-    EXPECT_EQ(clientText(), QStringLiteral("client not connected"));
-    sim.setFloat("Speed", 12.0f);
-    access->tick();
-    EXPECT_FLOAT_EQ(server->varsCopy().speed, 77.0f);
-}
-
-TEST_F(Poll, stoppingTheServerWithAClientConnectedEndsIt)
-{
-    link();
-    access->ui().lineEdit_port->setText(QStringLiteral("0"));
-    access->serverButton();
-    QPointer<irServer> server = access->server();
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, server->serverPort());
-    ASSERT_TRUE(waitUntil([&server] { return server->clientCount() == 1; }));
-    EXPECT_FALSE(ui().groupBox_paths->isEnabled());
-    EXPECT_FALSE(ui().groupBox_server->isEnabled());
-    access->serverButton();
-    EXPECT_EQ(access->server(), nullptr);
-    EXPECT_TRUE(ui().groupBox_paths->isEnabled());
-    EXPECT_EQ(ui().pushButton_startServer->text(), QStringLiteral("Start Server"));
-    EXPECT_TRUE(ui().groupBox_server->isEnabled());
-    EXPECT_EQ(clientText(), QStringLiteral("client not connected"));
-    EXPECT_TRUE(waitUntil([&client] { return client.state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_TRUE(waitUntil([&server] { return server.isNull(); }));
-}
-
-TEST_F(Poll, aPortInUseLeavesTheServerStopped)
-{
     QTcpServer taken;
     ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
-    open();
     ui().lineEdit_port->setText(QString::number(taken.serverPort()));
     access->serverButton();
     EXPECT_TRUE(ui().plainTextEdit_debug->toPlainText().contains(QStringLiteral("(Server) - Could not start server")));
     EXPECT_EQ(access->server(), nullptr);
     EXPECT_EQ(ui().pushButton_startServer->text(), QStringLiteral("Start Server"));
     EXPECT_TRUE(ui().groupBox_server->isEnabled());
-    EXPECT_TRUE(ui().groupBox_paths->isEnabled());
 
-    // A free port then works at the next click.
     ui().lineEdit_port->setText(QStringLiteral("0"));
     access->serverButton();
-    ASSERT_NE(access->server(), nullptr);
-    EXPECT_TRUE(access->server()->isListening());
+    QPointer<irServer> server = access->server();
+    ASSERT_TRUE(server && server->isListening());
     EXPECT_EQ(ui().pushButton_startServer->text(), QStringLiteral("Stop Server"));
+    access->tick();
+    EXPECT_EQ(server->varsCopy(), irVariables()) << "no client: not touched";
+
+    for (const float speed : {77.0f, 12.0f}) {
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, server->serverPort());
+        ASSERT_TRUE(waitUntil([&server] { return server->clientCount() == 1; }));
+        EXPECT_EQ(statusText(1), QStringLiteral("1 client(s) connected"));
+        EXPECT_FALSE(ui().groupBox_paths->isEnabled());
+        EXPECT_FALSE(ui().groupBox_server->isEnabled());
+        sim.setFloat("Speed", speed);
+        access->tick();
+        EXPECT_FLOAT_EQ(access->vars().speed, speed);
+        EXPECT_EQ(server->varsCopy(), access->vars());
+        if (speed == 77.0f) {
+            client.disconnectFromHost();
+            ASSERT_TRUE(waitUntil([&server] { return server->clientCount() == 0; }));
+            EXPECT_EQ(statusText(1), QStringLiteral("client not connected"));
+            sim.setFloat("Speed", 55.0f);
+            access->tick();
+            EXPECT_FLOAT_EQ(server->varsCopy().speed, 77.0f);
+            continue;
+        }
+        // Stopped with a client connected: the client is ended too.
+        access->serverButton();
+        EXPECT_EQ(access->server(), nullptr);
+        EXPECT_TRUE(ui().groupBox_paths->isEnabled());
+        EXPECT_TRUE(ui().groupBox_server->isEnabled());
+        EXPECT_EQ(ui().pushButton_startServer->text(), QStringLiteral("Start Server"));
+        EXPECT_EQ(statusText(1), QStringLiteral("client not connected"));
+        EXPECT_TRUE(waitUntil([&client] { return client.state() == QAbstractSocket::UnconnectedState; }));
+        EXPECT_TRUE(waitUntil([&server] { return server.isNull(); }));
+    }
 }
 
 TEST_F(Poll, theTickHandsTheSnapshotToTheDriversWindow)
@@ -249,9 +201,49 @@ TEST_F(Poll, theTickHandsTheSnapshotToTheDriversWindow)
     settle();
     access->openDriversWindow();
     access->tick();
-    auto *table = access->driversWindow()->findChild<QTableWidget *>(QStringLiteral("tableWidgetDriver"));
-    ASSERT_NE(table, nullptr);
-    EXPECT_EQ(table->rowCount(), 3);
+    EXPECT_EQ(access->driversWindow()->findChild<QTableWidget *>()->rowCount(), 3);
+}
+
+TEST_F(Poll, chatMacrosOneToFifteenOnlyWhileLinked)
+{
+    open();
+    access->chat(2);
+    EXPECT_TRUE(sim.broadcasts().empty()) << "not linked";
+    link();
+    for (int id : {2, 0, 14, 15, -1})
+        access->chat(id);
+    const auto sent = sim.broadcasts();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].wParam, broadcastWParam(8, 0));
+    EXPECT_EQ(sent[0].lParam, broadcastLParam(2));
+    EXPECT_EQ(sent[1].lParam, broadcastLParam(0));
+    EXPECT_EQ(sent[2].lParam, broadcastLParam(14));
+}
+
+TEST_F(Poll, aKeyGoesDownThenUpOnlyIntoTheSimulatorInFront)
+{
+    link();
+    access->key(0x10041);
+    auto keys = sim.keys();
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].code, 0x41) << "low 16 bits";
+    EXPECT_FALSE(keys[0].up);
+    EXPECT_EQ(keys[1].code, 0x41);
+    EXPECT_TRUE(keys[1].up);
+
+    // The user switched to another program since the last poll.
+    sim.setForegroundWindow(FakeSimulator::kOtherWindow);
+    access->key(32);
+    // The simulator's window went away since the last poll.
+    sim.setForegroundWindow(FakeSimulator::kSimulatorWindow);
+    sim.setWindow(telemetry::kSimulatorWindowTitle, 0);
+    access->key(32);
+    // The last poll found another window in front.
+    sim.showWindow(false);
+    access->poll();
+    sim.setForegroundWindow(FakeSimulator::kSimulatorWindow);
+    access->key(32);
+    EXPECT_EQ(sim.keys().size(), 2u);
 }
 
 } // namespace

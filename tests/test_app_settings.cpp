@@ -1,13 +1,14 @@
-// The settings file and the race data record: what start-up, close and the
-// client threads rely on.
+// The settings file, what start-up, close and the client threads rely on
+// (key names are checked where the main window saves them), and the texts
+// of the session group.
 
 #include "app/AppSettings.h"
+#include "app/SessionLabels.h"
 #include "model/irVariables.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QMap>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,64 +26,41 @@ protected:
     QObject owner;
 };
 
-TEST_F(Settings, defaultsWhenTheFileIsAbsent)
+TEST_F(Settings, defaultsAndWhatIsReadBack)
 {
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::DataLocation);
+    EXPECT_EQ(AppSettings::defaultFilePath(),
+              QStandardPaths::writableLocation(QStandardPaths::DataLocation) + QStringLiteral("/pitlink.ini"));
     QT_WARNING_POP
-    EXPECT_EQ(AppSettings::defaultFilePath(), data + QStringLiteral("/pitlink.ini"));
-
-    AppSettings s(&owner, file());
-    EXPECT_EQ(s.documentsPath(), QString());
-    EXPECT_EQ(s.serverIp(), QString());
-    EXPECT_EQ(s.serverPort(), 47812);
-    EXPECT_EQ(s.webPort(), 47813);
-    EXPECT_FALSE(s.autoStartServer());
-    EXPECT_EQ(s.netInterface(), QString());
-    EXPECT_TRUE(s.mainWindowState().isEmpty());
-    EXPECT_TRUE(s.mainWindowGeometry().isEmpty());
-    EXPECT_FALSE(s.driversWindowStayOnTop());
-    EXPECT_FALSE(QFile::exists(file())) << "reading writes nothing";
-}
-
-TEST_F(Settings, valuesAreKeptInTheIniFile)
-{
     {
-        QObject parent;
-        AppSettings s(&parent, file());
-        s.setDocumentsPath(QStringLiteral("C:/Users/Ann/Documents/iRacing"));
-        s.setServerIp(QStringLiteral("10.0.0.7"));
-        s.setServerPort(4465);
-        s.setAutoStartServer(true);
-        s.setNetInterface(QStringLiteral("10.0.0.7 - wlan0"));
+        AppSettings s(&owner, file());
+        EXPECT_EQ(s.serverPort(), 47812);
+        EXPECT_FALSE(s.autoStartServer());
+        EXPECT_FALSE(s.driversWindowStayOnTop());
+        EXPECT_TRUE(s.mainWindowState().isEmpty());
+        EXPECT_FALSE(QFile::exists(file())) << "reading writes nothing";
         s.setMainWindowState(QByteArray("\x00\x01state", 7));
         s.setMainWindowGeometry(QByteArray("geometry"));
-        s.setDriversWindowStayOnTop(true);
-    } // written out with its parent
+        s.sync();
+    }
     QSettings raw(file(), QSettings::IniFormat);
-    EXPECT_EQ(raw.value("paths/iracingdocument").toString(), QStringLiteral("C:/Users/Ann/Documents/iRacing"));
-    EXPECT_EQ(raw.value("main/ip").toString(), QStringLiteral("10.0.0.7"));
-    EXPECT_EQ(raw.value("main/port").toInt(), 4465);
-    EXPECT_TRUE(raw.value("main/autostartserver").toBool());
-    EXPECT_EQ(raw.value("main/netinterface").toString(), QStringLiteral("10.0.0.7 - wlan0"));
-    EXPECT_TRUE(raw.value("driverwindow/stayontop").toBool());
-
     raw.setValue("main/port", 70000); // written by hand or an older program
-    raw.sync();
-    AppSettings again(&owner, file());
-    EXPECT_EQ(again.serverPort(), 4464) << "the low 16 bits";
-    EXPECT_EQ(again.mainWindowState(), QByteArray("\x00\x01state", 7));
-    EXPECT_EQ(again.mainWindowGeometry(), QByteArray("geometry"));
-    EXPECT_TRUE(again.driversWindowStayOnTop());
-
     // The dashboard's port: a whole number from 0 (off) to 65535, else the default.
-    const QMap<QString, int> webPorts{{"8080", 8080}, {"0", 0},       {"65535", 65535}, {"65536", 47813},
-                                      {"-1", 47813},  {"80x", 47813}, {"8.5", 47813},   {"", 47813}};
-    for (auto w = webPorts.cbegin(); w != webPorts.cend(); ++w) {
-        raw.setValue("main/webport", w.key());
+    const std::vector<std::pair<const char *, int>> webPorts{
+        {"8080", 8080},   {"0", 0},       {"65535", 65535}, {"65536", 47813}, {"-1", 47813},
+        {"80x", 47813},   {"8.5", 47813}, {"", 47813},      {nullptr, 47813}};
+    for (const auto &w : webPorts) {
+        if (w.first)
+            raw.setValue("main/webport", QString::fromLatin1(w.first));
+        else
+            raw.remove("main/webport");
         raw.sync();
-        EXPECT_EQ(AppSettings(&owner, file()).webPort(), w.value()) << w.key().toStdString();
+        AppSettings s(&owner, file());
+        EXPECT_EQ(s.webPort(), w.second) << (w.first ? w.first : "absent");
+        EXPECT_EQ(s.serverPort(), 4464) << "the low 16 bits";
+        EXPECT_EQ(s.mainWindowState(), QByteArray("\x00\x01state", 7));
+        EXPECT_EQ(s.mainWindowGeometry(), QByteArray("geometry"));
     }
 }
 
@@ -95,17 +73,13 @@ TEST_F(Settings, clientThreadsReadWhileTheGuiThreadWrites)
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0};
     std::vector<std::thread> readers;
-    for (int t = 0; t < 3; ++t) {
+    for (int t = 0; t < 3; ++t)
         readers.emplace_back([&] {
             while (!stop) {
                 const QString seen = s.documentsPath();
-                if (seen != a && seen != b)
-                    ++torn;
-                if (s.serverPort() != 47812)
-                    ++torn;
+                torn += (seen != a && seen != b) + (s.serverPort() != 47812);
             }
         });
-    }
     for (int i = 0; i < 2000; ++i)
         s.setDocumentsPath(i % 2 ? a : b);
     stop = true;
@@ -114,24 +88,24 @@ TEST_F(Settings, clientThreadsReadWhileTheGuiThreadWrites)
     EXPECT_EQ(torn.load(), 0);
 }
 
-TEST(RaceRecord, startValues)
+TEST(SessionLabels, showWhatIsReadSoFar)
 {
-    const irVariables fresh;
-    EXPECT_EQ(fresh.sessionType, QStringLiteral("n/a"));
-    EXPECT_EQ(fresh.trackName, QStringLiteral("n/a"));
-    EXPECT_EQ(fresh.trackDisplayShortName, QStringLiteral("n/a"));
-    EXPECT_DOUBLE_EQ(fresh.sessionLength, -1.0);
-    EXPECT_DOUBLE_EQ(fresh.sessionTime, -1.0);
-    EXPECT_EQ(fresh.sessionInfoNum, 1);
-    for (int count : {fresh.sessionLaps, fresh.sessionNumLapsToAvg, fresh.numSessions, fresh.numStarters,
-                      fresh.numCarClasses, fresh.numCarTypes})
-        EXPECT_EQ(count, -1);
-    EXPECT_TRUE(fresh.drivers.isEmpty());
-    EXPECT_TRUE(fresh.results.isEmpty());
-    EXPECT_EQ(fresh.playerDriver.position, 1000);
-    EXPECT_EQ(fresh.playerDriver.driverCarIdx, -1);
-    EXPECT_EQ(fresh.sessionNum, 0);
-    EXPECT_EQ(fresh.sessionFlags, 0);
+    struct Case {
+        double time, length;
+        int sessionLaps;
+        const char *timeLabel, *lapsLabel;
+    };
+    const Case cases[] = {
+        {-1.0, 7200.0, -1, "", ""},                     // nothing read yet: no "/" either
+        {-1.0, 7200.0, 25, "", "3/25"},                 // laps read before the clock
+        {3723.5, -1.0, -1, "01:02:03/", ""},            // the clock read before the laps
+        {3723.5, 7200.0, kUnlimitedLaps, "01:02:03/02:00", "3/unlimited"},
+        {3723.5, 86400.0, 25, "01:02:03/", "3/25"},     // a day or more is no time of day
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(sessionTimeLabel(c.time, c.length), QString::fromLatin1(c.timeLabel)) << c.time << " " << c.length;
+        EXPECT_EQ(lapsLabel(3, c.sessionLaps), QString::fromLatin1(c.lapsLabel)) << c.sessionLaps;
+    }
 }
 
 } // namespace
