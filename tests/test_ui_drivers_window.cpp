@@ -79,7 +79,8 @@ TEST_F(DriversWindow, formHasItsColumnsAndNames)
 
 TEST_F(DriversWindow, listsDriversByPositionWithMarkersAndShades)
 {
-    irVariables vars = snapshot({{0, 11, 4, "Ann"}, {1, 22, 0, "Bob"}, {2, 33, 1, "Cid"}, {3, 44, -1, "Dan"}});
+    // Dan's car index was never read, like the player's when there is none.
+    irVariables vars = snapshot({{0, 11, 4, "Ann"}, {1, 22, 0, "Bob"}, {2, 33, 1, "Cid"}, {-1, 44, -1, "Dan"}});
     irResult later = vars.results[0]; // the last result of a car wins
     later.position = 2;
     later.incidents = 4;
