@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QString>
-
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -17,8 +16,7 @@ const QByteArray kRequest203("@000011;203;000002;");
 
 TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
 {
-    QByteArray big = "@999999;";
-    big += QByteArray(frame::kMaxPayload, 'x');
+    const QByteArray big = "@999999;" + QByteArray(frame::kMaxPayload, 'x');
     QVector<int> everyByte;
     for (int i = 1; i < kRequest202.size(); ++i)
         everyByte.append(i);
@@ -53,25 +51,21 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case &c = cases[i];
         FrameReader reader;
-        QVector<QByteArray> frames;
-        int skipped = 0;
-        bool headerNotFound = false;
+        FrameReader::Result all;
         int from = 0;
-        QVector<int> ends = c.cuts;
-        ends.append(c.bytes.size());
-        for (const int to : ends) {
+        for (const int to : c.cuts + QVector<int>{c.bytes.size()}) {
             const FrameReader::Result r = reader.feed(c.bytes.mid(from, to - from));
-            frames += r.frames;
-            skipped += r.skippedBytes;
-            headerNotFound = headerNotFound || r.headerNotFound;
+            all.frames += r.frames;
+            all.skippedBytes += r.skippedBytes;
+            all.headerNotFound = all.headerNotFound || r.headerNotFound;
             from = to;
-            if (to < c.bytes.size() && frames.isEmpty() && c.skipped == 0) {
+            if (to < c.bytes.size() && all.frames.isEmpty() && c.skipped == 0) {
                 EXPECT_TRUE(reader.midFrame()) << "case " << i;
             }
         }
-        EXPECT_TRUE(frames == c.frames) << "case " << i;
-        EXPECT_EQ(skipped, c.skipped) << "case " << i;
-        EXPECT_EQ(headerNotFound, c.headerNotFound) << "case " << i;
+        EXPECT_TRUE(all.frames == c.frames) << "case " << i;
+        EXPECT_EQ(all.skippedBytes, c.skipped) << "case " << i;
+        EXPECT_EQ(all.headerNotFound, c.headerNotFound) << "case " << i;
         EXPECT_EQ(reader.bufferedBytes(), c.buffered) << "case " << i;
         EXPECT_EQ(reader.midFrame(), c.buffered > 0) << "case " << i;
     }
@@ -80,83 +74,51 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
 TEST(irMessage, ParsedFields)
 {
     // bytes, length, command, request number, argument
-    struct Case {
-        QByteArray bytes;
-        int length;
-        int command;
-        int requestNumber;
-        QString argument;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<QByteArray, int, int, int, QString>> cases = {
         {"@000015;206;000042;12;", 15, 206, 42, "12"},
         {"@000011;202x00abcdX", 11, 202, 0, ""}, // separators unchecked, non-numbers read 0
         {"@000005;20201", 0, 0, 0, ""},          // too short to parse
         {"@000017;201;000001;J\xc3\xbcrgen;", 17, 201, 1, QString::fromUtf8("J\xc3\xbcrgen")},
         {"@000012;201;000001;", 12, 201, 1, ""},
     };
-    for (const Case &c : cases) {
-        const irMessage m(c.bytes);
-        EXPECT_EQ(m.length, c.length) << c.bytes.constData();
-        EXPECT_EQ(m.command, c.command) << c.bytes.constData();
-        EXPECT_EQ(m.requestNumber, c.requestNumber) << c.bytes.constData();
-        EXPECT_EQ(m.argument(), c.argument) << c.bytes.constData();
+    for (const auto &c : cases) {
+        const irMessage m(std::get<0>(c));
+        EXPECT_EQ(std::make_tuple(m.length, m.command, m.requestNumber),
+                  std::make_tuple(std::get<1>(c), std::get<2>(c), std::get<3>(c)))
+            << std::get<0>(c).constData();
+        EXPECT_EQ(m.argument(), std::get<4>(c)) << std::get<0>(c).constData();
         EXPECT_TRUE(m.raw.isEmpty());
     }
     EXPECT_EQ(irMessage(QByteArray("@000015;206;000042;12;")).numericArgument(), 12);
 }
 
-TEST(irMessage, RepliesAndRequestsArePaddedAndCountUtf8Bytes)
+TEST(irMessage, RepliesAndRequestsArePaddedAndCountUtf8BytesAndTooLongTextIsCutAtACharacter)
 {
     const QByteArray track = "N\xc3\xbcrburgring \xe2\x80\x93 \xf0\x9f\x8f\x81";
-    // command, request number, text, frame
-    struct Case {
-        int command;
-        int requestNumber;
-        QByteArray text;
-        QByteArray raw;
-    };
-    const std::vector<Case> cases = {
-        {202, 42, "pit-link", "@000020;202;000042;pit-link;"},
-        {7, 0, "", "@000012;007;000000;;"},
-        {202, 1234567, "a", "@000014;202;1234567;a;"},
-        {1001, 2147483647, "", "@000017;1001;2147483647;;"},
-        {208, 1, track, "@000033;208;000001;" + track + ";"},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(irMessage(c.command, c.requestNumber, QString::fromUtf8(c.text)).raw, c.raw);
-    EXPECT_EQ(requestFrame(207, 1), QByteArray("@000011;207;000001;"));
-    EXPECT_EQ(requestFrame(206, 12, QStringLiteral("3;")), QByteArray("@000013;206;000012;3;"));
-    EXPECT_EQ(zeroPadded(-5, 3), QByteArray("-05"));
-}
-
-TEST(irMessage, TooLongTextIsCutAtACharacterToFitOneFrame)
-{
-    // text bytes, command, request number, text bytes sent
-    struct Case {
-        QByteArray text;
-        int command;
-        int requestNumber;
-        int sent;
-    };
     // With "a" first, the room left ends inside a euro sign.
     const QByteArray euros = "a" + QByteArray(frame::kMaxPayload / 3, 'x').replace("x", "\xe2\x82\xac");
-    const std::vector<Case> cases = {
-        {QByteArray(frame::kMaxPayload - 12, 'y'), 207, 1, frame::kMaxPayload - 12},
-        {QByteArray(frame::kMaxPayload, 'y'), 207, 1, frame::kMaxPayload - 12},
-        {QByteArray(frame::kMaxPayload, 'y'), 1001, 2147483647, frame::kMaxPayload - 17},
-        {euros, 205, 1, 1 + (frame::kMaxPayload - 13) / 3 * 3},
+    const QByteArray ys(frame::kMaxPayload, 'y');
+    // command, request number, text, header and fields of the frame, text bytes sent
+    const std::vector<std::tuple<int, int, QByteArray, QByteArray, int>> cases = {
+        {202, 42, "pit-link", "@000020;202;000042;", 8},
+        {7, 0, "", "@000012;007;000000;", 0},
+        {202, 1234567, "a", "@000014;202;1234567;", 1},
+        {1001, 2147483647, "", "@000017;1001;2147483647;", 0},
+        {208, 1, track, "@000033;208;000001;", track.size()},
+        {207, 1, ys.left(frame::kMaxPayload - 12), "@999999;207;000001;", frame::kMaxPayload - 12},
+        {207, 1, ys, "@999999;207;000001;", frame::kMaxPayload - 12},
+        {1001, 2147483647, ys, "@999999;1001;2147483647;", frame::kMaxPayload - 17},
+        {205, 1, euros, "@999997;205;000001;", 1 + (frame::kMaxPayload - 13) / 3 * 3},
     };
-    for (const Case &c : cases) {
-        const irMessage reply(c.command, c.requestNumber, QString::fromUtf8(c.text));
-        EXPECT_EQ(reply.raw.at(frame::kLengthSeparatorOffset), ';');
-        FrameReader reader;
-        const FrameReader::Result r = reader.feed(reply.raw);
-        ASSERT_EQ(r.frames.size(), 1);
-        EXPECT_EQ(r.frames.first(), reply.raw);
-        EXPECT_EQ(reply.text.toUtf8(), c.text.left(c.sent));
-        EXPECT_TRUE(reply.raw.endsWith(c.text.left(c.sent).right(8) + ";"));
-        EXPECT_EQ(irMessage::fromUtf8(c.command, c.requestNumber, c.text).raw, reply.raw);
+    for (const auto &c : cases) {
+        const QByteArray text = std::get<2>(c);
+        const irMessage reply(std::get<0>(c), std::get<1>(c), QString::fromUtf8(text));
+        EXPECT_EQ(reply.raw, std::get<3>(c) + text.left(std::get<4>(c)) + ";") << std::get<3>(c).constData();
+        EXPECT_EQ(reply.text.toUtf8(), text.left(std::get<4>(c)));
+        EXPECT_EQ(irMessage::fromUtf8(std::get<0>(c), std::get<1>(c), text).raw, reply.raw);
     }
+    EXPECT_EQ(requestFrame(206, 12, QStringLiteral("3;")), QByteArray("@000013;206;000012;3;"));
+    EXPECT_EQ(zeroPadded(-5, 3), QByteArray("-05"));
 }
 
 } // namespace
