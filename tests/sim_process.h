@@ -25,11 +25,10 @@ public:
         process.start(QStringLiteral(PITLINK_SIM_PATH), args);
         return process.waitForStarted(kSimDeadlineMs) && waitForLine("ready");
     }
-    void send(const QString &line) { process.write((line + "\n").toUtf8()); }
     // Sends a command and waits until it has been applied.
     bool command(const QString &line)
     {
-        send(line);
+        process.write((line + "\n").toUtf8());
         return waitForLine("ok " + line);
     }
     // Waits for an output line that contains `text`; lines are kept.
@@ -49,11 +48,6 @@ public:
     bool sawLine(const QString &text) const
     {
         return std::any_of(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(text); });
-    }
-    bool finishedCleanly()
-    {
-        return process.waitForFinished(kSimDeadlineMs) && process.exitStatus() == QProcess::NormalExit &&
-               process.exitCode() == 0;
     }
 
     QProcess process;

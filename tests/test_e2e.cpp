@@ -24,13 +24,6 @@ namespace {
 
 constexpr int kLinkDeadlineMs = 15000;
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
@@ -40,7 +33,10 @@ protected:
         const QString data = dir.path() + "/data";
         QDir().mkpath(documents);
         QDir().mkpath(data + "/pitlink");
-        port = freePort();
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        port = probe.serverPort();
+        probe.close();
         QFile ini(data + "/pitlink/pitlink.ini");
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         ini.write(QStringLiteral("[main]\nautostartserver=true\nport=%1\n\n[paths]\niracingdocument=%2\n")
@@ -59,16 +55,6 @@ protected:
         pitlink.start(QStringLiteral(PITLINK_PATH), QStringList());
         ASSERT_TRUE(pitlink.waitForStarted(kSimDeadlineMs));
     }
-    void TearDown() override
-    {
-        if (pitlink.state() != QProcess::NotRunning) {
-            pitlink.terminate();
-            if (!pitlink.waitForFinished(kSimDeadlineMs))
-                pitlink.kill();
-            pitlink.waitForFinished(kSimDeadlineMs);
-        }
-    }
-
     // The reply text of one request, or "<no reply>".
     QString ask(const QString &command, const QString &text = QString())
     {

@@ -162,7 +162,7 @@ TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
     }
 }
 
-TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrLatin1TextCutToFitOneFrame)
+TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFrame)
 {
     // 1 + 2 x 600,000 bytes; 60,000 would split an "e acute".
     QByteArray longest = "a";
@@ -177,6 +177,11 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrLatin1TextCutToFitOneFrame)
         {"[Autochat Messages]\nAutoChatStr1=Gr\xc3\xbc\xc3\x9f" "e\nAutoChatStr2=Gr\xfc\xdf" "e\n"
          "AutoChatStr3=left,right,centre\nAutoChatStr15=\xe2\x82\xac 5\n",
          gruesse + "|" + gruesse + "|left,right,centre||||||||||||" + QString::fromUtf8("\xe2\x82\xac 5")},
+        // Latin-1 e acute, cut short, overlong, surrogate, beyond U+10FFFF: not UTF-8.
+        {"[Autochat Messages]\nAutoChatStr1=caf\xe9\nAutoChatStr2=\xc3 \nAutoChatStr3=\xc0\xaf\n"
+         "AutoChatStr4=\xed\xa0\x80\nAutoChatStr5=\xf4\x90\x80\x80\nAutoChatStr6=\xf0\x9f\x8f\x81\n",
+         QString::fromLatin1("caf\xe9|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|") + QString::fromUtf8("\xf0\x9f\x8f\x81")
+             + "|||||||||"},
         {longestIni, QVector<QString>(15, QString::fromUtf8(longest.left(59999))).toList().join('|')},
         {QByteArray(), "IRACING NOT FOUND"},
     };
@@ -194,17 +199,6 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrLatin1TextCutToFitOneFrame)
         EXPECT_TRUE(QString::fromUtf8(textOf(reply)) == c.second) << reply.left(100).constData();
         EXPECT_TRUE(env.log.empty());
     }
-}
-
-TEST(Utf8Check, AcceptsValidAndRejectsBrokenSequences)
-{
-    EXPECT_TRUE(isValidUtf8("plain"));
-    EXPECT_TRUE(isValidUtf8("\xc3\xa9\xe2\x82\xac\xf0\x9f\x8f\x81"));
-    // Latin-1 e acute, cut short, overlong, surrogate, beyond U+10FFFF
-    for (const char *broken : {"\xe9", "\xc3", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"})
-        EXPECT_FALSE(isValidUtf8(broken)) << broken;
-    EXPECT_EQ(redecodeIniText(QString::fromLatin1("caf\xc3\xa9")), QString::fromUtf8("caf\xc3\xa9"));
-    EXPECT_EQ(redecodeIniText(QString::fromLatin1("caf\xe9")), QString::fromLatin1("caf\xe9"));
 }
 
 TEST(RequestLimiter, AtMostTheRatePerClientAndOverallInAnyOneSecond)

@@ -12,6 +12,8 @@
 
 #include <functional>
 #include <limits>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -82,55 +84,41 @@ QString tileValue(const QJsonObject &m, const QString &id)
     return QStringLiteral("<no tile>");
 }
 
-struct Case {
-    const char *name;
-    std::function<void(irVariables &)> change;
-    const char *tile;
-    const char *expected;
-};
-
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-const Case kCases[] = {
-    {"metric speed in km/h", [](irVariables &) {}, "speed", "Speed: 180 km/h"},
-    {"imperial speed in mph", [](irVariables &v) { v.displayUnits = 0; }, "speed", "Speed: 112 mph"},
-    {"fuel in litres", [](irVariables &) {}, "fuel", "Fuel: 20.0 l"},
-    {"fuel in gallons", [](irVariables &v) { v.displayUnits = 0; }, "fuel", "Fuel: 5.3 gal"},
-    {"track temperature in C", [](irVariables &) {}, "trackTemp", "Track: 30.0 \u00B0C"},
-    {"air temperature in F", [](irVariables &v) { v.displayUnits = 0; }, "airTemp", "Air: 68.0 \u00B0F"},
-    {"wind with direction", [](irVariables &) {}, "wind", "Wind: 18 km/h E"},
-    {"humidity in percent", [](irVariables &) {}, "humidity", "Humidity: 55 %"},
-    {"sky by number", [](irVariables &) {}, "sky", "Sky: partly cloudy"},
-    {"unknown sky", [](irVariables &v) { v.skies = 7; }, "sky", "Sky: -"},
-    {"time left of a timed session", [](irVariables &) {}, "remaining", "Time left: 49:59"},
-    {"time left just over two hours", [](irVariables &v) { v.sessionLength = 7201.0; v.sessionTime = 0.0; },
-     "remaining", "Time left: 2:00:01"},
-    {"time past the end reads zero", [](irVariables &v) { v.sessionTime = 4000.0; }, "remaining",
-     "Time left: 00:00"},
-    {"laps left of a lap race", [](irVariables &v) { v.sessionLength = -1.0; v.sessionLaps = 20; },
-     "remaining", "Laps left: 12"},
-    {"neither limit", [](irVariables &v) { v.sessionLength = -1.0; }, "remaining", "Left: -"},
-    {"lap and positions", [](irVariables &) {}, "position", "Position: 3"},
-    {"no position yet", [](irVariables &v) { v.playerCarClassPosition = 0; }, "classPosition",
-     "Class position: -"},
-    {"fuel laps from every input", [](irVariables &) {}, "fuelLaps", "Fuel laps: 20.0"},
-    {"fuel laps without use", [](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "fuelLaps", "Fuel laps: -"},
-    {"fuel laps without lap time", [](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; },
-     "fuelLaps", "Fuel laps: -"},
-    {"fuel laps without density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; },
-     "fuelLaps", "Fuel laps: -"},
-    {"fuel laps with an empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, "fuelLaps", "Fuel laps: -"},
-    {"fuel laps with a broken reading", [](irVariables &v) { v.fuelUsePerHour = kNaN; }, "fuelLaps",
-     "Fuel laps: -"},
-    {"broken speed", [](irVariables &v) { v.speed = kNaN; }, "speed", "Speed: -"},
-};
 
 TEST(DashboardState, tilesFollowTheSnapshot)
 {
-    for (const Case &c : kCases) {
+    // change to the race, tile, its label and value
+    const std::vector<std::tuple<std::function<void(irVariables &)>, const char *, const char *>> cases = {
+        {[](irVariables &) {}, "speed", "Speed: 180 km/h"},
+        {[](irVariables &v) { v.displayUnits = 0; }, "speed", "Speed: 112 mph"},
+        {[](irVariables &) {}, "fuel", "Fuel: 20.0 l"},
+        {[](irVariables &v) { v.displayUnits = 0; }, "fuel", "Fuel: 5.3 gal"},
+        {[](irVariables &) {}, "trackTemp", "Track: 30.0 \u00B0C"},
+        {[](irVariables &v) { v.displayUnits = 0; }, "airTemp", "Air: 68.0 \u00B0F"},
+        {[](irVariables &) {}, "wind", "Wind: 18 km/h E"},
+        {[](irVariables &) {}, "humidity", "Humidity: 55 %"},
+        {[](irVariables &) {}, "sky", "Sky: partly cloudy"},
+        {[](irVariables &v) { v.skies = 7; }, "sky", "Sky: -"},
+        {[](irVariables &) {}, "remaining", "Time left: 49:59"},
+        {[](irVariables &v) { v.sessionLength = 7201.0, v.sessionTime = 0.0; }, "remaining", "Time left: 2:00:01"},
+        {[](irVariables &v) { v.sessionTime = 4000.0; }, "remaining", "Time left: 00:00"},
+        {[](irVariables &v) { v.sessionLength = -1.0, v.sessionLaps = 20; }, "remaining", "Laps left: 12"},
+        {[](irVariables &v) { v.sessionLength = -1.0; }, "remaining", "Left: -"},
+        {[](irVariables &) {}, "position", "Position: 3"},
+        {[](irVariables &v) { v.playerCarClassPosition = 0; }, "classPosition", "Class position: -"},
+        {[](irVariables &) {}, "fuelLaps", "Fuel laps: 20.0"},
+        {[](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "fuelLaps", "Fuel laps: -"},
+        {[](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; }, "fuelLaps", "Fuel laps: -"},
+        {[](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; }, "fuelLaps", "Fuel laps: -"},
+        {[](irVariables &v) { v.fuelLevel = 0.0f; }, "fuelLaps", "Fuel laps: -"},
+        {[](irVariables &v) { v.fuelUsePerHour = kNaN; }, "fuelLaps", "Fuel laps: -"},
+        {[](irVariables &v) { v.speed = kNaN; }, "speed", "Speed: -"},
+    };
+    for (const auto &c : cases) {
         irVariables v = race();
-        c.change(v);
-        EXPECT_EQ(tileValue(message(v), QLatin1String(c.tile)), QString::fromUtf8(c.expected)) << c.name;
+        std::get<0>(c)(v);
+        EXPECT_EQ(tileValue(message(v), QLatin1String(std::get<1>(c))), QString::fromUtf8(std::get<2>(c)));
     }
 }
 
