@@ -9,6 +9,3 @@ pitlink_add_test(NAME test_server_commands
 pitlink_add_test(NAME test_server_socket
     SOURCES test_server_socket.cpp server_test_main.cpp
     LIBS pitlink_core Qt5::Test TIMEOUT 90)
-target_compile_definitions(test_server_socket PRIVATE
-    PITLINK_CLIENT_PATH="$<TARGET_FILE:pitlink-client>")
-add_dependencies(test_server_socket pitlink-client)

@@ -19,6 +19,8 @@
 #include <QThread>
 
 #include <functional>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -55,17 +57,23 @@ protected:
         pitlink.start(QStringLiteral(PITLINK_PATH), QStringList());
         ASSERT_TRUE(pitlink.waitForStarted(kSimDeadlineMs));
     }
+    // pitlink-client's exit code, standard output and error output.
+    std::tuple<int, QByteArray, QByteArray> run(const QStringList &args)
+    {
+        QProcess client;
+        client.start(QStringLiteral(PITLINK_CLIENT_PATH), args);
+        if (!client.waitForFinished(kSimDeadlineMs))
+            return {-1, "", ""};
+        return {client.exitCode(), client.readAllStandardOutput(), client.readAllStandardError()};
+    }
     // The reply text of one request, or "<no reply>".
     QString ask(const QString &command, const QString &text = QString())
     {
-        QProcess client;
         QStringList args{"--timeout", "3000", "127.0.0.1", QString::number(port), command};
         if (!text.isNull())
             args << text;
-        client.start(QStringLiteral(PITLINK_CLIENT_PATH), args);
-        if (!client.waitForFinished(kSimDeadlineMs) || client.exitCode() != 0)
-            return QStringLiteral("<no reply>");
-        return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+        const auto ran = run(args);
+        return std::get<0>(ran) == 0 ? QString::fromUtf8(std::get<1>(ran)).trimmed() : QStringLiteral("<no reply>");
     }
     bool eventually(const std::function<bool()> &condition, int ms = kLinkDeadlineMs)
     {
@@ -91,6 +99,25 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
 {
     // Autostart one second after start-up.
     ASSERT_TRUE(eventually([this] { return ask("202") == "pit-link"; })) << pitlink.readAll().toStdString();
+    // The client's own output and exit codes: 3 no reply, 2 no server, 1 usage.
+    const QString open = QString::number(port);
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString closed = QString::number(probe.serverPort());
+    probe.close();
+    const std::vector<std::tuple<QStringList, int, QByteArray>> tool = {
+        {{"--raw", "127.0.0.1", open, "202"}, 0, "@000020;202;000001;pit-link;"},
+        {{"127.0.0.1", open, "201", "Pit wall"}, 0, ""}, // no reply awaited
+        {{"--timeout", "300", "127.0.0.1", open, "204"}, 3, "no reply"},
+        {{"127.0.0.1", closed, "202"}, 2, "cannot connect"},
+        {{"127.0.0.1"}, 1, ""},
+    };
+    for (const auto &c : tool) {
+        const auto ran = run(std::get<0>(c));
+        EXPECT_EQ(std::get<0>(ran), std::get<1>(c)) << std::get<0>(c).join(' ').toStdString();
+        EXPECT_TRUE(std::get<1>(c) == 0 ? std::get<1>(ran) == std::get<2>(c) : std::get<2>(ran).contains(std::get<2>(c)))
+            << std::get<0>(c).join(' ').toStdString();
+    }
     bool isNumber = false;
     ask("203").toInt(&isNumber);
     EXPECT_TRUE(isNumber);
