@@ -1,6 +1,7 @@
 // The dashboard in a real browser: Pitlink on the real POSIX backend with the
 // simulator substitute, and Debian's Chromium driven through chromedriver by
-// web_browser_check.py. Screenshots land in the build folder.
+// web_browser_check.py. Screenshots land in the build folder. Every wait
+// spins the event loop: timers, queued presses, the child's output.
 
 #include "app_test_support.h"
 #include "sim_process.h"
@@ -13,24 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
-
 namespace {
 
 constexpr int kLinkDeadlineMs = 15000;
 constexpr int kBrowserDeadlineMs = 45000;
-
-// Keeps the event loop running (timers, queued presses, the child's output)
-// until `done` holds or the time is up.
-bool spinUntil(const std::function<bool()> &done, int ms)
-{
-    for (QDeadlineTimer deadline(ms); !done();) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
 
 TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)
 {
@@ -60,7 +47,7 @@ TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)
     access.serverButton();
     const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(webPort);
     EXPECT_TRUE(access.ui().plainTextEdit_debug->toPlainText().contains(QStringLiteral("(Server) - Dashboard at ") + url)) << access.ui().plainTextEdit_debug->toPlainText().toStdString();
-    ASSERT_TRUE(spinUntil([&] { return access.vars().simConnected && access.vars().trackName != "n/a"; },
+    ASSERT_TRUE(QTest::qWaitFor([&] { return access.vars().simConnected && access.vars().trackName != "n/a"; },
                           kLinkDeadlineMs));
 
     QProcess browser;
@@ -69,13 +56,13 @@ TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)
                   {QStringLiteral(PITLINK_BROWSER_CHECK), url, access.vars().trackName,
                    QStringLiteral(PITLINK_SHOTS_DIR)});
     QStringList said;
-    const bool finished = spinUntil(
+    const bool finished = QTest::qWaitFor(
         [&] {
             while (browser.canReadLine()) {
                 said << QString::fromUtf8(browser.readLine()).trimmed();
                 if (said.last() == QLatin1String("pressed macro 1")) {
                     // Macro 1 is index 0 of the simulator's broadcast.
-                    const bool heard = spinUntil(
+                    const bool heard = QTest::qWaitFor(
                         [&] { return sim.waitForLine(QStringLiteral("code=8 arg1=0 arg2=0"), 0); }, kSimDeadlineMs);
                     browser.write(heard ? "heard\n" : "not heard\n");
                 }
