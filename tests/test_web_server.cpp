@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -154,19 +156,29 @@ TEST_F(DashboardHttp, requestsAndPressesAreAnsweredAsTheClientCommandsAnswerThem
     EXPECT_FALSE(limiter.takeDroppedReport().isEmpty());
 }
 
-TEST_F(DashboardHttp, pagesBeyondTheBoundAreRefusedAndTheOthersGetTheState)
+TEST_F(DashboardHttp, pagesBeyondTheBoundAreRefusedAndTheOthersGetEachNewState)
 {
-    start();
+    DashboardLimits limits;
+    limits.resendMs = 60000; // only a new state is sent
+    start(limits);
     std::vector<std::unique_ptr<QTcpSocket>> streams;
     for (int i = 0; i < 16; ++i)
         streams.push_back(openStream(port));
     EXPECT_TRUE(waitForPages(16));
     EXPECT_TRUE(exchange(port, "GET /events HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 503"));
-    dashboard->publish(irVariables(), QString());
+    QTcpSocket &page = *streams.front();
+    // The macros are read again from another folder: the same ones are no new state.
+    QTemporaryDir documents;
+    QFile ini(documents.path() + "/app.ini");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write("[Autochat Messages]\nAutoChatStr2=gg\n") > 0);
+    ini.close();
+    dashboard->publish(irVariables(), documents.path());
     QByteArray first;
-    for (int i = 0; !first.contains("\n\ndata: {") && i < 30; ++i, streams.front()->waitForReadyRead(100))
-        first += streams.front()->readAll();
-    EXPECT_TRUE(first.contains("data: {\"connected\":false")) << first.constData();
+    for (int i = 0; !(first.contains("data: {") && first.endsWith("\n\n")) && i < 30; ++i, page.waitForReadyRead(100))
+        first += page.readAll();
+    EXPECT_TRUE(first.contains("data: {\"connected\":false") && first.contains("gg")) << first.constData();
+    dashboard->publish(irVariables(), documents.path() + "/");
+    EXPECT_FALSE(page.waitForReadyRead(500)) << page.readAll().constData();
 }
 
 TEST_F(DashboardHttp, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
