@@ -1,8 +1,5 @@
-# The network server: frames and messages, commands, and the server with
-# real loopback sockets and client threads.
-pitlink_add_test(NAME test_server_frames
-    SOURCES test_server_frames.cpp server_test_main.cpp
-    LIBS pitlink_core Qt5::Test)
+# The network server: frames, messages and commands as pure code, and the
+# server with real loopback sockets and client threads.
 pitlink_add_test(NAME test_server_commands
     SOURCES test_server_commands.cpp server_test_main.cpp
     LIBS pitlink_core Qt5::Test)

@@ -1,7 +1,4 @@
-# The browser dashboard: its state message, and the page in a real browser.
-pitlink_add_test(NAME test_web_state
-    SOURCES test_web_state.cpp
-    LIBS pitlink_core GTest::gtest_main)
+# The browser dashboard: the page in a real browser.
 # Needs Debian's chromium, chromium-driver and python3-selenium; it starts the
 # simulator substitute, so it holds the simulator lock like the other
 # end-to-end tests.
@@ -17,6 +14,7 @@ if(NOT WIN32)
         PITLINK_SHOTS_DIR="${CMAKE_CURRENT_BINARY_DIR}")
     add_dependencies(test_web_browser pitlink-sim)
 endif()
+# Its state message, and its HTTP side with real loopback sockets.
 pitlink_add_test(NAME test_web_server
     SOURCES test_web_server.cpp server_test_main.cpp
     LIBS pitlink_core Qt5::Test TIMEOUT 60)
