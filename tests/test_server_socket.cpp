@@ -175,7 +175,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
     }
 }
 
-TEST_F(Server, ClientsAreCountedAndAStopEndsThemAtOnceEvenMidFrameOrJustAccepted)
+TEST_F(Server, ClientsAreCountedAndAStopEndsThemAtOnceAndAPortIsTakenOnce)
 {
     start();
     QSignalSpy counts(server.get(), &irServer::sigClientCountChanged);
@@ -193,33 +193,29 @@ TEST_F(Server, ClientsAreCountedAndAStopEndsThemAtOnceEvenMidFrameOrJustAccepted
     EXPECT_TRUE(idle->waitDisconnected());
     EXPECT_TRUE(midFrame->waitDisconnected());
 
-    // Stopped while the new thread may still be setting up its socket.
-    ASSERT_TRUE(server->startServer(QString(), 0));
+    // Started again on a given port (the address is not used), which another
+    // server then cannot take; stopped while the new thread may still be
+    // setting up its socket.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::Any, 0));
+    const quint16 fixedPort = probe.serverPort();
+    probe.close();
+    ASSERT_TRUE(server->startServer(QStringLiteral("192.0.2.1"), fixedPort));
+    EXPECT_EQ(server->serverPort(), fixedPort);
+    irServer second(nullptr, nullptr);
+    QSignalSpy lines(&second, &irServer::sigDebugString);
+    EXPECT_FALSE(second.startServer(QString(), fixedPort));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines.at(0).at(0).toString(), QStringLiteral("(Server) - Could not start server"));
+    EXPECT_EQ(lines.at(0).at(1).toInt(), 0);
     QObject::connect(server.get(), &irServer::sigClientCountChanged, server.get(), [this](int n) {
         if (n == 1)
             server->stopServer();
     });
     TestClient client;
-    ASSERT_TRUE(client.connectTo(server->serverPort()));
+    ASSERT_TRUE(client.connectTo(fixedPort));
     EXPECT_TRUE(client.waitDisconnected());
     EXPECT_EQ(server->clientCount(), 0);
-}
-
-TEST_F(Server, ListensOnTheRequestedPortAndFailsWhenItIsTaken)
-{
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::Any, 0));
-    const quint16 freePort = probe.serverPort();
-    probe.close();
-    irServer fixed(nullptr, nullptr), second(nullptr, nullptr);
-    QSignalSpy lines(&fixed, &irServer::sigDebugString);
-    QObject::connect(&second, &irServer::sigDebugString, &fixed, &irServer::sigDebugString);
-    ASSERT_TRUE(fixed.startServer(QStringLiteral("192.0.2.1"), freePort));
-    EXPECT_EQ(fixed.serverPort(), freePort);
-    EXPECT_FALSE(second.startServer(QString(), freePort));
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines.at(1).at(0).toString(), QStringLiteral("(Server) - Could not start server"));
-    EXPECT_EQ(lines.at(1).at(1).toInt(), 0);
 }
 
 TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
