@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <algorithm>
 
 constexpr int kSimDeadlineMs = 5000;
 
@@ -44,10 +43,6 @@ public:
                 return false;
             process.waitForReadyRead(50);
         }
-    }
-    bool sawLine(const QString &text) const
-    {
-        return std::any_of(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(text); });
     }
 
     QProcess process;

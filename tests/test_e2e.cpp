@@ -155,7 +155,7 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     EXPECT_EQ(ask("209", "33"), "IRACING NOT ONTOP");
     QThread::msleep(300);
     EXPECT_FALSE(sim.waitForLine("key vk=33", 500));
-    EXPECT_FALSE(sim.sawLine("arg2=15")) << "macro 16 is not played";
+    EXPECT_TRUE(sim.lines.filter("arg2=15").isEmpty()) << "macro 16 is not played";
     // The substitute records every key, also one typed into another program.
     EXPECT_FALSE(sim.waitForLine("to another program", 300)) << "a key went to another program";
 
