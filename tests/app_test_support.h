@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,23 +130,17 @@ protected:
         sim.setInt("SessionNum", 1);
         sim.setInt("RaceLaps", 3);
         sim.setDouble("SessionTime", 3723.5);
-        interfaces = {eth0(), wlan0()};
+        interfaces = {iface("eth0", "192.168.1.20"), iface("wlan0", "10.0.0.7")};
     }
     void TearDown() override { window.reset(); }
 
-    static NetworkInterfaceRecord eth0()
+    // An interface that is up, with one IPv4 address and a link-local IPv6 one.
+    static NetworkInterfaceRecord iface(const char *name, const char *ipv4)
     {
         NetworkInterfaceRecord r;
-        r.humanReadableName = QStringLiteral("eth0");
+        r.humanReadableName = QString::fromLatin1(name);
         r.running = r.valid = true;
-        r.addresses = {{QStringLiteral("192.168.1.20"), true}, {QStringLiteral("fe80::1"), false}};
-        return r;
-    }
-    static NetworkInterfaceRecord wlan0()
-    {
-        NetworkInterfaceRecord r = eth0();
-        r.humanReadableName = QStringLiteral("wlan0");
-        r.addresses = {{QStringLiteral("10.0.0.7"), true}};
+        r.addresses = {{QString::fromLatin1(ipv4), true}, {QStringLiteral("fe80::1"), false}};
         return r;
     }
 
@@ -191,14 +184,7 @@ protected:
         access->poll();
         ASSERT_TRUE(access->connected());
     }
-    bool waitUntil(const std::function<bool()> &done, int ms = 3000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (!done() && t.elapsed() < ms)
-            QTest::qWait(10);
-        return done();
-    }
+    QString statusText(int field) { return window->statusBar()->findChildren<QLabel *>().value(field)->text(); }
 
     FakeSimulator sim;
     QTemporaryDir dir;

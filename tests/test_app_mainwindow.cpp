@@ -13,12 +13,6 @@
 
 namespace {
 
-QString statusText(Pitlink &w, int field)
-{
-    QList<QLabel *> labels = w.statusBar()->findChildren<QLabel *>();
-    return labels.value(field) ? labels.value(field)->text() : QStringLiteral("<none>");
-}
-
 // Lines written to the debug output while a test runs.
 QStringList debugLines;
 void recordDebugLine(QtMsgType, const QMessageLogContext &, const QString &msg) { debugLines.append(msg); }
@@ -109,13 +103,13 @@ TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
         EXPECT_EQ(layout->spacing(), 6) << name;
         EXPECT_EQ(layout->contentsMargins(), QMargins(11, 11, 11, 11)) << name;
     }
-    EXPECT_EQ(statusText(w, 0), QStringLiteral("iRacing not connected"));
-    EXPECT_EQ(statusText(w, 1), QStringLiteral("client not connected"));
-    EXPECT_EQ(statusText(w, 2), QStringLiteral("v2.1.0.17"));
+    EXPECT_EQ(statusText(0), QStringLiteral("iRacing not connected"));
+    EXPECT_EQ(statusText(1), QStringLiteral("client not connected"));
+    EXPECT_EQ(statusText(2), QStringLiteral("v2.1.0.17"));
     EXPECT_EQ(access->pollTimer().interval(), 1000);
     EXPECT_FALSE(access->telemetryTimer().isActive());
     sim.setVersion(false);
-    EXPECT_EQ(statusText(open(), 2), QStringLiteral("v")) << "no version data";
+    EXPECT_EQ((open(), statusText(2)), QStringLiteral("v")) << "no version data";
 }
 
 TEST_F(MainWindow, debugLinesAppearUndecoratedInOrder)
@@ -328,11 +322,12 @@ TEST_F(MainWindow, networkListHoldsUsableIpv4AddressesAndTheSavedChoice)
     EXPECT_EQ(access->ui().lineEdit_ip->text(), QStringLiteral("1.2.3.4")) << "no usable address: kept";
     window.reset();
 
-    NetworkInterfaceRecord loop = eth0(), down = eth0(), twoAddresses = wlan0();
+    NetworkInterfaceRecord loop = iface("lo", "127.0.0.1"), down = iface("eth1", "192.168.2.1"),
+                           twoAddresses = iface("wlan0", "10.0.0.7");
     loop.loopBack = true;
     down.running = false;
     twoAddresses.addresses.append({QStringLiteral("10.0.0.8"), true});
-    interfaces = {loop, eth0(), down, twoAddresses};
+    interfaces = {loop, iface("eth0", "192.168.1.20"), down, twoAddresses};
     presetSettings(preset);
     open();
     list = access->ui().comboBox_netinterfaces;

@@ -13,7 +13,6 @@ namespace {
 
 class Poll : public PitlinkFixture {
 protected:
-    QString statusText(int field) { return window->statusBar()->findChildren<QLabel *>().value(field)->text(); }
     Ui_PitlinkClass &ui() { return access->ui(); }
     // A tick and two polls: values read in one pass reach the labels in the next.
     void settle()
@@ -166,7 +165,7 @@ TEST_F(Poll, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConnected)
     for (const float speed : {77.0f, 12.0f}) {
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, server->serverPort());
-        ASSERT_TRUE(waitUntil([&server] { return server->clientCount() == 1; }));
+        ASSERT_TRUE(QTest::qWaitFor([&server] { return server->clientCount() == 1; }));
         EXPECT_EQ(statusText(1), QStringLiteral("1 client(s) connected"));
         EXPECT_FALSE(ui().groupBox_paths->isEnabled());
         EXPECT_FALSE(ui().groupBox_server->isEnabled());
@@ -176,7 +175,7 @@ TEST_F(Poll, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConnected)
         EXPECT_EQ(server->varsCopy(), access->vars());
         if (speed == 77.0f) {
             client.disconnectFromHost();
-            ASSERT_TRUE(waitUntil([&server] { return server->clientCount() == 0; }));
+            ASSERT_TRUE(QTest::qWaitFor([&server] { return server->clientCount() == 0; }));
             EXPECT_EQ(statusText(1), QStringLiteral("client not connected"));
             sim.setFloat("Speed", 55.0f);
             access->tick();
@@ -190,8 +189,8 @@ TEST_F(Poll, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConnected)
         EXPECT_TRUE(ui().groupBox_server->isEnabled());
         EXPECT_EQ(ui().pushButton_startServer->text(), QStringLiteral("Start Server"));
         EXPECT_EQ(statusText(1), QStringLiteral("client not connected"));
-        EXPECT_TRUE(waitUntil([&client] { return client.state() == QAbstractSocket::UnconnectedState; }));
-        EXPECT_TRUE(waitUntil([&server] { return server.isNull(); }));
+        EXPECT_TRUE(QTest::qWaitFor([&client] { return client.state() == QAbstractSocket::UnconnectedState; }));
+        EXPECT_TRUE(QTest::qWaitFor([&server] { return server.isNull(); }));
     }
 }
 

@@ -10,7 +10,6 @@
 
 #include <QFile>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -28,11 +27,6 @@ protected:
 
 TEST_F(Settings, defaultsAndWhatIsReadBack)
 {
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    EXPECT_EQ(AppSettings::defaultFilePath(),
-              QStandardPaths::writableLocation(QStandardPaths::DataLocation) + QStringLiteral("/pitlink.ini"));
-    QT_WARNING_POP
     {
         AppSettings s(&owner, file());
         EXPECT_EQ(s.serverPort(), 47812);
