@@ -106,6 +106,12 @@ TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
     EXPECT_EQ(statusText(0), QStringLiteral("iRacing not connected"));
     EXPECT_EQ(statusText(1), QStringLiteral("client not connected"));
     EXPECT_EQ(statusText(2), QStringLiteral("v2.1.0.17"));
+    // The two state fields share the bar's width; the version takes what it needs.
+    w.show();
+    QCoreApplication::processEvents();
+    const QList<QLabel *> fields = w.statusBar()->findChildren<QLabel *>();
+    EXPECT_NEAR(fields[0]->width(), fields[1]->width(), 1);
+    EXPECT_LT(fields[2]->width() * 2, fields[1]->width());
     EXPECT_EQ(access->pollTimer().interval(), 1000);
     EXPECT_FALSE(access->telemetryTimer().isActive());
     sim.setVersion(false);
