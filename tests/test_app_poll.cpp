@@ -100,7 +100,7 @@ TEST_F(Poll, theSnapshotAndLabelsFollowTheSessionNumber)
     EXPECT_EQ(ui().label_laps->text(), QString());
 }
 
-TEST_F(Poll, missedWaitsKeepTheSnapshotAndTheTickTakesTheNewestSample)
+TEST_F(Poll, missedWaitsKeepTheSnapshotTheTickTakesTheNewestSampleAndARestartIsFollowed)
 {
     link();
     settle();
@@ -125,12 +125,9 @@ TEST_F(Poll, missedWaitsKeepTheSnapshotAndTheTickTakesTheNewestSample)
     sim.deliver();
     access->tick();
     EXPECT_EQ(access->vars().sessionTime, 4000.25);
-}
 
-TEST_F(Poll, aRestartedSimulatorIsFollowedWithinTwoPolls)
-{
-    link();
-    settle();
+    // A restarted simulator is followed within two polls.
+    sim.publishOnWait = true;
     std::string restarted = sessionText();
     restarted.replace(restarted.find("spa up"), 6, "monza full");
     // A fresh image whose tick count starts again from 1.
@@ -203,7 +200,7 @@ TEST_F(Poll, theTickHandsTheSnapshotToTheDriversWindow)
     EXPECT_EQ(access->driversWindow()->findChild<QTableWidget *>()->rowCount(), 3);
 }
 
-TEST_F(Poll, chatMacrosOneToFifteenOnlyWhileLinked)
+TEST_F(Poll, chatMacrosOneToFifteenAndKeysOnlyIntoTheLinkedSimulatorInFront)
 {
     open();
     access->chat(2);
@@ -217,11 +214,8 @@ TEST_F(Poll, chatMacrosOneToFifteenOnlyWhileLinked)
     EXPECT_EQ(sent[0].lParam, broadcastLParam(2));
     EXPECT_EQ(sent[1].lParam, broadcastLParam(0));
     EXPECT_EQ(sent[2].lParam, broadcastLParam(14));
-}
 
-TEST_F(Poll, aKeyGoesDownThenUpOnlyIntoTheSimulatorInFront)
-{
-    link();
+    // A key goes down then up, only into the simulator in front.
     access->key(0x10041);
     auto keys = sim.keys();
     ASSERT_EQ(keys.size(), 2u);

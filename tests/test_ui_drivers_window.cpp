@@ -77,7 +77,7 @@ TEST_F(DriversWindow, formHasItsColumnsAndNames)
     EXPECT_EQ(window.findChild<QCheckBox *>("checkBox_stayontop")->text(), QStringLiteral("Stay On Top"));
 }
 
-TEST_F(DriversWindow, listsDriversByPositionWithMarkersAndShades)
+TEST_F(DriversWindow, listsDriversByPositionWithMarkersShadesAndTheSelection)
 {
     // Dan's car index was never read, like the player's when there is none.
     irVariables vars = snapshot({{0, 11, 4, "Ann"}, {1, 22, 0, "Bob"}, {2, 33, 1, "Cid"}, {-1, 44, -1, "Dan"}});
@@ -116,20 +116,16 @@ TEST_F(DriversWindow, listsDriversByPositionWithMarkersAndShades)
     window.setDrivers(vars);
     for (int row = 0; row < 4; ++row)
         EXPECT_NE(shade(row, 0), QColor(200, 200, 200)) << row;
-}
 
-TEST_F(DriversWindow, selectionFollowsTheCarAcrossRefills)
-{
-    irVariables vars = snapshot({{0, 11, 1, "Ann"}, {1, 22, 2, "Bob"}, {2, 33, 3, "Cid"}});
-    window.setDrivers(vars);
-    table->selectRow(2);
-    vars.results[2].position = 1;
-    vars.results[0].position = 3;
+    // The selection follows the car across refills: Ann from second to first.
+    table->selectRow(1);
+    vars.results[3].position = 1;
+    vars.results[2].position = 3;
     window.setDrivers(vars);
     const auto ranges = table->selectedRanges();
     ASSERT_EQ(ranges.size(), 1);
     EXPECT_EQ(ranges.first().topRow(), 0);
-    EXPECT_EQ(cell(0, 1), QStringLiteral("33"));
+    EXPECT_EQ(cell(0, 2), QStringLiteral("Ann"));
 }
 
 // What a sim racer does with the table, and what the table must then show.
