@@ -3,7 +3,6 @@
 // standard input and output on pipes, steered line by line, and killed when
 // the object goes. Qt-free, so the Windows tests can use it under Wine.
 
-#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -13,7 +12,7 @@ public:
     ChildProcess() = default;
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
-    ~ChildProcess();
+    ~ChildProcess() { kill(); }
 
     // Starts `program` without arguments. On Windows a program named without
     // a folder is looked for beside the running executable first.
@@ -27,21 +26,14 @@ public:
     void kill();
 
 private:
-    // Moves whole lines from pending_ to the caller.
-    bool takeLine(std::string *line);
-    // Reads what the pipe has, waiting at most `timeoutMs`; false once it ended.
+    // Appends what the output has within `timeoutMs`; false once it ended.
     bool readSome(int timeoutMs);
 
     std::string pending_;
-    bool outputEnded_ = false;
 #ifdef _WIN32
-    void *process_ = nullptr;
-    void *input_ = nullptr;
-    void *output_ = nullptr;
+    void *process_ = nullptr, *input_ = nullptr, *output_ = nullptr;
 #else
-    std::int64_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
+    int pid_ = -1, input_ = -1, output_ = -1;
 #endif
 };
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -30,47 +31,72 @@ public:
     // The mapping's bytes. The view points into this buffer, so a test may
     // change bytes in place; resizing invalidates views handed out earlier.
     std::vector<unsigned char> &image() { return image_; }
-    void setImage(std::vector<unsigned char> bytes);
-    void setMappingAvailable(bool available);
-    void setViewAvailable(bool available);
-    void setEventAvailable(bool available);
+    void setImage(std::vector<unsigned char> bytes) { set(image_, std::move(bytes)); }
+    void setMappingAvailable(bool available) { set(mappingAvailable_, available); }
+    void setViewAvailable(bool available) { set(viewAvailable_, available); }
+    void setEventAvailable(bool available) { set(eventAvailable_, available); }
     // Time-outs of waitEvent return at once instead of waiting.
-    void setInstantTimeouts(bool instant);
-    void advanceSeconds(std::int64_t seconds);
+    void setInstantTimeouts(bool instant) { set(instantTimeouts_, instant); }
+    void advanceSeconds(std::int64_t seconds) { Lock lock(mutex_); now_ += seconds; }
     void setWindow(const std::string &title, WindowId id); // id 0 removes it
-    void setForegroundWindow(WindowId id);
-    void setVersion(bool available, VersionNumbers version = {});
+    void setForegroundWindow(WindowId id) { set(foreground_, id); }
+    void setVersion(bool available, VersionNumbers version = {})
+    {
+        set(versionAvailable_, available);
+        set(version_, version);
+    }
 
     // --- observation ----------------------------------------------------
-    std::vector<Broadcast> broadcasts() const;
-    std::vector<Key> keys() const;
-    std::int64_t sleptMs() const;
-    int registerCount() const;
-    int timerBeginCount() const;
-    int timerEndCount() const;
+    std::vector<Broadcast> broadcasts() const { return get(broadcasts_); }
+    std::vector<Key> keys() const { return get(keys_); }
+    std::int64_t sleptMs() const { return get(sleptMs_); }
+    int registerCount() const { return get(registers_); }
+    int timerBeginCount() const { return get(timerBegins_); }
+    int timerEndCount() const { return get(timerEnds_); }
 
     // --- Os ---------------------------------------------------------------
-    MappingHandle openMapping(const char *name) override;
+    // Handles only need to be distinct from null.
+    MappingHandle openMapping(const char *) override { return get(mappingAvailable_) ? this : nullptr; }
     const void *mapView(MappingHandle mapping, std::size_t *size) override;
     void unmapView(const void *, std::size_t) override {}
     void closeMapping(MappingHandle) override {}
-    EventHandle openEvent(const char *name) override;
+    EventHandle openEvent(const char *) override { return get(eventAvailable_) ? this : nullptr; }
     void waitEvent(EventHandle event, int timeoutMs) override;
     void closeEvent(EventHandle) override {}
-    void sleepMs(int ms) override;
-    std::int64_t nowSeconds() override;
+    void sleepMs(int ms) override { Lock lock(mutex_); sleptMs_ += ms > 0 ? ms : 0; }
+    std::int64_t nowSeconds() override { return get(now_); }
     WindowId findWindow(const char *title) override;
-    WindowId foregroundWindow() override;
-    std::uint32_t registerMessage(const char *name) override;
-    void broadcastMessage(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam) override;
-    void injectKey(std::uint16_t virtualKey, bool keyUp) override;
-    void beginTimerResolution(unsigned ms) override;
-    void endTimerResolution(unsigned ms) override;
+    WindowId foregroundWindow() override { return get(foreground_); }
+    std::uint32_t registerMessage(const char *) override { Lock lock(mutex_); ++registers_; return 0xC0DE; }
+    void broadcastMessage(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam) override
+    {
+        Lock lock(mutex_);
+        broadcasts_.push_back({message, wParam, lParam});
+    }
+    void injectKey(std::uint16_t virtualKey, bool keyUp) override
+    {
+        Lock lock(mutex_);
+        keys_.push_back({virtualKey, keyUp});
+    }
+    void beginTimerResolution(unsigned) override { Lock lock(mutex_); ++timerBegins_; }
+    void endTimerResolution(unsigned) override { Lock lock(mutex_); ++timerEnds_; }
     bool programVersion(VersionNumbers *version) override;
     // No test asks the fake to end the program.
     void setTerminationHandler(void (*)()) override {}
 
 private:
+    using Lock = std::lock_guard<std::mutex>;
+    template <typename T, typename V> void set(T &member, V &&value)
+    {
+        Lock lock(mutex_);
+        member = std::forward<V>(value);
+    }
+    template <typename T> T get(const T &member) const
+    {
+        Lock lock(mutex_);
+        return member;
+    }
+
     mutable std::mutex mutex_; // guards every member below
     std::vector<unsigned char> image_;
     bool mappingAvailable_ = true;

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <future>
-#include <thread>
 
 namespace platform {
 
@@ -16,28 +15,21 @@ constexpr UINT kBringToFront = WM_APP + 1;
 
 LRESULT CALLBACK otherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kBringToFront) {
-        ShowWindow(window, SW_SHOW);
-        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        SetForegroundWindow(window);
-        SetFocus(window);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+    if (message != kBringToFront)
+        return DefWindowProcW(window, message, wParam, lParam);
+    ShowWindow(window, SW_SHOW);
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    return 0;
 }
 } // namespace
 
-struct OtherWindow::State {
-    std::thread thread;
-    std::promise<HWND> created;
-    HWND window = nullptr;
-    DWORD threadId = 0;
-};
-
-OtherWindow::OtherWindow() : state_(new State)
+OtherWindow::OtherWindow()
 {
-    State *s = state_;
-    s->thread = std::thread([s] {
+    std::promise<HWND> created;
+    std::future<HWND> window = created.get_future();
+    thread_ = std::thread([this, created = std::move(created)]() mutable {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = otherWindowProc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -45,43 +37,28 @@ OtherWindow::OtherWindow() : state_(new State)
         RegisterClassW(&windowClass);
         HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Another program", WS_OVERLAPPEDWINDOW, 0, 0,
                                       200, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
-        s->threadId = GetCurrentThreadId(); // published by the promise
-        s->created.set_value(window);
+        threadId_ = GetCurrentThreadId(); // published by the promise
+        created.set_value(window);
         MSG message;
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
             DispatchMessageW(&message);
-        }
         if (window)
             DestroyWindow(window);
     });
-    s->window = s->created.get_future().get();
+    window_ = window.get();
 }
 
 OtherWindow::~OtherWindow()
 {
-    PostThreadMessageW(state_->threadId, WM_QUIT, 0, 0);
-    state_->thread.join();
-    delete state_;
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
 }
 
 void OtherWindow::bringToFront()
 {
-    if (state_->window)
-        SendMessageW(state_->window, kBringToFront, 0, 0);
+    if (window_)
+        SendMessageW(static_cast<HWND>(window_), kBringToFront, 0, 0);
 }
-
-} // namespace platform
-
-#else
-
-namespace platform {
-
-struct OtherWindow::State {};
-
-OtherWindow::OtherWindow() : state_(nullptr) {}
-OtherWindow::~OtherWindow() = default;
-void OtherWindow::bringToFront() {}
 
 } // namespace platform
 

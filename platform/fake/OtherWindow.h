@@ -4,21 +4,29 @@
 // POSIX the substitute's "behind" state already stands for another window in
 // front, so there is nothing to do.
 
+#ifdef _WIN32
+#include <thread>
+#endif
+
 namespace platform {
 
+#ifdef _WIN32
 class OtherWindow {
 public:
     OtherWindow();
     ~OtherWindow();
-    OtherWindow(const OtherWindow &) = delete;
-    OtherWindow &operator=(const OtherWindow &) = delete;
-
     // Shows the window and makes it the foreground window.
     void bringToFront();
 
 private:
-    struct State;
-    State *state_;
+    std::thread thread_;
+    void *window_ = nullptr;
+    unsigned long threadId_ = 0;
 };
+#else
+struct OtherWindow {
+    void bringToFront() {}
+};
+#endif
 
 } // namespace platform
