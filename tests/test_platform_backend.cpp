@@ -36,9 +36,10 @@ TEST(SystemBackend, versionIsTheRunningProgramsOwn)
     // reads this executable's resource through its own module path.
     platform::VersionNumbers version;
     ASSERT_TRUE(platform::systemOs().programVersion(&version));
-    const std::string text = "v" + std::to_string(version.part[0]) + "." + std::to_string(version.part[1]) + "." +
-                             std::to_string(version.part[2]) + "." + std::to_string(version.part[3]);
-    EXPECT_EQ(text, "v" PITLINK_TEST_VERSION);
+    std::string text;
+    for (unsigned part : version.part)
+        text += "." + std::to_string(part);
+    EXPECT_EQ(text, "." PITLINK_TEST_VERSION);
 }
 
 TEST(SystemBackend, registeredMessageIdsAreOnePerNameWhateverItsCase)
@@ -223,11 +224,10 @@ TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
         int code, argument1, argument2;
         const char *received; // nullptr: never sent
     } cases[] = {
-        {kBroadcastChatMacro, 0, 2, "wparam=0x8 lparam=2 code=8 arg1=0 arg2=2"},
         {kBroadcastChatMacro, 1, 2, "wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2"},
         {kBroadcastChatMacro, 0, -1, "wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1"},
-        {13, 0, 0, nullptr},
-        {-1, 0, 0, nullptr},
+        {13, 0, 0, nullptr}, // dropped before it is sent
+        {kBroadcastChatMacro, 0, 77, "wparam=0x8 lparam=77 code=8 arg1=0 arg2=77"}, // the end marker
     };
     std::vector<std::string> expected;
     for (const auto &c : cases) {
@@ -235,8 +235,6 @@ TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
         if (c.received)
             expected.push_back(c.received);
     }
-    sendBroadcast(kBroadcastChatMacro, 0, 77); // the end marker
-    expected.push_back("wparam=0x8 lparam=77 code=8 arg1=0 arg2=77");
     ASSERT_TRUE(waitForLine("arg2=77"));
     std::vector<std::string> received; // the simulator's own message, decoded
     for (const std::string &line : lines) {
