@@ -6,10 +6,6 @@ if(NOT WIN32)
         LIBS pitlink_platform Qt5::Core SERIAL TIMEOUT 60)
     target_compile_definitions(test_platform_posix PRIVATE PITLINK_SIM_PATH="$<TARGET_FILE:pitlink-sim>")
     add_dependencies(test_platform_posix pitlink-sim)
-
-    pitlink_add_test(NAME test_tools_sim_parts
-        SOURCES test_tools_sim_parts.cpp
-        LIBS pitlink_simwriter Qt5::Core GTest::gtest_main)
 endif()
 
 # The backend's own tests, one source for both systems (see tests/wine/).

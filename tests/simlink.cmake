@@ -5,6 +5,3 @@ pitlink_add_test(NAME test_simlink_link
 pitlink_add_test(NAME test_simlink_query
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_simlink_query.cpp
     LIBS pitlink_simlink pitlink_simwriter GTest::gtest_main)
-pitlink_add_test(NAME test_simlink_broadcast
-    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_simlink_broadcast.cpp
-    LIBS pitlink_simlink GTest::gtest_main)

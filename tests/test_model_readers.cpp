@@ -1,5 +1,5 @@
-// The snapshot's readers against a telemetry image: roster, results, session
-// facts and telemetry sampling.
+// The snapshot's readers against a telemetry image: each case is a session
+// text (or a published sample) and the fields read from it.
 
 #include "fake_simulator.h"
 #include "model/DriverRoster.h"
@@ -11,85 +11,65 @@
 
 #include <QTextCodec>
 
+#include <tuple>
+#include <vector>
+
 using namespace telemetry;
 
 namespace {
 
-// Names in the local code page: Windows-1252 on every machine for the tests.
-const std::string kRoster = "DriverInfo:\n"
-                            " DriverCarIdx: 5\n"
-                            " DriverCarFuelKgPerLtr: 0.750\n"
-                            " DriverCarFuelMaxLtr: 120.000\n"
-                            " DriverCarMaxFuelPct: 1.000\n"
+// User names in the local code page (Windows-1252 for the tests), the rest UTF-8.
+const std::string kRoster = "DriverInfo:\n DriverCarIdx: 5\n DriverCarFuelKgPerLtr: 0.750\n"
+                            " DriverCarFuelMaxLtr: 120.000\n DriverCarMaxFuelPct: 1.000\n"
                             " DriverCarEstLapTime: 91.2500\n"
                             " Drivers:\n"
                             " - CarIdx: 0\n"
                             "   UserName: M\xfcller J\xf6rg\n"
-                            "   CarNumber: \"07\"\n"
-                            "   CarNumberRaw: 7\n"
-                            "   CarID: 132\n"
-                            "   IRating: 2841\n"
-                            "   LicLevel: 18\n"
-                            "   LicSubLevel: 3.49\n"
-                            "   LicString: A 3.49\n"
-                            "   LicColor: 0x0153db\n"
-                            "   ClubName: \xc3\x96sterreich\n"
-                            "   DivisionName: Division 2\n"
-                            " - CarIdx: 1\n"
-                            "   UserName: Bea\n"
-                            "   IRating: many\n"
-                            " - CarIdx: 5\n"
-                            "   CarNumber: 55\n"
-                            " - CarIdx: 100\n"
-                            "   UserName: Outside\n";
+                            "   CarNumber: \"07\"\n   CarNumberRaw: 7\n   CarID: 132\n   IRating: 2841\n"
+                            "   LicLevel: 18\n   LicSubLevel: 3.49\n   LicString: A 3.49\n   LicColor: 0x0153db\n"
+                            "   ClubName: \xc3\x96sterreich\n   DivisionName: Division 2\n"
+                            " - CarIdx: 1\n   UserName: Bea\n   IRating: many\n"
+                            " - CarIdx: 5\n   CarNumber: 55\n"
+                            " - CarIdx: 100\n   UserName: Outside\n";
 
-const std::string kResults = "SessionInfo:\n"
-                             " NumSessions: 3\n"
-                             " Sessions:\n"
-                             " - SessionNum: 0\n"
-                             "   SessionLaps: unlimited\n"
-                             "   SessionTime: 7200.0000 sec\n"
-                             "   SessionNumLapsToAvg: 0\n"
-                             "   SessionType: Practice\n"
+const std::string kResults = "SessionInfo:\n NumSessions: 3\n Sessions:\n"
+                             " - SessionNum: 0\n   SessionLaps: unlimited\n   SessionTime: 7200.0000 sec\n"
+                             "   SessionNumLapsToAvg: 0\n   SessionType: Practice\n"
                              "   ResultsPositions:\n"
-                             "   - Position: 0\n"
-                             "     CarIdx: 9\n"
-                             "   - Position: 1\n"
-                             "     CarIdx: 4\n"
-                             " - SessionNum: 2\n"
-                             "   SessionLaps: 30\n"
-                             "   SessionTime: unlimited\n"
-                             "   SessionNumLapsToAvg: 5\n"
-                             "   SessionType: Race\n"
+                             "   - Position: 0\n     CarIdx: 9\n"
+                             "   - Position: 1\n     CarIdx: 4\n"
+                             " - SessionNum: 2\n   SessionLaps: 30\n   SessionTime: unlimited\n"
+                             "   SessionNumLapsToAvg: 5\n   SessionType: Race\n"
                              "   ResultsPositions:\n"
-                             "   - Position: 1\n"
-                             "     ClassPosition: 0\n"
-                             "     CarIdx: 5\n"
-                             "     Lap: 12\n"
-                             "     Time: 1234.5678\n"
-                             "     FastestLap: 7\n"
-                             "     FastestTime: 90.125\n"
-                             "     LastTime: 91.5\n"
-                             "     LapsComplete: 12\n"
-                             "     Incidents: 4\n"
-                             "     ReasonOutId: 0\n"
-                             "     ReasonOutStr: Running\n"
-                             "   - Position: 2\n"
-                             "     CarIdx: 0\n"
-                             "     LapsComplete: 11\n"
-                             "   - Position: 3\n"
-                             "     CarIdx: 1\n"
-                             "     Time: nan\n"
-                             "     FastestTime: inf\n"
-                             "     LastTime: -inf\n"
-                             "   - Position: 100\n"
-                             "     CarIdx: 2\n";
+                             "   - Position: 1\n     ClassPosition: 2\n     CarIdx: 5\n     Lap: 12\n"
+                             "     Time: 1234.25\n     FastestLap: 7\n     FastestTime: 90.125\n     LastTime: 91.5\n"
+                             "     LapsComplete: 12\n     Incidents: 4\n     ReasonOutId: 3\n     ReasonOutStr: Running\n"
+                             "   - Position: 2\n     CarIdx: 0\n     LapsComplete: 11\n"
+                             "   - Position: 3\n     CarIdx: 1\n     Time: nan\n     FastestTime: inf\n     LastTime: -inf\n"
+                             "   - Position: 100\n     CarIdx: 2\n";
+
+auto shown(const irDriver &d)
+{
+    return std::make_tuple(d.carIdx, d.userName, d.carNumber, d.carNumberRaw, d.carId, d.iRating, d.licLevel,
+                           d.licSubLevel, d.licString, d.licColor, d.clubName, d.divisionName, d.position);
+}
+auto shown(const irResult &r)
+{
+    return std::make_tuple(r.position, r.classPosition, r.carIdx, r.lap, r.time, r.fastestLap, r.fastestTime,
+                           r.lastTime, r.lapsComplete, r.incidents, r.reasonOutId, r.reasonOutStr);
+}
+template <typename T> std::vector<decltype(shown(T()))> shown(const QVector<T> &all)
+{
+    std::vector<decltype(shown(T()))> out;
+    for (const T &one : all)
+        out.push_back(shown(one));
+    return out;
+}
 
 class ModelReaders : public ::testing::Test {
 protected:
     void SetUp() override { QTextCodec::setCodecForLocale(QTextCodec::codecForName("Windows-1252")); }
     void TearDown() override { QTextCodec::setCodecForLocale(nullptr); }
-
     void start(const std::string &text)
     {
         sim.declare("SessionNum", kTypeInt);
@@ -102,118 +82,67 @@ protected:
 TEST_F(ModelReaders, rosterTakesCarsZeroToNinetyNineInOrder)
 {
     start(kRoster);
-    QVector<irDriver> drivers;
-    drivers.append(irDriver()); // an old roster is replaced
+    QVector<irDriver> drivers(1); // an old roster is replaced
     readDriverRoster(SimClient::shared(), drivers);
-    ASSERT_EQ(drivers.size(), 3);
-
-    const irDriver &a = drivers[0];
-    EXPECT_EQ(a.carIdx, 0);
-    EXPECT_EQ(a.userName, QString::fromUtf8("M\xc3\xbcller J\xc3\xb6rg")) << "local code page";
-    EXPECT_EQ(a.clubName, QString::fromUtf8("\xc3\x96sterreich")) << "UTF-8";
-    EXPECT_EQ(a.carNumber, QStringLiteral("\"07\""));
-    EXPECT_EQ(a.carNumberRaw, 7);
-    EXPECT_EQ(a.carId, 132);
-    EXPECT_EQ(a.iRating, 2841);
-    EXPECT_DOUBLE_EQ(a.licLevel, 18.0);
-    EXPECT_DOUBLE_EQ(a.licSubLevel, 3.49);
-    EXPECT_EQ(a.licString, QStringLiteral("A 3.49"));
-    EXPECT_EQ(a.licColor, QStringLiteral("0x0153db"));
-    EXPECT_EQ(a.divisionName, QStringLiteral("Division 2"));
-    EXPECT_EQ(a.position, kNoPosition);
-
-    EXPECT_EQ(drivers[1].carIdx, 1);
-    EXPECT_EQ(drivers[1].iRating, 0) << "no number reads as 0";
-    // No user name: the car is listed but cannot be joined to a result.
-    EXPECT_EQ(drivers[2].carIdx, -1);
-    EXPECT_EQ(drivers[2].userName, QString());
-    EXPECT_EQ(drivers[2].carNumber, QStringLiteral("55"));
-
-    QVector<irDriver> again;
-    readDriverRoster(SimClient::shared(), again);
-    EXPECT_EQ(again, drivers);
+    using Driver = decltype(shown(irDriver()));
+    EXPECT_EQ(shown(drivers),
+              (std::vector<Driver>{
+                  {0, QString::fromUtf8("M\xc3\xbcller J\xc3\xb6rg"), "\"07\"", 7, 132, 2841, 18.0, 3.49, "A 3.49",
+                   "0x0153db", QString::fromUtf8("\xc3\x96sterreich"), "Division 2", kNoPosition},
+                  {1, "Bea", "", 0, 0, 0, 0.0, 0.0, "", "", "", "", kNoPosition}, // no number reads as 0
+                  // No user name: listed, but it cannot be joined to a result.
+                  {-1, "", "55", 0, 0, 0, 0.0, 0.0, "", "", "", "", kNoPosition},
+              }));
 }
 
-TEST_F(ModelReaders, resultsOfTheCurrentSessionOnly)
+TEST_F(ModelReaders, resultsOfTheAskedSessionOnlyUpToPositionNinetyNine)
 {
     start(kResults);
     QVector<irResult> results;
+    using Result = decltype(shown(irResult()));
     readSessionResults(SimClient::shared(), 2, results);
-    ASSERT_EQ(results.size(), 3) << "position 100 is beyond the table";
-    const irResult &first = results[0];
-    EXPECT_EQ(first.position, 1);
-    EXPECT_EQ(first.classPosition, 0);
-    EXPECT_EQ(first.carIdx, 5);
-    EXPECT_EQ(first.lap, 12);
-    EXPECT_FLOAT_EQ(first.time, 1234.5678f);
-    EXPECT_EQ(first.fastestLap, 7);
-    EXPECT_FLOAT_EQ(first.fastestTime, 90.125f);
-    EXPECT_FLOAT_EQ(first.lastTime, 91.5f);
-    EXPECT_EQ(first.lapsComplete, 12);
-    EXPECT_EQ(first.incidents, 4);
-    EXPECT_EQ(first.reasonOutStr, QStringLiteral("Running"));
-    EXPECT_EQ(results[1].position, 2);
-    EXPECT_EQ(results[1].carIdx, 0);
-    EXPECT_EQ(results[1].lapsComplete, 11);
-    EXPECT_FLOAT_EQ(results[1].fastestTime, 0.0f) << "missing key keeps the start value";
-    EXPECT_EQ(results[1].fastestLap, -1);
-    EXPECT_EQ(results[2].position, 3);
-    for (float time : {results[2].time, results[2].fastestTime, results[2].lastTime})
-        EXPECT_EQ(time, 0.0f) << "a time that is no finite number reads as none given";
-
+    EXPECT_EQ(shown(results), (std::vector<Result>{
+                                  {1, 2, 5, 12, 1234.25f, 7, 90.125f, 91.5f, 12, 4, 3, "Running"},
+                                  {2, 0, 0, -1, 0.0f, -1, 0.0f, 0.0f, 11, 0, 0, ""}, // missing keys: start values
+                                  {3, 0, 1, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""}, // times not finite: none given
+                              }));
     readSessionResults(SimClient::shared(), 0, results);
-    ASSERT_EQ(results.size(), 2);
-    EXPECT_EQ(results[0].position, 0) << "a listed position 0 is kept here";
-    EXPECT_EQ(results[0].carIdx, 9);
-    EXPECT_EQ(results[1].carIdx, 4);
-
+    EXPECT_EQ(shown(results), (std::vector<Result>{{0, 0, 9, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""},
+                                                   {1, 0, 4, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""}}));
     readSessionResults(SimClient::shared(), 1, results);
     EXPECT_TRUE(results.isEmpty()) << "a session without a results table";
 }
 
 TEST_F(ModelReaders, sessionFactsFollowTheSessionNumber)
 {
-    start("WeekendInfo:\n"
-          " TrackName: spa 2022 gp\n"
-          " TrackDisplayShortName: Spa\n"
-          " NumCarTypes: 2\n"
-          " NumCarClasses: 1\n"
-          " NumStarters: 24\n" +
+    start("WeekendInfo:\n TrackName: spa 2022 gp\n TrackDisplayShortName: Spa\n NumCarTypes: 2\n"
+          " NumCarClasses: 1\n NumStarters: 24\n" +
           kResults + kRoster);
-    irVariables vars;
-    readWeekendFacts(SimClient::shared(), vars);
-    EXPECT_EQ(vars.trackName, QStringLiteral("spa 2022 gp"));
-    EXPECT_EQ(vars.trackDisplayShortName, QStringLiteral("Spa"));
-    EXPECT_EQ(vars.numCarTypes, 2);
-    EXPECT_EQ(vars.numCarClasses, 1);
-    EXPECT_EQ(vars.numStarters, 24);
-    EXPECT_EQ(vars.numSessions, 3);
-
-    vars.sessionNum = 0;
-    readSessionFacts(SimClient::shared(), vars);
-    EXPECT_EQ(vars.sessionType, QStringLiteral("Practice"));
-    EXPECT_EQ(vars.sessionLaps, kUnlimitedLaps);
-    EXPECT_DOUBLE_EQ(vars.sessionLength, 7200.0);
-    EXPECT_EQ(vars.sessionNumLapsToAvg, 0);
-    EXPECT_EQ(vars.sessionInfoNum, 0);
-    EXPECT_EQ(vars.playerDriver.driverCarIdx, 5);
-    EXPECT_FLOAT_EQ(vars.playerDriver.driverCarFuelKgPerLtr, 0.75f);
-    EXPECT_FLOAT_EQ(vars.playerDriver.driverCarFuelMaxLtr, 120.0f);
-    EXPECT_FLOAT_EQ(vars.playerDriver.driverCarMaxFuelPct, 1.0f);
-    EXPECT_FLOAT_EQ(vars.playerDriver.driverCarEstLapTime, 91.25f);
-
-    vars.sessionNum = 2;
-    readSessionFacts(SimClient::shared(), vars);
-    EXPECT_EQ(vars.sessionType, QStringLiteral("Race"));
-    EXPECT_EQ(vars.sessionLaps, 30);
-    EXPECT_DOUBLE_EQ(vars.sessionLength, kUnlimitedTime);
-    EXPECT_EQ(vars.sessionInfoNum, 2);
-
-    // A session the text does not describe leaves the facts as they were.
-    vars.sessionNum = 7;
-    readSessionFacts(SimClient::shared(), vars);
-    EXPECT_EQ(vars.sessionType, QStringLiteral("Race"));
-    EXPECT_EQ(vars.sessionLaps, 30);
+    irVariables v;
+    readWeekendFacts(SimClient::shared(), v);
+    EXPECT_EQ(std::make_tuple(v.trackName, v.trackDisplayShortName, v.numCarTypes, v.numCarClasses, v.numStarters,
+                              v.numSessions),
+              std::make_tuple(QString("spa 2022 gp"), QString("Spa"), 2, 1, 24, 3));
+    const auto session = [&v] {
+        return std::make_tuple(v.sessionType, v.sessionLaps, v.sessionLength, v.sessionNumLapsToAvg, v.sessionInfoNum);
+    };
+    const struct {
+        int num;
+        decltype(session()) expected;
+    } cases[] = {
+        {0, {"Practice", kUnlimitedLaps, 7200.0, 0, 0}},
+        {2, {"Race", 30, kUnlimitedTime, 5, 2}},
+        {7, {"Race", 30, kUnlimitedTime, 5, 7}}, // a session the text does not describe changes nothing
+    };
+    for (const auto &c : cases) {
+        v.sessionNum = c.num;
+        readSessionFacts(SimClient::shared(), v);
+        EXPECT_EQ(session(), c.expected) << c.num;
+        const irDriver &p = v.playerDriver;
+        EXPECT_EQ(std::make_tuple(p.driverCarIdx, p.driverCarFuelKgPerLtr, p.driverCarFuelMaxLtr,
+                                  p.driverCarMaxFuelPct, p.driverCarEstLapTime),
+                  std::make_tuple(5, 0.75f, 120.0f, 1.0f, 91.25f));
+    }
 }
 
 TEST_F(ModelReaders, valuesThatDoNotFitOrAreMissingAreNotTaken)
@@ -229,64 +158,62 @@ TEST_F(ModelReaders, valuesThatDoNotFitOrAreMissingAreNotTaken)
 
 TEST(SessionTextConversions, lengthsAndLaps)
 {
-    EXPECT_DOUBLE_EQ(sessionLengthFromText(QStringLiteral("unlimited")), -1.0);
-    EXPECT_DOUBLE_EQ(sessionLengthFromText(QStringLiteral("7200.0000 sec")), 7200.0);
-    EXPECT_DOUBLE_EQ(sessionLengthFromText(QStringLiteral(" 90 ")), 90.0);
-    EXPECT_DOUBLE_EQ(sessionLengthFromText(QStringLiteral("Unlimited")), 0.0) << "case-sensitive";
-    EXPECT_DOUBLE_EQ(sessionLengthFromText(QStringLiteral("1,5")), 0.0) << "C locale";
-    EXPECT_EQ(sessionLapsFromText(QStringLiteral("unlimited")), kUnlimitedLaps);
-    EXPECT_EQ(sessionLapsFromText(QStringLiteral("25")), 25);
-    EXPECT_EQ(sessionLapsFromText(QStringLiteral("25 laps")), 0);
+    const struct {
+        const char *text;
+        double length;
+        int laps;
+    } cases[] = {
+        {"unlimited", kUnlimitedTime, kUnlimitedLaps},
+        {"7200.0000 sec", 7200.0, 0},
+        {" 90 ", 90.0, 90},
+        {"Unlimited", 0.0, 0}, // case-sensitive
+        {"1,5", 0.0, 0},       // C locale
+        {"25 laps", 0.0, 0},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(sessionLengthFromText(QString(c.text)), c.length) << c.text;
+        EXPECT_EQ(sessionLapsFromText(QString(c.text)), c.laps) << c.text;
+    }
 }
 
 TEST(TelemetrySampling, typedReadsAndLowBytes)
 {
     FakeSimulator sim;
-    sim.declare("SessionTime", kTypeDouble);
-    sim.declare("SessionNum", kTypeInt);
-    sim.declare("SessionFlags", kTypeBitField);
-    sim.declare("DisplayUnits", kTypeInt);
-    sim.declare("IsOnTrack", kTypeBool);
-    sim.declare("WeatherType", kTypeInt);
-    sim.declare("Skies", kTypeInt);
-    sim.declare("RaceLaps", kTypeInt);
-    sim.declare("Lap", kTypeInt);
-    sim.declare("Speed", kTypeFloat);
-    sim.declare("FuelLevel", kTypeDouble); // converted from its own type
-    sim.declare("PlayerCarIdx", kTypeInt);
+    const struct {
+        const char *name;
+        VarType type;
+        double value;
+    } published[] = {
+        {"SessionTime", kTypeDouble, 4321.25}, {"SessionNum", kTypeInt, 2}, {"SessionFlags", kTypeBitField, 0x10004},
+        {"DisplayUnits", kTypeInt, 1},         {"IsOnTrack", kTypeBool, 1}, {"WeatherType", kTypeInt, 300},
+        {"Skies", kTypeInt, -1},               {"RaceLaps", kTypeInt, 3},   {"Lap", kTypeInt, 4},
+        {"Speed", kTypeFloat, 61.5},           {"PlayerCarIdx", kTypeInt, 7},
+        {"FuelLevel", kTypeDouble, 42.5}, // converted from its own type
+    };
+    for (const auto &p : published)
+        sim.declare(p.name, p.type);
     sim.build("");
     sim.link();
-    sim.setDouble("SessionTime", 4321.25);
-    sim.setInt("SessionNum", 2);
-    sim.setInt("SessionFlags", 0x10004);
-    sim.setInt("DisplayUnits", 1);
-    sim.writer.setChar(sim.vars.at("IsOnTrack"), 1);
-    sim.setInt("WeatherType", 300);
-    sim.setInt("Skies", -1);
-    sim.setInt("RaceLaps", 3);
-    sim.setInt("Lap", 4);
-    sim.setFloat("Speed", 61.5f);
-    sim.setDouble("FuelLevel", 42.5);
-    sim.setInt("PlayerCarIdx", 7);
+    for (const auto &p : published) {
+        const int var = sim.vars.at(p.name);
+        if (p.type == kTypeDouble)
+            sim.writer.setDouble(var, p.value);
+        else if (p.type == kTypeFloat)
+            sim.writer.setFloat(var, static_cast<float>(p.value));
+        else if (p.type == kTypeBool)
+            sim.writer.setChar(var, static_cast<std::int8_t>(p.value));
+        else
+            sim.writer.setInt(var, static_cast<int>(p.value));
+    }
     sim.deliver();
-
-    irVariables vars;
-    vars.airTemp = 99.0f; // not published: reads as 0
-    sampleTelemetry(SimClient::shared(), vars);
-    EXPECT_DOUBLE_EQ(vars.sessionTime, 4321.25);
-    EXPECT_EQ(vars.sessionNum, 2);
-    EXPECT_EQ(vars.sessionFlags, 0x10004);
-    EXPECT_EQ(vars.displayUnits, 1);
-    EXPECT_TRUE(vars.isOnTrack);
-    EXPECT_FALSE(vars.isReplayPlaying);
-    EXPECT_EQ(vars.weatherType, 44) << "low 8 bits of 300";
-    EXPECT_EQ(vars.skies, -1);
-    EXPECT_EQ(vars.raceLaps, 3);
-    EXPECT_EQ(vars.playerLaps, 4);
-    EXPECT_FLOAT_EQ(vars.speed, 61.5f);
-    EXPECT_FLOAT_EQ(vars.fuelLevel, 42.5f);
-    EXPECT_FLOAT_EQ(vars.airTemp, 0.0f);
-    EXPECT_EQ(vars.playerCarIdx, 7);
+    irVariables v;
+    v.airTemp = 99.0f; // not published: reads as 0
+    sampleTelemetry(SimClient::shared(), v);
+    EXPECT_EQ(std::make_tuple(v.sessionTime, v.sessionNum, v.sessionFlags, int{v.displayUnits}, v.isOnTrack,
+                              v.isReplayPlaying, int{v.weatherType}, int{v.skies}, v.raceLaps, v.playerLaps, v.speed,
+                              v.fuelLevel, v.airTemp, v.playerCarIdx),
+              std::make_tuple(4321.25, 2, 0x10004, 1, true, false, 44 /* low 8 bits of 300 */, -1, 3, 4, 61.5f, 42.5f,
+                              0.0f, 7));
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "platform/fake/FakeOs.h"
+#include "simlink/Broadcast.h"
 #include "simlink/SessionInfoQuery.h"
 #include "simlink/SimClient.h"
 #include "simlink/TelemetryLink.h"
 #include "simlink/TelemetryLinkHooks.h"
 #include "tools/sim/TelemetryImageWriter.h"
+#include "tools/sim/TornPublish.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -54,8 +57,9 @@ protected:
         writer.layout(fake.image().data(), size, layout);
         writer.setConnected(true);
         writer.setSessionText("WeekendInfo:\n TrackName: Some Track\n");
+        buf.assign(static_cast<std::size_t>(writer.header()->bufferSize), 0);
     }
-    const TelemetryHeader *h() { return writer.header(); }
+    bool fetch() { return telemetryFetch(buf.data(), buf.size()); }
     // Waits until the client holds a sample; the first ones only sync and size.
     void link()
     {
@@ -66,93 +70,95 @@ protected:
 
     platform::FakeOs fake;
     TelemetryImageWriter writer;
+    std::vector<std::uint8_t> buf;
     int speed = 0, gear = 0, flag = 0, lap = 0, arr = 0, longName = 0;
 };
 
-std::vector<std::uint8_t> dst(std::size_t n) { return std::vector<std::uint8_t>(n, 0); }
-
-TEST_F(LinkTest, fetchTakesNewestSampleAfterSynchronising)
+TEST_F(LinkTest, fetchTakesEachNewSampleOnceAfterSynchronising)
 {
-    auto buf = dst(static_cast<std::size_t>(h()->bufferSize));
     writer.setInt(gear, 3);
     writer.publish();
-    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size())) << "first fetch only synchronises";
-    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size())) << "same tick is nothing new";
+    EXPECT_FALSE(fetch()) << "the first fetch only synchronises";
+    EXPECT_FALSE(fetch()) << "same tick is nothing new";
     writer.setInt(gear, 4);
     const int index = writer.publish();
-    ASSERT_TRUE(telemetryFetch(buf.data(), buf.size()));
+    ASSERT_TRUE(fetch());
     EXPECT_EQ(0, std::memcmp(buf.data(), writer.bufferData(index), buf.size()));
+    // A cleared connected bit resets the last tick.
+    writer.setConnected(false);
+    writer.publish();
+    EXPECT_FALSE(fetch());
+    EXPECT_FALSE(telemetryAlive());
+    writer.setConnected(true);
+    EXPECT_FALSE(fetch()) << "synchronises again after the reset";
+    writer.publish();
+    EXPECT_TRUE(fetch());
 }
 
 TEST_F(LinkTest, equalTicksTakeLowerIndexAndTicksGoingBackResync)
 {
-    auto buf = dst(static_cast<std::size_t>(h()->bufferSize));
     writer.publish();
-    ASSERT_FALSE(telemetryFetch(buf.data(), buf.size()));
+    ASSERT_FALSE(fetch());
     TelemetryHeader *hh = writer.header();
     hh->bufferTable[0].tickCount = 50;
     hh->bufferTable[1].tickCount = 50;
     hh->bufferTable[2].tickCount = 10;
-    writer.bufferData(0)[0] = 0xA0;
-    writer.bufferData(1)[0] = 0xA1;
-    writer.bufferData(2)[0] = 0xA2;
+    for (int i = 0; i < 3; ++i)
+        writer.bufferData(i)[0] = static_cast<std::uint8_t>(0xA0 + i);
     // The table's entry past the ring is no buffer, whatever it holds.
     hh->bufferTable[3] = TelemetryBufferInfo{99, hh->bufferTable[2].dataOffset, {}};
-    ASSERT_TRUE(telemetryFetch(buf.data(), buf.size()));
+    ASSERT_TRUE(fetch());
     EXPECT_EQ(buf[0], 0xA0);
 
     hh->bufferTable[0].tickCount = 5; // simulator restarted
     hh->bufferTable[1].tickCount = 4;
     hh->bufferTable[2].tickCount = 3;
-    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size()));
+    EXPECT_FALSE(fetch());
     hh->bufferTable[1].tickCount = 6;
-    EXPECT_TRUE(telemetryFetch(buf.data(), buf.size()));
+    EXPECT_TRUE(fetch());
     EXPECT_EQ(buf[0], 0xA1);
 }
 
-struct TornWriter {
-    TelemetryHeader *header;
-    int index;
-    int tears;
-    static void hook(void *context)
-    {
-        auto *self = static_cast<TornWriter *>(context);
-        if (self->tears > 0) {
-            --self->tears;
-            ++self->header->bufferTable[self->index].tickCount;
-        }
-    }
-};
-
-TEST_F(LinkTest, tornCopiesAreRetriedOnce)
+// The substitute's in-place rewrite (its torn-write fault) runs during the
+// link's copy: a copy that overlapped one rewrite is taken again, whole; one
+// that overlaps a rewrite every time is dropped, and the sample stays new.
+TEST_F(LinkTest, copiesTornByAnInPlaceRewriteAreRetakenOnceThenDropped)
 {
-    auto buf = dst(static_cast<std::size_t>(h()->bufferSize));
+    struct Rewrites {
+        TelemetryImageWriter *writer;
+        int left;
+        static void hook(void *self)
+        {
+            auto *r = static_cast<Rewrites *>(self);
+            if (r->left-- > 0)
+                sim::publishInPlace(*r->writer);
+        }
+    } rewrites{&writer, 0};
     writer.publish();
-    ASSERT_FALSE(telemetryFetch(buf.data(), buf.size()));
-    TornWriter torn{writer.header(), writer.publish(), 2};
-    setTelemetryCopyHook(&TornWriter::hook, &torn);
-    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size())) << "torn twice";
-    EXPECT_EQ(torn.tears, 0);
-    torn.tears = 1;
-    EXPECT_TRUE(telemetryFetch(buf.data(), buf.size())) << "once torn, second copy whole";
-    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size()));
+    ASSERT_FALSE(fetch());
+    setTelemetryCopyHook(&Rewrites::hook, &rewrites);
+    for (int times : {1, 2}) {
+        writer.publish();
+        writer.setInt(arr, 10 + times, 3); // what the rewrite writes
+        rewrites.left = times;
+        EXPECT_EQ(fetch(), times == 1) << times;
+    }
+    EXPECT_TRUE(fetch()) << "the dropped sample was not taken";
+    EXPECT_EQ(0, std::memcmp(buf.data(), writer.staging().data(), buf.size()));
 }
 
-TEST_F(LinkTest, clearedConnectedBitResetsTheLastTick)
+TEST_F(LinkTest, inPlaceRewriteMovesTheTickBeforeItsFirstPieceAndAfterItsLast)
 {
-    auto buf = dst(static_cast<std::size_t>(h()->bufferSize));
-    writer.publish();
-    ASSERT_FALSE(telemetryFetch(buf.data(), buf.size()));
-    writer.publish();
-    ASSERT_TRUE(telemetryFetch(buf.data(), buf.size()));
-    writer.setConnected(false);
-    writer.publish();
-    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size()));
-    EXPECT_FALSE(telemetryAlive());
-    writer.setConnected(true);
-    EXPECT_FALSE(telemetryFetch(buf.data(), buf.size())) << "synchronises again after the reset";
-    writer.publish();
-    EXPECT_TRUE(telemetryFetch(buf.data(), buf.size()));
+    const int newest = writer.publish();
+    const std::int32_t *tick = &writer.header()->bufferTable[newest].tickCount;
+    std::vector<std::int32_t> ticks{*tick};
+    EXPECT_EQ(sim::publishInPlace(writer, 4, [&](int) { ticks.push_back(*tick); }), newest);
+    ticks.push_back(*tick);
+    ASSERT_EQ(ticks.size(), 6u);
+    for (int piece = 1; piece <= 4; ++piece)
+        EXPECT_GT(ticks[piece], ticks[0]) << piece;
+    EXPECT_GT(ticks[5], ticks[4]);
+    EXPECT_GT(writer.nextTick(), ticks[5]);
 }
 
 TEST_F(LinkTest, aliveUntilThirtySecondsWithoutSample)
@@ -208,8 +214,12 @@ TEST_F(LinkTest, clientReallocatesWhenBufferSizeGrows)
     EXPECT_TRUE(SimClient::shared().waitForSample(16));
 }
 
-TEST_F(LinkTest, typedReadsConvertAndClamp)
+TEST_F(LinkTest, typedReadsConvertAndClampAndGiveDefaultsWhileTheLinkIsDown)
 {
+    SimClient &c = SimClient::shared();
+    char text[64];
+    EXPECT_EQ(c.variableIndex("Gear"), 0) << "link down";
+    EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", text, sizeof text), 0) << "link down";
     writer.setFloat(speed, 0.99f);
     writer.setInt(gear, -3);
     writer.setChar(flag, static_cast<std::int8_t>(-1)); // stored 255
@@ -218,7 +228,6 @@ TEST_F(LinkTest, typedReadsConvertAndClamp)
         writer.setInt(arr, 10 + i, i);
     writer.setInt(longName, 77);
     link();
-    SimClient &c = SimClient::shared();
     EXPECT_FALSE(c.readBool(c.variableIndex("Speed"), 0));
     EXPECT_EQ(c.readInt(c.variableIndex("Gear"), 0), -3);
     EXPECT_EQ(c.readInt(flag, 0), -1);
@@ -250,113 +259,82 @@ TEST_F(LinkTest, typedReadsConvertAndClamp)
     EXPECT_EQ(c.readInt(gear, 0), 0) << "value past the sample";
 }
 
-TEST_F(LinkTest, linkDownGivesDefaults)
+// What the layout allows links (it sets no cap on the ring and no alignment);
+// a header pointing outside the mapping, or overflowing on the way, is
+// rejected by every call.
+#define SHAPE(what, links, ring, ...)                                                                    \
+    {what, links, ring, [](TelemetryImageWriter &w, TelemetryHeader *h, int size) {                     \
+         (void)w, (void)h, (void)size;                                                                  \
+         __VA_ARGS__;                                                                                   \
+     }}
+TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
 {
-    SimClient &c = SimClient::shared();
-    char buffer[64];
-    EXPECT_EQ(c.variableIndex("Gear"), 0);
-    EXPECT_EQ(c.readInt(gear, 0), 0);
-    EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", buffer, sizeof buffer), 0);
-    link();
-    EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", buffer, sizeof buffer), 1);
-    EXPECT_STREQ(buffer, "Some Track");
-}
-
-TEST_F(LinkTest, hostileHeadersAreRejected)
-{
-    struct Fault {
+    const struct {
         const char *what;
-        void (*apply)(TelemetryHeader *, std::size_t size);
-    };
-    const Fault faults[] = {
-        {"negative bufferSize", [](TelemetryHeader *h, std::size_t) { h->bufferSize = -4; }},
-        {"zero bufferSize", [](TelemetryHeader *h, std::size_t) { h->bufferSize = 0; }},
-        {"huge bufferSize", [](TelemetryHeader *h, std::size_t) { h->bufferSize = 0x7FFFFFFF; }},
-        {"ring past the mapping", [](TelemetryHeader *h, std::size_t s) { h->bufferCount = static_cast<int>(s / 16); }},
-        {"huge bufferCount", [](TelemetryHeader *h, std::size_t) { h->bufferCount = 0x7FFFFFFF; }},
-        {"fifth entry's data past the end", // the fifth entry overlays the first descriptor
-         [](TelemetryHeader *h, std::size_t s) {
-             h->bufferCount = 5;
-             reinterpret_cast<TelemetryVarHeader *>(h + 1)->valueOffset = static_cast<int>(s);
-         }},
-        {"negative dataOffset", [](TelemetryHeader *h, std::size_t) { h->bufferTable[1].dataOffset = -16; }},
-        {"buffer past end",
-         [](TelemetryHeader *h, std::size_t s) { h->bufferTable[2].dataOffset = static_cast<int>(s) - h->bufferSize + 1; }},
-        {"overflowing dataOffset", [](TelemetryHeader *h, std::size_t) { h->bufferTable[0].dataOffset = 0x7FFFFFF0; }},
-        {"negative variableCount", [](TelemetryHeader *h, std::size_t) { h->variableCount = -1; }},
-        {"variable table too long", [](TelemetryHeader *h, std::size_t) { h->variableCount = 0x01000000; }},
-        {"variable table past end",
-         [](TelemetryHeader *h, std::size_t s) { h->variableTableOffset = static_cast<int>(s) - 100; }},
-        {"negative variableTableOffset", [](TelemetryHeader *h, std::size_t) { h->variableTableOffset = -144; }},
-        {"text past end", [](TelemetryHeader *h, std::size_t s) { h->sessionTextOffset = static_cast<int>(s); }},
-        {"negative text offset", [](TelemetryHeader *h, std::size_t) { h->sessionTextOffset = -1; }},
-    };
-    for (const Fault &f : faults) {
-        SCOPED_TRACE(f.what);
-        build();
-        writer.publish();
-        f.apply(writer.header(), writer.blockSize());
-        EXPECT_FALSE(telemetryOpen());
-        auto buf = dst(64);
-        EXPECT_FALSE(telemetryFetch(buf.data(), buf.size()));
-        EXPECT_FALSE(SimClient::shared().waitForSample(16));
-        EXPECT_EQ(telemetryVarIndex("Gear"), -1);
-        std::size_t limit = 1;
-        EXPECT_EQ(telemetrySessionText(&limit), nullptr);
-        EXPECT_EQ(limit, 0u);
-    }
-    // An image smaller than a header.
-    telemetryClose();
-    fake.image().assign(20, 0);
-    EXPECT_FALSE(telemetryOpen());
-}
-
-// The layout sets no cap on the ring and no alignment: such headers link.
-TEST_F(LinkTest, ringOfAnyCountAndMisalignedTableStillLink)
-{
-    struct Shape {
-        const char *what;
+        bool links;
         int ring; // buffers the writer fills
-        void (*apply)(TelemetryImageWriter &);
+        void (*apply)(TelemetryImageWriter &, TelemetryHeader *, int size);
+    } shapes[] = {
+        SHAPE("one buffer", true, 1, ),
+        SHAPE("an unused entry's data at offset 0", true, 1, h->bufferCount = 2, h->bufferTable[1].dataOffset = 0),
+        SHAPE("no buffers: entry 0 is read", true, 1, h->bufferCount = 0),
+        // The fifth entry's count is the first descriptor's type: ticks above it.
+        SHAPE("five buffers inside the mapping", true, 3, h->bufferCount = 5, w.setNextTick(10)),
+        SHAPE("variable table at an offset not a multiple of 4", true, 3,
+              // The last descriptor's unread unit field overlaps the text.
+              std::memmove(w.block() + h->variableTableOffset + 2, w.block() + h->variableTableOffset,
+                           static_cast<std::size_t>(h->variableCount) * sizeof(TelemetryVarHeader)),
+              h->variableTableOffset += 2, w.setSessionText("WeekendInfo:\n TrackName: Some Track\n")),
+        SHAPE("negative bufferSize", false, 3, h->bufferSize = -4),
+        SHAPE("zero bufferSize", false, 3, h->bufferSize = 0),
+        SHAPE("huge bufferSize", false, 3, h->bufferSize = 0x7FFFFFFF),
+        SHAPE("ring past the mapping", false, 3, h->bufferCount = size / 16),
+        SHAPE("huge bufferCount", false, 3, h->bufferCount = 0x7FFFFFFF),
+        // The fifth entry overlays the first descriptor.
+        SHAPE("fifth entry's data past the end", false, 3, h->bufferCount = 5,
+              reinterpret_cast<TelemetryVarHeader *>(h + 1)->valueOffset = size),
+        SHAPE("negative dataOffset", false, 3, h->bufferTable[1].dataOffset = -16),
+        SHAPE("buffer past end", false, 3, h->bufferTable[2].dataOffset = size - h->bufferSize + 1),
+        SHAPE("overflowing dataOffset", false, 3, h->bufferTable[0].dataOffset = 0x7FFFFFF0),
+        SHAPE("negative variableCount", false, 3, h->variableCount = -1),
+        SHAPE("variable table too long", false, 3, h->variableCount = 0x01000000),
+        SHAPE("variable table past end", false, 3, h->variableTableOffset = size - 100),
+        SHAPE("negative variableTableOffset", false, 3, h->variableTableOffset = -144),
+        SHAPE("text past end", false, 3, h->sessionTextOffset = size),
+        SHAPE("negative text offset", false, 3, h->sessionTextOffset = -1),
     };
-    const Shape shapes[] = {
-        {"one buffer", 1, [](TelemetryImageWriter &) {}},
-        {"an unused entry's data at offset 0", 1, [](TelemetryImageWriter &w) {
-             w.header()->bufferCount = 2;
-             w.header()->bufferTable[1].dataOffset = 0;
-         }},
-        {"no buffers: entry 0 is read", 1, [](TelemetryImageWriter &w) { w.header()->bufferCount = 0; }},
-        {"five buffers inside the mapping", 3,
-         [](TelemetryImageWriter &w) {
-             w.header()->bufferCount = 5;
-             w.setNextTick(10); // above the fifth entry's count, which is the first descriptor's type
-         }},
-        {"variable table at an offset not a multiple of 4", 3,
-         [](TelemetryImageWriter &w) {
-             TelemetryHeader *h = w.header();
-             const std::size_t bytes = static_cast<std::size_t>(h->variableCount) * sizeof(TelemetryVarHeader);
-             std::memmove(w.block() + h->variableTableOffset + 2, w.block() + h->variableTableOffset, bytes);
-             h->variableTableOffset += 2; // the last descriptor's unread unit field overlaps the text
-             w.setSessionText("WeekendInfo:\n TrackName: Some Track\n");
-         }},
-    };
-    for (const Shape &shape : shapes) {
+    SimClient &c = SimClient::shared();
+    for (const auto &shape : shapes) {
         SCOPED_TRACE(shape.what);
         TelemetryImageWriter::Layout layout;
         layout.bufferCount = shape.ring;
         build(layout);
         writer.setInt(gear, 7);
         writer.setDouble(lap, 2.5);
-        shape.apply(writer);
-        link();
-        SimClient &c = SimClient::shared();
-        EXPECT_EQ(c.readInt(c.variableIndex("Gear"), 0), 7);
-        EXPECT_EQ(c.readDouble(c.variableIndex("LapDist"), 0), 2.5);
+        writer.publish();
+        shape.apply(writer, writer.header(), static_cast<int>(writer.blockSize()));
         char value[32];
-        EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", value, sizeof value), 1);
+        std::size_t limit = 1;
+        if (shape.links) {
+            link();
+            EXPECT_EQ(c.readInt(c.variableIndex("Gear"), 0), 7);
+            EXPECT_EQ(c.readDouble(c.variableIndex("LapDist"), 0), 2.5);
+            EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", value, sizeof value), 1);
+        } else {
+            EXPECT_FALSE(telemetryOpen());
+            EXPECT_FALSE(fetch());
+            EXPECT_FALSE(c.waitForSample(16));
+            EXPECT_EQ(telemetryVarIndex("Gear"), -1);
+            EXPECT_EQ(telemetrySessionText(&limit), nullptr);
+            EXPECT_EQ(limit, 0u);
+        }
         c.reset();
     }
+    telemetryClose();
+    fake.image().assign(20, 0);
+    EXPECT_FALSE(telemetryOpen()) << "an image smaller than a header";
 }
+#undef SHAPE
 
 TEST_F(LinkTest, sessionTextWithoutTerminatorStopsAtTheMapping)
 {
@@ -411,11 +389,7 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
     link();
     std::uint8_t *block = writer.block();
     const auto size = static_cast<std::int32_t>(writer.blockSize());
-    struct Field {
-        const char *name;
-        std::size_t offset;
-    };
-    const Field fields[] = {
+    const std::pair<const char *, std::size_t> fields[] = {
         {"statusFlags", offsetof(TelemetryHeader, statusFlags)},
         {"sessionTextOffset", offsetof(TelemetryHeader, sessionTextOffset)},
         {"variableCount", offsetof(TelemetryHeader, variableCount)},
@@ -434,7 +408,7 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
         std::uniform_int_distribution<std::int32_t> near(-16, size + 16);
         for (std::size_t f = 0; f < sizeof fields / sizeof fields[0]; ++f) {
             current.store(static_cast<int>(f));
-            auto *at = reinterpret_cast<std::int32_t *>(block + fields[f].offset);
+            auto *at = reinterpret_cast<std::int32_t *>(block + fields[f].second);
             const std::int32_t valid = __atomic_load_n(at, __ATOMIC_RELAXED);
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
             for (unsigned n = 0; std::chrono::steady_clock::now() < until && !done.load(); ++n) {
@@ -456,10 +430,9 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
         done.store(true);
     });
     SimClient &c = SimClient::shared();
-    std::vector<std::uint8_t> buf(static_cast<std::size_t>(h()->bufferSize));
     char value[64];
     const std::pair<const char *, std::function<void()>> calls[] = {
-        {"fetch", [&] { telemetryFetch(buf.data(), buf.size()); }},
+        {"fetch", [&] { fetch(); }},
         {"wait", [&] { c.waitForSample(0); }},
         {"sessionValue", [&] { c.sessionValue("WeekendInfo:TrackName:", value, sizeof value); }},
         {"lookup and typed reads", [&] {
@@ -470,11 +443,36 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
     while (!done.load() && !HasFatalFailure()) {
         for (const auto &call : calls) {
             call.second();
-            ASSERT_LE(c.sampleSize(), size) << call.first << " while rewriting " << fields[std::max(0, current.load())].name;
+            ASSERT_LE(c.sampleSize(), size) << call.first << " while rewriting " << fields[std::max(0, current.load())].first;
         }
     }
     done.store(true);
     rewriter.join();
+}
+
+TEST_F(LinkTest, broadcastsPackAcceptedCodesAndDropOthers)
+{
+    const struct {
+        int code, argument1, argument2;
+        std::uint64_t wParam; // 0: dropped
+    } cases[] = {
+        {0, 3, 5, 0x30000},
+        {kBroadcastMaxCode, 3, -7, 0x3000C},
+        {8, 0x8000, 2, 0xFFFFFFFF80000008ull}, // the high word sign-extended
+        {8, 0x12345, 0, 0x23450008},           // only the low 16 bits of argument 1
+        {kBroadcastMaxCode + 1, 0, 0, 0},
+        {-1, 0, 0, 0},
+    };
+    std::vector<std::tuple<std::uint32_t, std::uint64_t, std::int64_t>> expected, sent;
+    for (const auto &c : cases) {
+        sendBroadcast(c.code, c.argument1, c.argument2);
+        if (c.wParam)
+            expected.emplace_back(0xC0DE, c.wParam, c.argument2);
+    }
+    for (const auto &b : fake.broadcasts())
+        sent.emplace_back(b.message, b.wParam, b.lParam);
+    EXPECT_EQ(sent, expected);
+    EXPECT_LE(fake.registerCount(), 1) << "registered once for the whole process";
 }
 
 } // namespace

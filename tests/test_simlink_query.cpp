@@ -1,90 +1,68 @@
 #include "simlink/SessionInfoIndex.h"
 #include "simlink/SessionInfoQuery.h"
-#include "test_simlink_paths.h"
 #include "tools/sim/SessionTextGenerator.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
-// The query's answer as text, or "<none>".
-std::string ask(const std::string &text, const char *path)
-{
-    const char *start = nullptr;
-    int length = -1;
-    if (!SessionInfoQuery(text.c_str(), path, &start, &length)) {
-        EXPECT_EQ(start, nullptr);
-        EXPECT_EQ(length, 0);
-        return "<none>";
-    }
-    return std::string(start, static_cast<std::size_t>(length));
-}
-
-const std::string kDrivers = "DriverInfo:\n"
-                             " DriverCarIdx: 0\n"
-                             " Drivers:\n"
-                             " - CarIdx: 0\n"
-                             "   UserName: Anna\n"
-                             "   CarNumber: -1\n"
-                             " - CarIdx: 1\n"
-                             "   CarNumber: 12\n"
-                             " - CarIdx: 12\n"
-                             "   UserName: Bert  \n"
-                             "   ClubName:\n"
-                             " - CarIdx: 2 \n"
-                             "   UserName: Space\n"
-                             "SessionInfo:\n"
-                             " Sessions:\n"
-                             " - SessionNum: 0\n"
-                             "   SessionType: Practice\n"
-                             " - SessionNum: 1\n"
-                             "   SessionType: Qualify\n"
-                             " - SessionNum: 2\n"
-                             "   SessionType: Race\n"
+const std::string kDrivers = "DriverInfo:\n DriverCarIdx: 0\n Drivers:\n"
+                             " - CarIdx: 0\n   UserName: Anna\n   CarNumber: -1\n"
+                             " - CarIdx: 1\n   CarNumber: 12\n"
+                             " - CarIdx: 12\n   UserName: Bert  \n   ClubName:\n"
+                             " - CarIdx: 2 \n   UserName: Space\n"
+                             "SessionInfo:\n Sessions:\n"
+                             " - SessionNum: 0\n   SessionType: Practice\n"
+                             " - SessionNum: 1\n   SessionType: Qualify\n"
+                             " - SessionNum: 2\n   SessionType: Race\n"
                              "   ResultsPositions:\n"
-                             "   - Position: 1\n"
-                             "     CarIdx: 12\n"
-                             "   - Position: 2\n"
-                             "     CarIdx: 0\n"
-                             "     Time: 91.5\n";
+                             "   - Position: 1\n     CarIdx: 12\n"
+                             "   - Position: 2\n     CarIdx: 0\n     Time: 91.5\n";
 
-TEST(SessionInfoQueryTest, keysAndSelectors)
+TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
 {
-    EXPECT_EQ(ask("WeekendInfo:\n TrackName: Some Track\n", "WeekendInfo:TrackName:"), "Some Track");
-    EXPECT_EQ(ask("WeekendInfo:\n TrackName: X\n", "WeekendInfo:Track:"), "<none>") << "colon compared";
-    EXPECT_EQ(ask("WeekendInfo:\n Track: X\n", "WeekendInfo:TrackName:"), "<none>");
-    EXPECT_EQ(ask(kDrivers, "SessionInfo:Sessions:SessionNum:{2}SessionType:"), "Race");
-    EXPECT_EQ(ask(kDrivers, "SessionInfo:Sessions:SessionNum:{0}SessionType:"), "Practice");
-    EXPECT_EQ(ask(kDrivers, "DriverInfo:Drivers:CarIdx:{12}UserName:"), "Bert  ") << "trailing spaces kept";
-    EXPECT_EQ(ask(kDrivers, "DriverInfo:Drivers:CarIdx:{0}CarNumber:"), "-1");
-    EXPECT_EQ(ask(kDrivers, "DriverInfo:Drivers:CarIdx:{2}UserName:"), "<none>") << "2 followed by a space";
-    EXPECT_EQ(ask(kDrivers, "DriverInfo:Drivers:CarIdx:{12}"), "12") << "path ending in a selector";
-    EXPECT_EQ(ask(kDrivers, "DriverInfo:Drivers:CarIdx:{12}ClubName:"), "") << "empty value found";
-    EXPECT_EQ(ask(kDrivers, "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{2}Time:"), "91.5");
-}
-
-TEST(SessionInfoQueryTest, depthAndListEntryRules)
-{
-    // A key missing from one entry is not taken from the next entry.
-    EXPECT_EQ(ask(kDrivers, "DriverInfo:Drivers:CarIdx:{1}UserName:"), "<none>");
-    EXPECT_EQ(ask(kDrivers, "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{1}Time:"), "<none>");
-    // Leaving the block under a deeper match ends the query.
-    EXPECT_EQ(ask("A:\n   B: 1\n  C: 2\n   D: 3\n", "A:B:D:"), "<none>");
-    // A match at depth 0 does not bound the search: later top-level blocks count.
-    EXPECT_EQ(ask("A:\nX:\n Y: 1\nB: 2\n", "A:B:"), "2");
-    EXPECT_EQ(ask("A:\n B: 1\n", "A:{x"), "<none>") << "unclosed brace";
-    EXPECT_EQ(ask("A:\n B: 1\n", "A:B:{1"), "<none>");
-    EXPECT_EQ(ask("A:\n B: 1\n", "A:{1}{x"), "<none>") << "second brace unclosed";
-}
-
-TEST(SessionInfoQueryTest, endOfTextAndLineEnds)
-{
-    EXPECT_EQ(ask("A:\n B: last", "A:B:"), "<none>") << "last line without line end";
-    EXPECT_EQ(ask("A:\r\n\r\n B: crlf\r\n", "A:B:"), "crlf");
-    EXPECT_EQ(ask("A:\r B: cr\r", "A:B:"), "cr");
-    EXPECT_EQ(ask("", "A:"), "<none>");
+    const struct {
+        std::string text;
+        const char *path;
+        const char *expected; // nullptr: not found
+        const char *why;
+    } cases[] = {
+        {"WeekendInfo:\n TrackName: Some Track\n", "WeekendInfo:TrackName:", "Some Track", ""},
+        {"WeekendInfo:\n TrackName: X\n", "WeekendInfo:Track:", nullptr, "colon compared"},
+        {"WeekendInfo:\n Track: X\n", "WeekendInfo:TrackName:", nullptr, ""},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}SessionType:", "Race", ""},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{0}SessionType:", "Practice", ""},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{12}UserName:", "Bert  ", "trailing spaces kept"},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{0}CarNumber:", "-1", ""},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{2}UserName:", nullptr, "2 followed by a space"},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{12}", "12", "path ending in a selector"},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{12}ClubName:", "", "empty value found"},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{2}Time:", "91.5", ""},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{1}UserName:", nullptr, "not taken from the next entry"},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{1}Time:", nullptr, "nor here"},
+        {"A:\n   B: 1\n  C: 2\n   D: 3\n", "A:B:D:", nullptr, "leaving the block under a deeper match ends it"},
+        {"A:\nX:\n Y: 1\nB: 2\n", "A:B:", "2", "a match at depth 0 does not bound the search"},
+        {"A:\n B: 1\n", "A:{x", nullptr, "unclosed brace"},
+        {"A:\n B: 1\n", "A:B:{1", nullptr, "unclosed brace"},
+        {"A:\n B: 1\n", "A:{1}{x", nullptr, "second brace unclosed"},
+        {"A:\n B: last", "A:B:", nullptr, "last line without line end"},
+        {"A:\r\n\r\n B: crlf\r\n", "A:B:", "crlf", ""},
+        {"A:\r B: cr\r", "A:B:", "cr", ""},
+        {"", "A:", nullptr, ""},
+    };
+    for (const auto &c : cases) {
+        const char *start = nullptr;
+        int length = -1;
+        const bool found = SessionInfoQuery(c.text.c_str(), c.path, &start, &length);
+        EXPECT_EQ(found, c.expected != nullptr) << c.path << ": " << c.why;
+        EXPECT_EQ(found ? std::string(start, static_cast<std::size_t>(length)) : "", c.expected ? c.expected : "")
+            << c.path;
+        EXPECT_TRUE(found || (start == nullptr && length == 0)) << c.path;
+    }
     const char *start = nullptr;
     int length = 0;
     EXPECT_FALSE(SessionInfoQuery(nullptr, "A:", &start, &length));
@@ -95,18 +73,43 @@ TEST(SessionInfoQueryTest, endOfTextAndLineEnds)
     EXPECT_TRUE(SessionInfoQuery(text.data(), text.size(), "A:B:", &start, &length));
 }
 
-TEST(SessionInfoQueryTest, copyCutsAndReportsNegatedLength)
+TEST(SessionInfoQueryTest, copyCutsToTheBufferAndReportsTheNegatedLength)
 {
-    char buffer[2048];
-    const std::string exact(2047, 'v');
-    EXPECT_EQ(copySessionValue(exact.data(), 2047, buffer, sizeof buffer), 1);
-    EXPECT_EQ(std::string(buffer), exact);
-    const std::string longer(2048, 'w');
-    EXPECT_EQ(copySessionValue(longer.data(), 2048, buffer, sizeof buffer), -2048);
-    EXPECT_EQ(std::string(buffer).size(), 2047u);
-    EXPECT_EQ(copySessionValue("x", 0, buffer, sizeof buffer), 1);
-    EXPECT_STREQ(buffer, "");
-    EXPECT_EQ(copySessionValue("x", 1, buffer, 0), 0);
+    const struct {
+        int length, size, result;
+        std::size_t copied;
+    } cases[] = {{2046, 2048, 1, 2046}, {2047, 2048, 1, 2047}, {2048, 2048, -2048, 2047}, {0, 2048, 1, 0}, {1, 0, 0, 0}};
+    const std::string value(2048, 'v');
+    for (const auto &c : cases) {
+        std::string buffer(2048, 'x');
+        EXPECT_EQ(copySessionValue(value.data(), c.length, &buffer[0], c.size), c.result) << c.length;
+        EXPECT_EQ(c.size ? std::strlen(buffer.c_str()) : 0, c.copied) << c.length;
+    }
+}
+
+// Every session-info path one poll of the program asks: the session facts,
+// the roster (car indexes 0..99) and the results (positions 0..99).
+std::vector<std::string> pollPaths(int sessionNum)
+{
+    std::vector<std::string> paths = {
+        "WeekendInfo:TrackName:", "WeekendInfo:TrackDisplayShortName:", "WeekendInfo:NumCarTypes:",
+        "WeekendInfo:NumCarClasses:", "WeekendInfo:NumStarters:", "SessionInfo:NumSessions:",
+        "DriverInfo:DriverCarFuelKgPerLtr:", "DriverInfo:DriverCarFuelMaxLtr:",
+        "DriverInfo:DriverCarMaxFuelPct:", "DriverInfo:DriverCarEstLapTime:", "DriverInfo:DriverCarIdx:"};
+    const std::string session = "SessionInfo:Sessions:SessionNum:{" + std::to_string(sessionNum) + "}";
+    for (const char *k : {"SessionType:", "SessionLaps:", "SessionNumLapsToAvg:", "SessionTime:"})
+        paths.push_back(session + k);
+    const char *roster[] = {"", "UserName:", "CarID:", "CarNumber:", "CarNumberRaw:", "IRating:", "LicLevel:",
+                            "LicString:", "LicSubLevel:", "LicColor:", "DivisionName:", "ClubName:"};
+    const char *results[] = {"", "ClassPosition:", "CarIdx:", "Lap:", "LapsComplete:", "Incidents:", "Time:",
+                             "FastestLap:", "FastestTime:", "LastTime:", "ReasonOutStr:", "ReasonOutId:"};
+    for (int car = 0; car < 100; ++car)
+        for (const char *k : roster)
+            paths.push_back("DriverInfo:Drivers:CarIdx:{" + std::to_string(car) + "}" + k);
+    for (int pos = 0; pos < 100; ++pos)
+        for (const char *k : results)
+            paths.push_back(session + "ResultsPositions:Position:{" + std::to_string(pos) + "}" + k);
+    return paths;
 }
 
 void expectIndexAgrees(const std::string &text, const std::vector<std::string> &paths)
