@@ -12,6 +12,7 @@
 #include <QTextCodec>
 
 #include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace telemetry;
@@ -176,35 +177,25 @@ TEST(SessionTextConversions, lengthsAndLaps)
     }
 }
 
-TEST(TelemetrySampling, typedReadsAndLowBytes)
+// Types are the client's concern (the link's tests): here each field comes
+// from its own variable, a byte field from the low byte.
+TEST(TelemetrySampling, eachFieldFromItsVariable)
 {
     FakeSimulator sim;
-    const struct {
-        const char *name;
-        VarType type;
-        double value;
-    } published[] = {
-        {"SessionTime", kTypeDouble, 4321.25}, {"SessionNum", kTypeInt, 2}, {"SessionFlags", kTypeBitField, 0x10004},
-        {"DisplayUnits", kTypeInt, 1},         {"IsOnTrack", kTypeBool, 1}, {"WeatherType", kTypeInt, 300},
-        {"Skies", kTypeInt, -1},               {"RaceLaps", kTypeInt, 3},   {"Lap", kTypeInt, 4},
-        {"Speed", kTypeFloat, 61.5},           {"PlayerCarIdx", kTypeInt, 7},
-        {"FuelLevel", kTypeDouble, 42.5}, // converted from its own type
-    };
-    for (const auto &p : published)
-        sim.declare(p.name, p.type);
+    const std::pair<const char *, double> reals[] = {{"SessionTime", 4321.25}, {"Speed", 61.5}, {"FuelLevel", 42.5}};
+    const std::pair<const char *, int> integers[] = {{"SessionNum", 2}, {"SessionFlags", 0x10004}, {"DisplayUnits", 1},
+                                                     {"IsOnTrack", 1},  {"WeatherType", 300},      {"Skies", -1},
+                                                     {"RaceLaps", 3},   {"Lap", 4},                {"PlayerCarIdx", 7}};
+    for (const auto &real : reals)
+        sim.declare(real.first, kTypeDouble);
+    for (const auto &integer : integers)
+        sim.declare(integer.first, kTypeInt);
     sim.build("");
     sim.link();
-    for (const auto &p : published) {
-        const int var = sim.vars.at(p.name);
-        if (p.type == kTypeDouble)
-            sim.writer.setDouble(var, p.value);
-        else if (p.type == kTypeFloat)
-            sim.writer.setFloat(var, static_cast<float>(p.value));
-        else if (p.type == kTypeBool)
-            sim.writer.setChar(var, static_cast<std::int8_t>(p.value));
-        else
-            sim.writer.setInt(var, static_cast<int>(p.value));
-    }
+    for (const auto &real : reals)
+        sim.setDouble(real.first, real.second);
+    for (const auto &integer : integers)
+        sim.setInt(integer.first, integer.second);
     sim.deliver();
     irVariables v;
     v.airTemp = 99.0f; // not published: reads as 0
