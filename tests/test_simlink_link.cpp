@@ -285,6 +285,7 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
               std::memmove(w.block() + h->variableTableOffset + 2, w.block() + h->variableTableOffset,
                            static_cast<std::size_t>(h->variableCount) * sizeof(TelemetryVarHeader)),
               h->variableTableOffset += 2, w.setSessionText("WeekendInfo:\n TrackName: Some Track\n")),
+        SHAPE("text on the header: no track, telemetry still read", true, 1, h->sessionTextOffset = 0),
         SHAPE("negative bufferSize", false, 3, h->bufferSize = -4),
         SHAPE("zero bufferSize", false, 3, h->bufferSize = 0),
         SHAPE("huge bufferSize", false, 3, h->bufferSize = 0x7FFFFFFF),
@@ -319,7 +320,8 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
             link();
             EXPECT_EQ(c.readInt(c.variableIndex("Gear"), 0), 7);
             EXPECT_EQ(c.readDouble(c.variableIndex("LapDist"), 0), 2.5);
-            EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", value, sizeof value), 1);
+            EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", value, sizeof value) == 1,
+                      writer.header()->sessionTextOffset != 0);
         } else {
             EXPECT_FALSE(telemetryOpen());
             EXPECT_FALSE(fetch());
