@@ -30,11 +30,6 @@ bool waitFor(const std::function<bool()> &condition, int ms = kWaitMs)
     return QTest::qWaitFor(condition, ms);
 }
 
-QByteArray req(int command, int requestNumber, const QString &text = QString())
-{
-    return requestFrame(command, requestNumber, text);
-}
-
 QByteArray textOf(const QByteArray &frameBytes)
 {
     return frameBytes.mid(frame::kTextOffset).chopped(1);
@@ -55,9 +50,14 @@ struct TestClient {
     {
         return waitFor([this] { return socket.bytesToWrite() == 0; });
     }
+    // Waits, reading the replies, until `done`.
+    bool waitReading(const std::function<bool()> &done, int ms = kWaitMs)
+    {
+        return waitFor([&] { return frames += reader.feed(socket.readAll()).frames, done(); }, ms);
+    }
     bool waitFrames(int count, int ms = kWaitMs)
     {
-        return waitFor([&] { return collect(), frames.size() >= count; }, ms);
+        return waitReading([&] { return frames.size() >= count; }, ms);
     }
     // The next reply frame, or an empty array when none comes in time.
     QByteArray nextFrame()
@@ -66,12 +66,7 @@ struct TestClient {
     }
     bool waitDisconnected()
     {
-        return waitFor([this] { return collect(), socket.state() == QAbstractSocket::UnconnectedState; });
-    }
-    void collect()
-    {
-        if (socket.bytesAvailable() > 0)
-            frames += reader.feed(socket.readAll()).frames;
+        return waitReading([this] { return socket.state() == QAbstractSocket::UnconnectedState; });
     }
 
     QTcpSocket socket;
@@ -111,12 +106,11 @@ protected:
     QStringList log;
 };
 
-TEST_F(Server, RequestsAreAnsweredLoggedAndRelayed)
+TEST_F(Server, ConnectionsAndGarbageAreLoggedAndTheFirstDataRequestSeesTheAcceptingMomentsSnapshot)
 {
+    // The replies themselves are checked in the command table and end to end.
     start();
     EXPECT_TRUE(log.contains(QStringLiteral("(Server) - Listening to port %1").arg(port)));
-    QSignalSpy chats(server.get(), &irServer::sigButtonChatClicked);
-    // The first data request sees the snapshot of the accepting moment.
     QObject::connect(server.get(), &irServer::sigSnapshotWanted, server.get(), [this] {
         irVariables vars;
         vars.simConnected = true;
@@ -124,18 +118,12 @@ TEST_F(Server, RequestsAreAnsweredLoggedAndRelayed)
         server->updateVars(vars);
     });
     auto client = connectedClient();
-    client->send(req(203, 1));
-    const QString id = QString::fromLatin1(textOf(client->nextFrame()));
-    EXPECT_TRUE(log.contains("(Server) - Connecting... " + id));
+    client->send(requestFrame(203, 1));
+    EXPECT_TRUE(log.contains("(Server) - Connecting... " + QString::fromLatin1(textOf(client->nextFrame()))));
     client->send("garbage");
     EXPECT_TRUE(logged("Client: Header not found."));
-    client->send(req(201, 2, "Tablet;") + req(206, 3, "3;") + req(207, 4) + req(202, 42));
-    EXPECT_EQ(client->nextFrame(), QByteArray("@000021;206;000003;Button ok;"));
+    client->send(requestFrame(207, 2));
     EXPECT_EQ(QJsonDocument::fromJson(textOf(client->nextFrame())).object().value("Speed").toDouble(), 55.5);
-    EXPECT_EQ(client->nextFrame(), QByteArray("@000020;202;000042;pit-link;"));
-    EXPECT_TRUE(logged("(Server) - Get Server name: Pitlink"));
-    ASSERT_TRUE(waitFor([&] { return chats.size() == 1; }));
-    EXPECT_EQ(chats.at(0).at(0).toInt(), 2);
 }
 
 TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
@@ -154,7 +142,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
         limits.stallTimeoutMs = c.stallMs;
         start(limits);
         auto client = connectedClient();
-        const QByteArray request = req(202, 1);
+        const QByteArray request = requestFrame(202, 1);
         int sent = 0;
         for (const int cut : c.cuts) {
             client->send(request.mid(sent, cut - sent));
@@ -181,17 +169,13 @@ TEST_F(Server, ClientsAreCountedAndAStopEndsThemAtOnceAndAPortIsTakenOnce)
     QSignalSpy counts(server.get(), &irServer::sigClientCountChanged);
     auto leaving = connectedClient();
     auto idle = connectedClient();
-    auto midFrame = connectedClient();
     leaving->socket.disconnectFromHost();
-    ASSERT_TRUE(waitFor([&] { return server->clientCount() == 2; }));
-    EXPECT_EQ(counts.last().at(0).toInt(), 2);
-    midFrame->send(req(202, 1).left(10));
-    ASSERT_TRUE(midFrame->drained());
+    ASSERT_TRUE(waitFor([&] { return server->clientCount() == 1; }));
+    EXPECT_EQ(counts.last().at(0).toInt(), 1);
     server->stopServer();
     EXPECT_EQ(server->clientCount(), 0);
     EXPECT_EQ(counts.last().at(0).toInt(), 0);
     EXPECT_TRUE(idle->waitDisconnected());
-    EXPECT_TRUE(midFrame->waitDisconnected());
 
     // Started again on a given port (the address is not used), which another
     // server then cannot take; stopped while the new thread may still be
@@ -205,9 +189,7 @@ TEST_F(Server, ClientsAreCountedAndAStopEndsThemAtOnceAndAPortIsTakenOnce)
     irServer second(nullptr, nullptr);
     QSignalSpy lines(&second, &irServer::sigDebugString);
     EXPECT_FALSE(second.startServer(QString(), fixedPort));
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_EQ(lines.at(0).at(0).toString(), QStringLiteral("(Server) - Could not start server"));
-    EXPECT_EQ(lines.at(0).at(1).toInt(), 0);
+    EXPECT_EQ(lines, (QList<QVariantList>{{QStringLiteral("(Server) - Could not start server"), 0}}));
     QObject::connect(server.get(), &irServer::sigClientCountChanged, server.get(), [this](int n) {
         if (n == 1)
             server->stopServer();
@@ -227,15 +209,15 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
         start(limits);
         auto busy = connectedClient();
         auto idle = connectedClient();
-        idle->send(req(203, 1));
+        idle->send(requestFrame(203, 1));
         const QString idleId = QString::fromLatin1(textOf(idle->nextFrame()));
         QTest::qWait(400);
-        busy->send(req(202, 2));
+        busy->send(requestFrame(202, 2));
         ASSERT_FALSE(busy->nextFrame().isEmpty());
 
         TestClient newcomer;
         ASSERT_TRUE(newcomer.connectTo(port));
-        newcomer.send(req(202, 3));
+        newcomer.send(requestFrame(202, 3));
         if (idleEvictMs < 400) {
             EXPECT_FALSE(newcomer.nextFrame().isEmpty());
             EXPECT_TRUE(idle->waitDisconnected());
@@ -243,11 +225,11 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
         } else {
             EXPECT_TRUE(newcomer.waitDisconnected());
             EXPECT_TRUE(logged("(Server) - Too many clients"));
-            idle->send(req(202, 4));
+            idle->send(requestFrame(202, 4));
             EXPECT_FALSE(idle->nextFrame().isEmpty());
         }
         EXPECT_EQ(server->clientCount(), 2);
-        busy->send(req(202, 5));
+        busy->send(requestFrame(202, 5));
         EXPECT_FALSE(busy->nextFrame().isEmpty());
     }
 }
@@ -275,7 +257,7 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
     constexpr int kBurst = 20000;
     QByteArray burst;
     for (int i = 1; i <= kBurst; ++i)
-        burst += req(207, i);
+        burst += requestFrame(207, i);
     nonReader->send(burst);
     reader->send(burst);
 
@@ -296,7 +278,7 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
     EXPECT_EQ(reader->socket.state(), QAbstractSocket::ConnectedState);
     EXPECT_TRUE(logged("does not read its replies, disconnected"));
     EXPECT_TRUE(waitFor([&] { return server->clientCount() == 1; }));
-    reader->send(req(202, 1));
+    reader->send(requestFrame(202, 1));
     EXPECT_TRUE(reader->waitFrames(kBurst + 1));
 }
 
@@ -318,15 +300,15 @@ TEST_F(Server, FloodReachesThePaneAndTheTraceAtTheBoundedRateAndIsCounted)
 {
     start();
     auto client = connectedClient();
-    client->send(req(203, 1));
+    client->send(requestFrame(203, 1));
     const QString hiddenPrefix = "(Server) - Client " + QString::fromLatin1(textOf(client->nextFrame())) + ": ";
     log.clear();
     const QtMessageHandler previous = qInstallMessageHandler(countTraces);
 
     constexpr int kFlood = 3000;
-    QByteArray flood = req(202, 0, QString(900000, QLatin1Char('x')));
+    QByteArray flood = requestFrame(202, 0, QString(900000, QLatin1Char('x')));
     for (int i = 1; i < kFlood; ++i)
-        flood += req(202, i);
+        flood += requestFrame(202, i);
     client->send(flood);
     const bool answered = client->waitFrames(kFlood + 1, 4 * kWaitMs);
     client->socket.disconnectFromHost();
@@ -358,7 +340,7 @@ TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
         clients.push_back(connectedClient());
     QByteArray requests;
     for (int i = 0; i < 30; ++i)
-        requests += req(206, i, "1;") + req(209, i, "32;");
+        requests += requestFrame(206, i, "1;") + requestFrame(209, i, "32;");
     for (auto &client : clients)
         client->send(requests);
     for (auto &client : clients)

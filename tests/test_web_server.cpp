@@ -5,7 +5,6 @@
 // does not wait for it.
 
 #include "platform/fake/FakeOs.h"
-#include "server/RequestLimiter.h"
 #include "simlink/TelemetryLayout.h"
 #include "web/DashboardServer.h"
 #include "web/StateMessage.h"
@@ -156,14 +155,6 @@ TEST_F(DashboardHttp, requestsAndPressesAreAnsweredAsTheClientCommandsAnswerThem
         EXPECT_EQ(chats.isEmpty() ? -1 : chats.takeFirst().at(0).toInt(), c.chat) << c.request.constData();
         EXPECT_EQ(keys.isEmpty() ? -1 : keys.takeFirst().at(0).toInt(), c.key) << c.request.constData();
     }
-    // With the server's limits, per page address: two chat macros a second.
-    RequestLimiter limiter;
-    dashboard->setPressGate([&limiter](const QString &peer, bool macro) {
-        return limiter.admitPeer(peer, macro ? SimulatorRequest::ChatMacro : SimulatorRequest::Key);
-    });
-    for (const char *status : {"200", "200", "429"})
-        EXPECT_TRUE(exchange(port, press("macro=1")).startsWith(QByteArray("HTTP/1.1 ") + status));
-    EXPECT_FALSE(limiter.takeDroppedReport().isEmpty());
 }
 
 TEST_F(DashboardHttp, pagesBeyondTheBoundAreRefusedAndTheOthersGetEachNewState)
