@@ -6,7 +6,16 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTcpServer>
 
+// A port nothing listens on just now, other than `besides`.
+inline quint16 freePort(quint16 besides = 0)
+{
+    QTcpServer probe;
+    while (probe.listen(QHostAddress::LocalHost, 0) && probe.serverPort() == besides)
+        probe.close();
+    return probe.serverPort();
+}
 
 constexpr int kSimDeadlineMs = 5000;
 

@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
@@ -35,10 +34,7 @@ protected:
         const QString data = dir.path() + "/data";
         QDir().mkpath(documents);
         QDir().mkpath(data + "/pitlink");
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        port = probe.serverPort();
-        probe.close();
+        port = freePort();
         QFile ini(data + "/pitlink/pitlink.ini");
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         ini.write(QStringLiteral("[main]\nautostartserver=true\nport=%1\n\n[paths]\niracingdocument=%2\n")
@@ -101,10 +97,7 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     ASSERT_TRUE(eventually([this] { return ask("202") == "pit-link"; })) << pitlink.readAll().toStdString();
     // The client's own output and exit codes: 3 no reply, 2 no server, 1 usage.
     const QString open = QString::number(port);
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    const QString closed = QString::number(probe.serverPort());
-    probe.close();
+    const QString closed = QString::number(freePort());
     const std::vector<std::tuple<QStringList, int, QByteArray>> tool = {
         {{"--raw", "127.0.0.1", open, "202"}, 0, "@000020;202;000001;pit-link;"},
         {{"127.0.0.1", open, "201", "Pit wall"}, 0, ""}, // no reply awaited

@@ -9,6 +9,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -77,8 +78,10 @@ struct TestClient {
 
 class Server : public ::testing::Test {
 protected:
-    void start(const ServerLimits &limits = ServerLimits())
+    void start(const std::function<void(ServerLimits &)> &change = [](ServerLimits &) {})
     {
+        ServerLimits limits;
+        change(limits);
         log.clear();
         server = std::make_unique<irServer>(nullptr, nullptr, limits);
         QObject::connect(server.get(), &irServer::sigDebugString,
@@ -93,6 +96,14 @@ protected:
         EXPECT_TRUE(client->connectTo(port));
         EXPECT_TRUE(waitFor([&] { return server->clientCount() == before + 1; }));
         return client;
+    }
+    // The numbers `pattern` captures in the log, added up.
+    int summed(const QString &pattern)
+    {
+        int total = 0;
+        for (const QString &line : qAsConst(log))
+            total += QRegularExpression(pattern).match(line).captured(1).toInt();
+        return total;
     }
     bool logged(const QString &part)
     {
@@ -138,9 +149,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
     };
     const Case cases[] = {{200, {12}, 0, false}, {2000, {12}, 0, true}, {1500, {6, 12}, 900, true}};
     for (const Case &c : cases) {
-        ServerLimits limits;
-        limits.stallTimeoutMs = c.stallMs;
-        start(limits);
+        start([&](ServerLimits &l) { l.stallTimeoutMs = c.stallMs; });
         auto client = connectedClient();
         const QByteArray request = requestFrame(202, 1);
         int sent = 0;
@@ -203,10 +212,7 @@ TEST_F(Server, ClientsAreCountedAndAStopEndsThemAtOnceAndAPortIsTakenOnce)
 TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
 {
     for (const int idleEvictMs : {300, 60000}) {
-        ServerLimits limits;
-        limits.maxClients = 2;
-        limits.idleEvictMs = idleEvictMs;
-        start(limits);
+        start([&](ServerLimits &l) { l.maxClients = 2, l.idleEvictMs = idleEvictMs; });
         auto busy = connectedClient();
         auto idle = connectedClient();
         idle->send(requestFrame(203, 1));
@@ -236,9 +242,7 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
 
 TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonReaderIsDropped)
 {
-    ServerLimits limits;
-    limits.noProgressTimeoutMs = 1000;
-    start(limits);
+    start([](ServerLimits &l) { l.noProgressTimeoutMs = 1000; });
     // The snapshot is overwritten all along; each generation says the same
     // number in two fields, so a reply built from a torn record shows.
     int generation = 0;
@@ -314,12 +318,7 @@ TEST_F(Server, FloodReachesThePaneAndTheTraceAtTheBoundedRateAndIsCounted)
     client->socket.disconnectFromHost();
     const QString shownLine = QStringLiteral("(Server) - Get Server name: Pitlink");
     const auto counted = [&] {
-        int total = log.count(shownLine);
-        for (const QString &line : qAsConst(log)) {
-            if (line.startsWith(hiddenPrefix) && line.endsWith(" more lines not shown"))
-                total += line.mid(hiddenPrefix.size()).section(' ', 0, 0).toInt();
-        }
-        return total;
+        return log.count(shownLine) + summed("^" + QRegularExpression::escape(hiddenPrefix) + "(\\d+) more lines not shown$");
     };
     EXPECT_TRUE(waitFor([&] { return counted() == kFlood; }, 2 * kWaitMs)) << counted();
     qInstallMessageHandler(previous);
@@ -347,24 +346,11 @@ TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
         EXPECT_TRUE(client->waitFrames(60));
 
     // Per client 2 chat macros and 10 keys a second; 4 and 20 in all.
-    int droppedChats = 0, droppedKeys = 0;
-    EXPECT_TRUE(waitFor(
-        [&] {
-            droppedChats = droppedKeys = 0;
-            for (const QString &line : qAsConst(log)) {
-                if (!line.endsWith(" keys dropped (too many requests)"))
-                    continue;
-                const QStringList words = line.split(' ');
-                droppedChats += words.at(2).toInt();
-                droppedKeys += words.at(6).toInt();
-            }
-            return droppedChats + droppedKeys == 180 - 24;
-        },
-        3 * kWaitMs));
+    const QString dropped = "^\\(Server\\) - %1 chat macros and %2 keys dropped \\(too many requests\\)$";
+    EXPECT_TRUE(waitFor([&] { return summed(dropped.arg("(\\d+)", "\\d+")) == 86; }, 3 * kWaitMs));
+    EXPECT_TRUE(waitFor([&] { return summed(dropped.arg("\\d+", "(\\d+)")) == 70; }));
     EXPECT_EQ(chats.size(), 4);
     EXPECT_EQ(keys.size(), 20);
-    EXPECT_EQ(droppedChats, 86);
-    EXPECT_EQ(droppedKeys, 70);
 }
 
 } // namespace

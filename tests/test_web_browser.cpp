@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,11 +27,7 @@ TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)
     SimProcess sim;
     ASSERT_TRUE(sim.start({"--documents", documents}));
 
-    QTcpServer tcpProbe, webProbe; // two distinct free ports
-    ASSERT_TRUE(tcpProbe.listen(QHostAddress::LocalHost, 0) && webProbe.listen(QHostAddress::LocalHost, 0));
-    const quint16 port = tcpProbe.serverPort(), webPort = webProbe.serverPort();
-    tcpProbe.close();
-    webProbe.close();
+    const quint16 port = freePort(), webPort = freePort(port);
     QFile ini(dir.path() + QStringLiteral("/pitlink.ini"));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write(QStringLiteral("[main]\nport=%1\nwebport=%2\n\n[paths]\niracingdocument=%3\n")
