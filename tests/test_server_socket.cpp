@@ -11,7 +11,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -121,7 +120,6 @@ TEST_F(Server, ConnectionsAndGarbageAreLoggedAndTheFirstDataRequestSeesTheAccept
 {
     // The replies themselves are checked in the command table and end to end.
     start();
-    EXPECT_TRUE(log.contains(QStringLiteral("(Server) - Listening to port %1").arg(port)));
     QObject::connect(server.get(), &irServer::sigSnapshotWanted, server.get(), [this] {
         irVariables vars;
         vars.simConnected = true;
@@ -172,39 +170,18 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
     }
 }
 
-TEST_F(Server, ClientsAreCountedAndAStopEndsThemAtOnceAndAPortIsTakenOnce)
+// Counting, a stop that ends connected clients, a taken port and the stored
+// port are checked with the main window; here only the race of a stop while
+// the newest client thread may still be setting up its socket.
+TEST_F(Server, AStopRightAfterAcceptingEndsTheNewClient)
 {
     start();
-    QSignalSpy counts(server.get(), &irServer::sigClientCountChanged);
-    auto leaving = connectedClient();
-    auto idle = connectedClient();
-    leaving->socket.disconnectFromHost();
-    ASSERT_TRUE(waitFor([&] { return server->clientCount() == 1; }));
-    EXPECT_EQ(counts.last().at(0).toInt(), 1);
-    server->stopServer();
-    EXPECT_EQ(server->clientCount(), 0);
-    EXPECT_EQ(counts.last().at(0).toInt(), 0);
-    EXPECT_TRUE(idle->waitDisconnected());
-
-    // Started again on a given port (the address is not used), which another
-    // server then cannot take; stopped while the new thread may still be
-    // setting up its socket.
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::Any, 0));
-    const quint16 fixedPort = probe.serverPort();
-    probe.close();
-    ASSERT_TRUE(server->startServer(QStringLiteral("192.0.2.1"), fixedPort));
-    EXPECT_EQ(server->serverPort(), fixedPort);
-    irServer second(nullptr, nullptr);
-    QSignalSpy lines(&second, &irServer::sigDebugString);
-    EXPECT_FALSE(second.startServer(QString(), fixedPort));
-    EXPECT_EQ(lines, (QList<QVariantList>{{QStringLiteral("(Server) - Could not start server"), 0}}));
     QObject::connect(server.get(), &irServer::sigClientCountChanged, server.get(), [this](int n) {
         if (n == 1)
             server->stopServer();
     });
     TestClient client;
-    ASSERT_TRUE(client.connectTo(fixedPort));
+    ASSERT_TRUE(client.connectTo(port));
     EXPECT_TRUE(client.waitDisconnected());
     EXPECT_EQ(server->clientCount(), 0);
 }
