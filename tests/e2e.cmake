@@ -3,7 +3,7 @@
 if(NOT WIN32)
     pitlink_add_test(NAME test_e2e
         SOURCES test_e2e.cpp server_test_main.cpp
-        LIBS Qt5::Core Qt5::Network SERIAL TIMEOUT 120)
+        LIBS Qt5::Core Qt5::Network Qt5::Test SERIAL TIMEOUT 120)
     target_compile_definitions(test_e2e PRIVATE
         PITLINK_SIM_PATH="$<TARGET_FILE:pitlink-sim>"
         PITLINK_PATH="$<TARGET_FILE:pitlink>"

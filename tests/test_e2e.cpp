@@ -15,9 +15,9 @@
 #include <QSettings>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
-#include <functional>
 #include <tuple>
 #include <vector>
 
@@ -71,14 +71,6 @@ protected:
         const auto ran = run(args);
         return std::get<0>(ran) == 0 ? QString::fromUtf8(std::get<1>(ran)).trimmed() : QStringLiteral("<no reply>");
     }
-    bool eventually(const std::function<bool()> &condition, int ms = kLinkDeadlineMs)
-    {
-        for (QDeadlineTimer deadline(ms); !deadline.hasExpired(); QThread::msleep(100)) {
-            if (condition())
-                return true;
-        }
-        return condition();
-    }
     QJsonObject json(const QString &command)
     {
         return QJsonDocument::fromJson(ask(command).toUtf8()).object();
@@ -94,7 +86,7 @@ protected:
 TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
 {
     // Autostart one second after start-up.
-    ASSERT_TRUE(eventually([this] { return ask("202") == "pit-link"; })) << pitlink.readAll().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return ask("202") == "pit-link"; }, kLinkDeadlineMs)) << pitlink.readAll().toStdString();
     // The client's own output and exit codes: 3 no reply, 2 no server, 1 usage.
     const QString open = QString::number(port);
     const QString closed = QString::number(freePort());
@@ -117,13 +109,13 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     EXPECT_TRUE(macros.startsWith("Good luck everyone!")) << macros.toStdString();
 
     // Linked within a poll or two, then sampled by the telemetry tick.
-    ASSERT_TRUE(eventually([this] { return json("207").value("SessionNum").toInt(-1) == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return json("207").value("SessionNum").toInt(-1) == 2; }, kLinkDeadlineMs));
     EXPECT_TRUE(json("207").value("IsOnTrack").toBool());
     // The player's speed as the substitute publishes it, within a tick.
     ASSERT_TRUE(sim.command("speed 42.5"));
-    EXPECT_TRUE(eventually([this] { return json("207").value("Speed").toDouble() == 42.5; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return json("207").value("Speed").toDouble() == 42.5; }, 5000));
     // Session values reach the snapshot at the poll after the tick.
-    EXPECT_TRUE(eventually([this] { return json("208").value("SI.SessionType").toString() == "Race"; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return json("208").value("SI.SessionType").toString() == "Race"; }, 5000));
     EXPECT_EQ(json("208").value("WI.Trackname").toString(), "spa up");
 
     // Chat macro 3 is broadcast with code 8 and the 0-based macro.
@@ -151,11 +143,11 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
 
     // The simulator goes away: the next poll resets the snapshot.
     ASSERT_TRUE(sim.command("window gone"));
-    EXPECT_TRUE(eventually([this] { return ask("207") == "IRACING NOT CONNECTED"; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return ask("207") == "IRACING NOT CONNECTED"; }, 5000));
 
     // And comes back: followed again.
     ASSERT_TRUE(sim.command("window front"));
-    EXPECT_TRUE(eventually([this] { return json("207").value("SessionNum").toInt(-1) == 2; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return json("207").value("SessionNum").toInt(-1) == 2; }, 5000));
     EXPECT_EQ(pitlink.state(), QProcess::Running);
 
     // The header rewritten in place under the linked program, the connected
@@ -163,8 +155,8 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     // another track. Pitlink stays up and follows.
     const double before = json("207").value("SessionTimeSinceStarted").toDouble();
     ASSERT_TRUE(sim.command("rewrite-header monza"));
-    EXPECT_TRUE(eventually([this] { return json("208").value("WI.Trackname").toString() == "monza"; }, 3000));
-    EXPECT_TRUE(eventually([&] { return json("207").value("SessionTimeSinceStarted").toDouble() > before + 0.5; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return json("208").value("WI.Trackname").toString() == "monza"; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return json("207").value("SessionTimeSinceStarted").toDouble() > before + 0.5; }, 3000));
     EXPECT_EQ(pitlink.state(), QProcess::Running);
 
     // Closed while a client is connected and in the middle of a frame: the

@@ -44,9 +44,7 @@ QByteArray exchange(quint16 port, const QByteArray &request)
     if (!socket.waitForConnected(kIoMs))
         return "<no connection>";
     socket.write(request);
-    QElapsedTimer time;
-    for (time.start(); socket.state() == QAbstractSocket::ConnectedState && time.elapsed() < kIoMs;)
-        socket.waitForReadyRead(100);
+    socket.waitForDisconnected(kIoMs);
     return socket.readAll();
 }
 
