@@ -46,10 +46,6 @@ struct TestClient {
         socket.write(bytes);
         socket.flush();
     }
-    bool drained()
-    {
-        return waitFor([this] { return socket.bytesToWrite() == 0; });
-    }
     // Waits, reading the replies, until `done`.
     bool waitReading(const std::function<bool()> &done, int ms = kWaitMs)
     {
@@ -153,7 +149,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
         int sent = 0;
         for (const int cut : c.cuts) {
             client->send(request.mid(sent, cut - sent));
-            ASSERT_TRUE(client->drained());
+            ASSERT_TRUE(waitFor([&] { return client->socket.bytesToWrite() == 0; }));
             QTest::qWait(c.pauseMs);
             sent = cut;
         }

@@ -41,9 +41,7 @@ QByteArray exchange(quint16 port, const QByteArray &request)
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(kIoMs))
-        return "<no connection>";
-    socket.write(request);
+    socket.write(request); // sent once connected
     socket.waitForDisconnected(kIoMs);
     return socket.readAll();
 }
