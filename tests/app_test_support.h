@@ -145,13 +145,6 @@ protected:
         fill(s);
         s.sync();
     }
-    void documentsWithAppIni()
-    {
-        QFile ini(documents + QStringLiteral("/app.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Autochat Messages]\nAutoChatStr1=Hello\n");
-        presetSettings([this](AppSettings &s) { s.setDocumentsPath(documents); });
-    }
 
     Pitlink &open()
     {

@@ -137,9 +137,10 @@ TEST_F(MainWindow, debugLinesAppearUndecoratedInOrder)
     EXPECT_EQ(pane->document()->lastBlock().text(), QStringLiteral("line 5999"));
 }
 
-TEST_F(MainWindow, exitSavesTheFieldsAndTheNextStartShowsThemAndControlsCfg)
+TEST_F(MainWindow, exitClosesTheDriversWindowSavesTheFieldsAndTheNextStartShowsThem)
 {
-    documentsWithAppIni();
+    ASSERT_TRUE(QFile(documents + QStringLiteral("/app.ini")).open(QIODevice::WriteOnly));
+    presetSettings([this](AppSettings &s) { s.setDocumentsPath(documents); });
     QFile cfg(documents + QStringLiteral("/controls.cfg"));
     ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
     cfg.write("[Controls]\nthrottle=axis 2\n");
@@ -147,12 +148,31 @@ TEST_F(MainWindow, exitSavesTheFieldsAndTheNextStartShowsThemAndControlsCfg)
     Pitlink &w = open();
     EXPECT_TRUE(debugLines.join('\n').contains(QStringLiteral("throttle=axis 2"))) << "copied to the debug output";
     w.show();
+    // The drivers window is one window, opened again after its close.
+    access->openDriversWindow();
+    QPointer<WidgetDriverInfo> first = access->driversWindow();
+    ASSERT_TRUE(first);
+    first->close();
+    EXPECT_EQ(access->driversWindow(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull()) << "released after its close";
+    access->openDriversWindow();
+    QPointer<WidgetDriverInfo> drivers = access->driversWindow();
+    ASSERT_TRUE(drivers && drivers->isVisible());
+    access->openDriversWindow();
+    EXPECT_EQ(access->driversWindow(), drivers.data()) << "a second open keeps the one window";
+
     Ui_PitlinkClass &ui = access->ui();
     ui.lineEdit_port->setText(QStringLiteral("70001"));
     ui.checkBox_startup_server->setChecked(true);
     ui.comboBox_netinterfaces->setCurrentIndex(1);
     ui.actionExit->trigger();
-    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(access->driversWindow(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(drivers.isNull());
+    // Nothing left open keeps the program running.
+    for (QWidget *top : QApplication::topLevelWidgets())
+        EXPECT_FALSE(top->isVisible()) << top->metaObject()->className();
     EXPECT_EQ(sim.timerEndCount(), 1) << "resolution released though never raised";
     window.reset();
 
@@ -253,34 +273,6 @@ TEST_F(MainWindow, whatTheUserTypesAndWhatClosingSaves)
             EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("main/port").toInt(), saved);
         }
     }
-}
-
-TEST_F(MainWindow, theDriversWindowIsOneWindowThatClosesWithTheMainWindow)
-{
-    Pitlink &w = open();
-    w.show();
-    access->openDriversWindow();
-    QPointer<WidgetDriverInfo> first = access->driversWindow();
-    ASSERT_TRUE(first);
-    first->close();
-    EXPECT_EQ(access->driversWindow(), nullptr);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(first.isNull()) << "released after its close";
-
-    access->openDriversWindow(); // opens again after it was closed
-    QPointer<WidgetDriverInfo> drivers = access->driversWindow();
-    ASSERT_TRUE(drivers);
-    EXPECT_TRUE(drivers->isVisible());
-    access->openDriversWindow();
-    EXPECT_EQ(access->driversWindow(), drivers.data()) << "a second open keeps the one window";
-
-    access->ui().actionExit->trigger();
-    EXPECT_EQ(access->driversWindow(), nullptr);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(drivers.isNull());
-    // Nothing left open keeps the program running.
-    for (QWidget *top : QApplication::topLevelWidgets())
-        EXPECT_FALSE(top->isVisible()) << top->metaObject()->className();
 }
 
 TEST_F(MainWindow, aMissingAppIniIsReportedBeforeTheWindowShowsAndAChosenFolderIsStoredOnlyWithOne)
