@@ -1,6 +1,5 @@
-// The settings file, what start-up, close and the client threads rely on
-// (key names are checked where the main window saves them), and the texts
-// of the session group.
+// The settings file, what start-up and close rely on (key names are checked
+// where the main window saves them), and the texts of the session group.
 
 #include "app/AppSettings.h"
 #include "app/SessionLabels.h"
@@ -12,32 +11,26 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 namespace {
 
-class Settings : public ::testing::Test {
-protected:
-    QString file() const { return dir.path() + QStringLiteral("/pitlink.ini"); }
+TEST(Settings, defaultsAndWhatIsReadBack)
+{
     QTemporaryDir dir;
     QObject owner;
-};
-
-TEST_F(Settings, defaultsAndWhatIsReadBack)
-{
+    const QString file = dir.path() + QStringLiteral("/pitlink.ini");
     {
-        AppSettings s(&owner, file());
+        AppSettings s(&owner, file);
         EXPECT_FALSE(s.autoStartServer());
         EXPECT_FALSE(s.driversWindowStayOnTop());
         EXPECT_TRUE(s.mainWindowState().isEmpty());
-        EXPECT_FALSE(QFile::exists(file())) << "reading writes nothing";
+        EXPECT_FALSE(QFile::exists(file)) << "reading writes nothing";
         s.setMainWindowState(QByteArray("\x00\x01state", 7));
         s.setMainWindowGeometry(QByteArray("geometry"));
         s.sync();
     }
-    QSettings raw(file(), QSettings::IniFormat);
+    QSettings raw(file, QSettings::IniFormat);
     raw.setValue("main/port", 70000); // written by hand or an older program
     // The dashboard's port: a whole number from 0 (off) to 65535, else the default.
     const std::vector<std::pair<const char *, int>> webPorts{
@@ -49,36 +42,12 @@ TEST_F(Settings, defaultsAndWhatIsReadBack)
         else
             raw.remove("main/webport");
         raw.sync();
-        AppSettings s(&owner, file());
+        AppSettings s(&owner, file);
         EXPECT_EQ(s.webPort(), w.second) << (w.first ? w.first : "absent");
         EXPECT_EQ(s.serverPort(), 4464) << "the low 16 bits";
         EXPECT_EQ(s.mainWindowState(), QByteArray("\x00\x01state", 7));
         EXPECT_EQ(s.mainWindowGeometry(), QByteArray("geometry"));
     }
-}
-
-TEST_F(Settings, clientThreadsReadWhileTheGuiThreadWrites)
-{
-    AppSettings s(&owner, file());
-    const QString a = QStringLiteral("/documents/a");
-    const QString b = QStringLiteral("/documents/b-with-a-longer-name");
-    s.setDocumentsPath(a);
-    std::atomic<bool> stop{false};
-    std::atomic<int> torn{0};
-    std::vector<std::thread> readers;
-    for (int t = 0; t < 3; ++t)
-        readers.emplace_back([&] {
-            while (!stop) {
-                const QString seen = s.documentsPath();
-                torn += (seen != a && seen != b) + (s.serverPort() != 47812);
-            }
-        });
-    for (int i = 0; i < 2000; ++i)
-        s.setDocumentsPath(i % 2 ? a : b);
-    stop = true;
-    for (std::thread &r : readers)
-        r.join();
-    EXPECT_EQ(torn.load(), 0);
 }
 
 TEST(SessionLabels, showWhatIsReadSoFar)
