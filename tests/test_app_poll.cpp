@@ -150,6 +150,8 @@ TEST_F(Poll, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConnected)
     access->serverButton();
     QPointer<irServer> server = access->server();
     ASSERT_TRUE(server && server->isListening());
+    EXPECT_TRUE(ui().plainTextEdit_debug->toPlainText().contains(
+        QStringLiteral("(Server) - Listening to port %1").arg(server->serverPort())));
     EXPECT_EQ(ui().pushButton_startServer->text(), QStringLiteral("Stop Server"));
     EXPECT_FALSE(ui().groupBox_paths->isEnabled());
     EXPECT_FALSE(ui().groupBox_server->isEnabled());
