@@ -203,7 +203,8 @@ TEST_F(DashboardHttp, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
 }
 
 
-irDriver driver(int carIdx, const char *name, const char *licColor)
+// Car `carIdx`, its driver and its result.
+void addCar(irVariables &v, int carIdx, const char *name, const char *licColor, int position, float best, float last)
 {
     irDriver d;
     d.carIdx = carIdx;
@@ -212,17 +213,13 @@ irDriver driver(int carIdx, const char *name, const char *licColor)
     d.licString = QStringLiteral("A 4.99");
     d.licColor = QString::fromLatin1(licColor);
     d.iRating = 1500 + carIdx;
-    return d;
-}
-
-irResult result(int carIdx, int position, float best, float last)
-{
+    v.drivers.append(d);
     irResult r;
     r.carIdx = carIdx;
     r.position = position;
     r.fastestTime = best;
     r.lastTime = last;
-    return r;
+    v.results.append(r);
 }
 
 // A metric race snapshot with every fuel input set: 20 l at 0.75 kg/l,
@@ -325,9 +322,9 @@ TEST(DashboardState, standingsJoinResultsAsTheDriversWindowDoesAndTextsStayText)
 {
     irVariables v = race();
     v.playerDriver.driverCarIdx = 2;
-    v.drivers = {driver(1, "Ann", "0xfc0706"), driver(2, "B\u00E9a <script>", "0x12345"),
-                 driver(3, "Cy", "0xffffff")};
-    v.results = {result(1, 2, 83.456f, 84.0f), result(2, 1, 82.0f, -1.0f), result(3, 0, 0.0f, 0.0f)};
+    addCar(v, 1, "Ann", "0xfc0706", 2, 83.456f, 84.0f);
+    addCar(v, 2, "B\u00E9a <script>", "0x12345", 1, 82.0f, -1.0f);
+    addCar(v, 3, "Cy", "0xffffff", 0, 0.0f, 0.0f);
     const QJsonObject m = message(v);
     EXPECT_TRUE(m.value(QStringLiteral("connected")).toBool());
     // Placed 0 is "not placed yet": last, as "-". Five hex digits are no colour.
