@@ -54,13 +54,6 @@ bool ChildProcess::start(const std::string &program)
     kill();
     pending_.clear();
     // Test programs lie in ASCII paths: the narrow calls do.
-    std::string path = program;
-    char self[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (program.find_first_of("\\/:") == std::string::npos && length > 0 && length < MAX_PATH) {
-        path.assign(self, length);
-        path = path.substr(0, path.find_last_of("\\/") + 1) + program;
-    }
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     void *childIn = nullptr, *childOut = nullptr;
     bool started = CreatePipe(&childIn, &input_, &inherit, 0) && CreatePipe(&output_, &childOut, &inherit, 0) &&
@@ -73,8 +66,8 @@ bool ChildProcess::start(const std::string &program)
     startup.hStdOutput = childOut;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION info{};
-    std::string commandLine = "\"" + path + "\"";
-    started = started && CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    std::string commandLine = "\"" + program + "\"";
+    started = started && CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                         &startup, &info);
     closeHandle(childIn);
     closeHandle(childOut);

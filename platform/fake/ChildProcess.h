@@ -14,8 +14,7 @@ public:
     ChildProcess &operator=(const ChildProcess &) = delete;
     ~ChildProcess() { kill(); }
 
-    // Starts `program` without arguments. On Windows a program named without
-    // a folder is looked for beside the running executable first.
+    // Starts `program` without arguments.
     bool start(const std::string &program);
     bool writeLine(const std::string &line);
     // The next whole output line (without its line end), waiting at most
