@@ -1,5 +1,6 @@
 #include "simlink/SessionInfoIndex.h"
 #include "simlink/SessionInfoQuery.h"
+#include "tests/test_simlink_paths.h"
 #include "tools/sim/SessionTextGenerator.h"
 
 #include <gtest/gtest.h>
@@ -85,31 +86,6 @@ TEST(SessionInfoQueryTest, copyCutsToTheBufferAndReportsTheNegatedLength)
         EXPECT_EQ(copySessionValue(value.data(), c.length, &buffer[0], c.size), c.result) << c.length;
         EXPECT_EQ(c.size ? std::strlen(buffer.c_str()) : 0, c.copied) << c.length;
     }
-}
-
-// Every session-info path one poll of the program asks: the session facts,
-// the roster (car indexes 0..99) and the results (positions 0..99).
-std::vector<std::string> pollPaths(int sessionNum)
-{
-    std::vector<std::string> paths = {
-        "WeekendInfo:TrackName:", "WeekendInfo:TrackDisplayShortName:", "WeekendInfo:NumCarTypes:",
-        "WeekendInfo:NumCarClasses:", "WeekendInfo:NumStarters:", "SessionInfo:NumSessions:",
-        "DriverInfo:DriverCarFuelKgPerLtr:", "DriverInfo:DriverCarFuelMaxLtr:",
-        "DriverInfo:DriverCarMaxFuelPct:", "DriverInfo:DriverCarEstLapTime:", "DriverInfo:DriverCarIdx:"};
-    const std::string session = "SessionInfo:Sessions:SessionNum:{" + std::to_string(sessionNum) + "}";
-    for (const char *k : {"SessionType:", "SessionLaps:", "SessionNumLapsToAvg:", "SessionTime:"})
-        paths.push_back(session + k);
-    const char *roster[] = {"", "UserName:", "CarID:", "CarNumber:", "CarNumberRaw:", "IRating:", "LicLevel:",
-                            "LicString:", "LicSubLevel:", "LicColor:", "DivisionName:", "ClubName:"};
-    const char *results[] = {"", "ClassPosition:", "CarIdx:", "Lap:", "LapsComplete:", "Incidents:", "Time:",
-                             "FastestLap:", "FastestTime:", "LastTime:", "ReasonOutStr:", "ReasonOutId:"};
-    for (int car = 0; car < 100; ++car)
-        for (const char *k : roster)
-            paths.push_back("DriverInfo:Drivers:CarIdx:{" + std::to_string(car) + "}" + k);
-    for (int pos = 0; pos < 100; ++pos)
-        for (const char *k : results)
-            paths.push_back(session + "ResultsPositions:Position:{" + std::to_string(pos) + "}" + k);
-    return paths;
 }
 
 void expectIndexAgrees(const std::string &text, const std::vector<std::string> &paths)
