@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,6 +60,11 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     EXPECT_EQ(larger.size(), 16384u);
     static_cast<unsigned char *>(larger.data())[101] = 0xCD;
     EXPECT_EQ(seen[101], 0xCD); // the earlier mapping stays valid and shared
+
+    // A size the system cannot give is refused, and nothing is left mapped.
+    SharedMemory impossible;
+    EXPECT_FALSE(impossible.openOrCreate(name, SIZE_MAX, &created));
+    EXPECT_FALSE(impossible.isOpen());
 }
 
 // A wait ends when a record arrives; records are drained once; a full ring
