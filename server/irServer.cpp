@@ -10,7 +10,6 @@ namespace {
 constexpr int kLevelInfo = 0;
 constexpr int kReportIntervalMs = 1000;
 constexpr qint64 kMsPerSecond = 1000;
-const char *const kNoThreadedGlib = "QT_NO_THREADED_GLIB";
 } // namespace
 
 irServer::irServer(AppSettings *settings_, QObject *parent, const ServerLimits &limits_,
@@ -20,12 +19,6 @@ irServer::irServer(AppSettings *settings_, QObject *parent, const ServerLimits &
       requestLimiter(requestLimiter_ ? requestLimiter_ : ownLimiter.get()),
       connectionLines(limits_.paneLinesPerSecond)
 {
-    // Client threads run Qt's own event dispatcher rather than GLib's, which
-    // costs about twice as much for every request; the GUI thread keeps its
-    // own. Qt reads this when each thread starts; set on the GUI thread
-    // before any client thread exists.
-    if (!qEnvironmentVariableIsSet(kNoThreadedGlib))
-        qputenv(kNoThreadedGlib, "1");
     reportTimer.setInterval(kReportIntervalMs);
     connect(&reportTimer, &QTimer::timeout, this, &irServer::reportDropped);
     reportTimer.start();
@@ -56,11 +49,11 @@ void irServer::stopServer()
 {
     // No new client may slip in while the owner lets go of the server.
     close();
-    // Ask every thread first, then join: they end in parallel, and none of
-    // them blocks, so this returns at once.
+    // Ask every thread first, then join: they end in parallel, and a stop
+    // wakes each at once, so this returns at once.
     const QList<irServerThread *> running = clients.values();
     for (irServerThread *thread : running)
-        thread->exit(0);
+        thread->stop();
     for (irServerThread *thread : running)
         clientFinished(thread);
 }
@@ -147,8 +140,8 @@ bool irServer::evictIdleClient()
     connectionLine(QStringLiteral("(Server) - Client %1 idle for %2 s, closed for a new connection")
                        .arg(idlest->descriptor())
                        .arg(idleMs / kMsPerSecond));
-    // The thread never blocks, so ending and joining it here is quick.
-    idlest->exit(0);
+    // A stop wakes the thread at once, so joining it here is quick.
+    idlest->stop();
     clientFinished(idlest);
     return true;
 }

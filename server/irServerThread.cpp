@@ -6,27 +6,27 @@
 #include "simlink/TelemetryLayout.h"
 
 #include <QDebug>
-#include <QTcpSocket>
-#include <QTimer>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
-// Bytes taken from the socket per read, so one burst never sits in memory twice.
-constexpr qint64 kReadChunk = 64 * 1024;
 // A traced frame shows its length and this many of its first bytes.
 constexpr int kTracedBytes = 200;
 constexpr int kReportIntervalMs = 1000;
+// The longest wait before the deadlines are looked at again; a stop wakes
+// the thread sooner.
+constexpr int kWaitSliceMs = 500;
 constexpr int kLevelInfo = 0;
+
+using Socket = platform::ClientSocket;
 
 } // namespace
 
 irServerThread::irServerThread(AppSettings *settings_, qintptr socketDescriptor_, QObject *parent,
                                const ServerLimits &limits_)
     : QThread(parent), settings(settings_), socketDescriptor(socketDescriptor_), limits(limits_),
-      lastReceived(steadyMs()), paneLines(limits_.paneLinesPerSecond),
+      lastReceived(steadyMs()), socket(socketDescriptor_), paneLines(limits_.paneLinesPerSecond),
       traceLines(limits_.paneLinesPerSecond)
 {
 }
@@ -34,8 +34,8 @@ irServerThread::irServerThread(AppSettings *settings_, qintptr socketDescriptor_
 irServerThread::~irServerThread()
 {
     // Destroying a running thread aborts the process; the owner joins first,
-    // and this makes sure of it.
-    quit();
+    // and this makes sure of it. The socket closes after.
+    stop();
     wait();
 }
 
@@ -46,95 +46,127 @@ void irServerThread::setRequestLimiter(RequestLimiter *limiter)
         requestBudget = limiter->newClient();
 }
 
+void irServerThread::stop()
+{
+    stopping.store(true);
+    socket.interrupt();
+}
+
 void irServerThread::run()
 {
     qDebug() << " Thread started";
-    std::unique_ptr<QTcpSocket> ownSocket(new QTcpSocket);
-    if (!ownSocket->setSocketDescriptor(socketDescriptor, QAbstractSocket::ConnectedState,
-                                        QIODevice::ReadWrite)) {
-        emit error(ownSocket->error());
+    if (!socket.open()) {
+        emit error(QAbstractSocket::UnsupportedSocketOperationError);
         return;
     }
-    // A full read buffer stops reading from the system, so TCP holds back a
-    // client whose requests wait.
-    ownSocket->setReadBufferSize(limits.readBufferBytes);
-    // Frees the slot of a device that vanished, on the system's timing.
-    ownSocket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    std::unique_ptr<QTimer> ownStall(new QTimer);
-    ownStall->setSingleShot(true);
-    ownStall->setInterval(limits.stallTimeoutMs);
-    std::unique_ptr<QTimer> ownProgress(new QTimer);
-    ownProgress->setSingleShot(true);
-    ownProgress->setInterval(limits.noProgressTimeoutMs);
-    std::unique_ptr<QTimer> reportTimer(new QTimer);
-    reportTimer->setInterval(kReportIntervalMs);
-    socket = ownSocket.get();
-    stallTimer = ownStall.get();
-    progressTimer = ownProgress.get();
-
-    connect(socket, &QTcpSocket::readyRead, this, &irServerThread::readyRead, Qt::DirectConnection);
-    connect(socket, &QTcpSocket::bytesWritten, this, &irServerThread::onBytesWritten,
-            Qt::DirectConnection);
-    connect(socket, &QTcpSocket::disconnected, this, &irServerThread::disconnected);
-    // The loop also ends here, without waiting for the GUI thread.
-    connect(socket, &QTcpSocket::disconnected, this, [this] { quit(); }, Qt::DirectConnection);
-    connect(stallTimer, &QTimer::timeout, this, &irServerThread::onStall, Qt::DirectConnection);
-    connect(progressTimer, &QTimer::timeout, this, &irServerThread::onNoProgress,
-            Qt::DirectConnection);
-    connect(reportTimer.get(), &QTimer::timeout, this, &irServerThread::reportHidden,
-            Qt::DirectConnection);
-    reportTimer->start();
-
+    readBuffer.resize(static_cast<std::size_t>(std::max(1, limits.readBufferBytes)));
+    stallFromMs = steadyMs();
     qDebug() << socketDescriptor << " Client connected";
-    // An exit requested before this point is remembered: exec() returns at once.
-    exec();
 
-    // The socket and the timers die on the thread they belong to.
+    qint64 nextReportMs = stallFromMs + kReportIntervalMs;
+    Wait state = Wait::Go;
+    while (state == Wait::Go && !stopping.load()) {
+        serve();
+        const qint64 now = steadyMs();
+        if (now >= nextReportMs) {
+            reportHidden();
+            nextReportMs = now + kReportIntervalMs;
+        }
+        const int waitMs = nextWaitMs(now, &state);
+        if (state != Wait::Go)
+            break;
+        state = repliesSent < replies.size() ? flushReplies(waitMs) : readyRead(waitMs);
+    }
     reportHidden();
-    progressTimer = nullptr;
-    stallTimer = nullptr;
-    socket = nullptr;
-    ownSocket->disconnect(this);
-    ownSocket->abort();
+    if (!stopping.load())
+        disconnected();
+    socket.interrupt(); // the client sees the end now, not when the object goes
 }
 
-void irServerThread::readyRead() { serve(); }
+int irServerThread::nextWaitMs(qint64 now, Wait *ending)
+{
+    qint64 waitMs = kWaitSliceMs;
+    if (broken) {
+        *ending = Wait::Stop;
+        return 0;
+    }
+    if (repliesSent < replies.size()) {
+        const qint64 left = progressFromMs + limits.noProgressTimeoutMs - now;
+        if (left <= 0) {
+            emit sigDebugString(QStringLiteral("(Server) - Client %1 does not read its replies, "
+                                               "disconnected")
+                                    .arg(socketDescriptor),
+                                kLevelInfo);
+            *ending = Wait::Stop;
+            return 0;
+        }
+        waitMs = std::min(waitMs, left);
+    }
+    // A held-back client is not stalling: the stall rule waits while paused.
+    if (!paused && reader.midFrame()) {
+        const qint64 left = stallFromMs + limits.stallTimeoutMs - now;
+        if (left <= 0) {
+            qDebug() << socketDescriptor << " Incomplete frame stalled, disconnecting";
+            *ending = Wait::Stop;
+            return 0;
+        }
+        waitMs = std::min(waitMs, left);
+    }
+    return static_cast<int>(waitMs);
+}
+
+irServerThread::Wait irServerThread::readyRead(int timeoutMs)
+{
+    std::size_t got = 0;
+    switch (socket.receive(readBuffer.data(), readBuffer.size(), timeoutMs, &got)) {
+    case Socket::Result::Done:
+        break;
+    case Socket::Result::TimedOut:
+        return Wait::Go;
+    case Socket::Result::Closed:
+    case Socket::Result::Failed:
+        return Wait::Stop;
+    }
+    if (got == 0)
+        return Wait::Go;
+    const qint64 now = steadyMs();
+    lastReceived.store(now);
+    stallFromMs = now;
+    FrameReader::Result result = reader.feed(readBuffer.data(), static_cast<qint64>(got));
+    if (result.headerNotFound)
+        debugString(QStringLiteral("Client: Header not found."), kLevelInfo);
+    frames = std::move(result.frames);
+    nextFrame = 0;
+    return Wait::Go;
+}
 
 void irServerThread::serve()
 {
-    if (serving)
-        return; // a write inside the loop below reported progress
-    serving = true;
-    bool received = false;
-    while (socket && !paused && socket->state() == QAbstractSocket::ConnectedState) {
-        if (nextFrame < frames.size()) {
-            const QByteArray &frame = frames.at(nextFrame++);
-            traceFrame(frame);
-            irMessage message(frame);
-            handleMessage(message);
-            continue;
-        }
+    while (!paused && !broken && nextFrame < frames.size() && !stopping.load()) {
+        const QByteArray frame = frames.at(nextFrame++);
+        traceFrame(frame);
+        irMessage message(frame);
+        handleMessage(message);
+    }
+    if (nextFrame >= frames.size()) {
         frames.clear();
         nextFrame = 0;
-        if (socket->bytesAvailable() <= 0)
-            break;
-        const QByteArray bytes = socket->read(std::min(socket->bytesAvailable(), kReadChunk));
-        if (bytes.isEmpty())
-            break;
-        received = true;
-        lastReceived.store(steadyMs());
-        FrameReader::Result result = reader.feed(bytes);
-        if (result.headerNotFound)
-            debugString(QStringLiteral("Client: Header not found."), kLevelInfo);
-        frames = std::move(result.frames);
     }
-    serving = false;
-    if (!socket)
-        return;
-    if (paused || !reader.midFrame())
-        stallTimer->stop(); // a paused client is not stalling: it is held back
-    else if (received || !stallTimer->isActive())
-        stallTimer->start(); // counts from the newest byte
+}
+
+irServerThread::Wait irServerThread::flushReplies(int timeoutMs)
+{
+    const unsigned ready = socket.wait(!paused, true, timeoutMs);
+    if (ready & Socket::kBroken)
+        return Wait::Stop;
+    if (ready & Socket::kWritable)
+        sendWaiting();
+    if (broken)
+        return Wait::Stop;
+    // Requests are read on while replies wait, up to the bound.
+    if (!paused && (ready & Socket::kReadable))
+        return readyRead(0);
+    return Wait::Go;
 }
 
 void irServerThread::handleMessage(irMessage &message)
@@ -146,53 +178,52 @@ void irServerThread::handleMessage(irMessage &message)
 
 void irServerThread::sendToClient(const QByteArray &frame)
 {
-    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+    if (broken)
         return;
-    socket->write(frame);
-    const qint64 queued = socket->bytesToWrite();
-    socket->flush();
-    // A flush made while bytesWritten() is being handled reports nothing, so
-    // progress is judged here too.
-    const qint64 waiting = socket->bytesToWrite();
-    watchProgress(waiting < queued);
-    if (waiting > limits.pauseAboveBytes)
+    if (repliesSent < replies.size()) {
+        replies.append(frame); // behind the replies that wait
+    } else {
+        std::size_t sent = 0;
+        if (socket.send(frame.constData(), static_cast<std::size_t>(frame.size()), &sent) ==
+            Socket::Result::Failed) {
+            broken = true;
+            return;
+        }
+        if (sent == static_cast<std::size_t>(frame.size()))
+            return;
+        replies = frame.mid(static_cast<int>(sent));
+        repliesSent = 0;
+        progressFromMs = steadyMs(); // replies wait from now
+    }
+    if (replies.size() - repliesSent > limits.pauseAboveBytes)
         paused = true;
 }
 
-void irServerThread::watchProgress(bool bytesLeft)
+void irServerThread::sendWaiting()
 {
-    if (socket->bytesToWrite() == 0)
-        progressTimer->stop();
-    else if (bytesLeft || !progressTimer->isActive())
-        progressTimer->start(); // counts from the last byte that left
-}
-
-void irServerThread::onBytesWritten()
-{
-    if (!socket)
+    std::size_t sent = 0;
+    if (socket.send(replies.constData() + repliesSent,
+                    static_cast<std::size_t>(replies.size() - repliesSent),
+                    &sent) == Socket::Result::Failed) {
+        broken = true;
         return;
-    watchProgress(true);
-    if (paused && socket->bytesToWrite() < limits.resumeBelowBytes) {
-        paused = false;
-        serve();
     }
-}
-
-void irServerThread::onStall()
-{
-    qDebug() << socketDescriptor << " Incomplete frame stalled, disconnecting";
-    socket->disconnectFromHost();
-    if (socket->state() != QAbstractSocket::UnconnectedState)
-        socket->abort(); // replies still waiting for a client that stopped
-}
-
-void irServerThread::onNoProgress()
-{
-    emit sigDebugString(QStringLiteral("(Server) - Client %1 does not read its replies, "
-                                       "disconnected")
-                            .arg(socketDescriptor),
-                        kLevelInfo);
-    socket->abort();
+    const qint64 now = steadyMs();
+    if (sent > 0)
+        progressFromMs = now;
+    repliesSent += static_cast<int>(sent);
+    if (repliesSent == replies.size()) {
+        replies.clear();
+        repliesSent = 0;
+    } else if (repliesSent >= replies.size() / 2) {
+        // Dropping the sent front now and then keeps the copying linear.
+        replies.remove(0, repliesSent);
+        repliesSent = 0;
+    }
+    if (paused && replies.size() - repliesSent < limits.resumeBelowBytes) {
+        paused = false;
+        stallFromMs = now; // the stall rule starts afresh
+    }
 }
 
 void irServerThread::traceFrame(const QByteArray &frame)
@@ -247,10 +278,7 @@ void irServerThread::disconnected()
     emit sigDebugString(QStringLiteral("(Server) - Client disconnected ID:%1").arg(socketDescriptor),
                         kLevelInfo);
     emit sigDisconnected();
-    exit(0);
 }
-
-void irServerThread::OnDebugString(QString str, int level) { emit sigDebugString(str, level); }
 
 QString irServerThread::documentsPath() const
 {

@@ -1,15 +1,15 @@
 #pragma once
 // Serves one client connection on a thread of its own. The object lives on
-// the GUI thread; run() creates the socket, the frame reader and the timers on
-// the client thread, where every request is read and answered. Nothing blocks
-// in here: an exit request takes effect at once.
+// the GUI thread; run() waits for the client's bytes, answers every complete
+// frame and writes each reply as it is made, on the client thread. No wait
+// is longer than a fraction of a second, and stop() wakes it at once.
 //
-// Each reply is written as it is made. While more than
-// ServerLimits::pauseAboveBytes of replies wait, no request is read (the
-// socket's bounded read buffer then holds the client back through TCP) until
-// they drain below resumeBelowBytes. A client from which no reply byte leaves
-// for noProgressTimeoutMs is disconnected.
+// While more than ServerLimits::pauseAboveBytes of replies wait, no request
+// is read (the socket's bounded buffers then hold the client back through
+// TCP) until they drain below resumeBelowBytes. A client from which no reply
+// byte leaves for noProgressTimeoutMs is disconnected.
 
+#include "platform/ClientSocket.h"
 #include "server/CommandHandler.h"
 #include "server/FrameReader.h"
 #include "server/RateWindow.h"
@@ -22,10 +22,9 @@
 #include <QVector>
 
 #include <atomic>
+#include <vector>
 
 class AppSettings;
-class QTcpSocket;
-class QTimer;
 class SnapshotStore;
 
 class irServerThread : public QThread, private CommandEnvironment {
@@ -33,7 +32,7 @@ class irServerThread : public QThread, private CommandEnvironment {
 public:
     irServerThread(AppSettings *settings, qintptr socketDescriptor, QObject *parent,
                    const ServerLimits &limits = ServerLimits());
-    ~irServerThread() override;
+    ~irServerThread() override; // joins the thread, then closes the connection
 
     // The record the data messages read, and the limiter of chat and key
     // requests; both set before start().
@@ -43,6 +42,9 @@ public:
     // When the client last sent a byte (or connected), on steadyMs()'s clock;
     // any thread.
     qint64 lastReceivedMs() const { return lastReceived.load(); }
+    // Ends the connection and the thread soon after, without the
+    // disconnection line; any thread.
+    void stop();
 
 signals:
     void error(QAbstractSocket::SocketError socketerror);
@@ -51,24 +53,22 @@ signals:
     void sigButtonChatClicked(int id);
     void sigKeyboardKey(int key);
 
-public slots:
-    // Client thread: takes in what has arrived and answers every complete frame.
-    void readyRead();
-    // GUI thread (queued from the socket): reports the client gone, ends the loop.
-    void disconnected();
-    void OnDebugString(QString str, int level);
-
 protected:
     void run() override;
 
 private:
+    enum class Wait { Go, Stop };
+
+    // Takes in what has arrived and answers every complete frame it can.
+    Wait readyRead(int timeoutMs);
     void serve();
+    Wait flushReplies(int timeoutMs);
+    int nextWaitMs(qint64 now, Wait *ending);
+    // Reports the client gone (it left, stalled or did not read).
+    void disconnected();
     void handleMessage(irMessage &message);
     void sendToClient(const QByteArray &frame);
-    void onBytesWritten();
-    void watchProgress(bool bytesLeft);
-    void onStall();
-    void onNoProgress();
+    void sendWaiting();
     void traceFrame(const QByteArray &frame);
     void reportHidden();
 
@@ -90,16 +90,21 @@ private:
     const SnapshotStore *irVars = nullptr;
     RequestLimiter *requestLimiter = nullptr;
     std::atomic<qint64> lastReceived;
+    std::atomic<bool> stopping{false};
+    // Closed by the destructor only, so stop() may wake it at any time.
+    platform::ClientSocket socket;
 
-    // Client thread only, alive while run() is.
-    QTcpSocket *socket = nullptr;
-    QTimer *stallTimer = nullptr;
-    QTimer *progressTimer = nullptr;
+    // Client thread only.
+    std::vector<char> readBuffer;
     FrameReader reader;
     QVector<QByteArray> frames; // read, not yet answered
     int nextFrame = 0;
-    bool paused = false;  // replies above the bound: requests wait
-    bool serving = false; // serve() is on the stack
+    QByteArray replies;        // written to no socket yet, from repliesSent on
+    int repliesSent = 0;
+    bool paused = false;       // replies above the bound: requests wait
+    bool broken = false;       // a write failed: the client is gone
+    qint64 stallFromMs = 0;    // the newest byte of an incomplete frame
+    qint64 progressFromMs = 0; // the last reply byte that left, while replies wait
     QString clientName;
     RequestLimiter::Client requestBudget;
     RateWindow paneLines;  // lines for the debug pane
