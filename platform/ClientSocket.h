@@ -43,6 +43,10 @@ public:
 private:
     std::intptr_t descriptor;
     int receiveTimeoutMs = -1; // the time-out the system holds now, -1 unknown
+    // Where waits are events (Windows): the socket's, and the one
+    // interrupt() sets.
+    void *socketEvent = nullptr;
+    void *wakeEvent = nullptr;
 };
 
 } // namespace platform

@@ -91,6 +91,7 @@ private:
     RequestLimiter *requestLimiter = nullptr;
     std::atomic<qint64> lastReceived;
     std::atomic<bool> stopping{false};
+    std::atomic<bool> ended{false}; // run() is over
     // Closed by the destructor only, so stop() may wake it at any time.
     platform::ClientSocket socket;
 

@@ -3,6 +3,7 @@
 // control channel; cross-compiled it is the Windows backend, run under Wine
 // against the Windows substitute's section, event and window.
 
+#include "platform/ClientSocket.h"
 #include "platform/Platform.h"
 #include "platform/fake/ChildProcess.h"
 #include "platform/fake/OtherWindow.h"
@@ -21,7 +22,19 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+using socklen_t = int;
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#define closesocket close
+#endif
 
 namespace {
 
@@ -49,6 +62,88 @@ TEST(SystemBackend, registeredMessageIdsAreOnePerNameWhateverItsCase)
     EXPECT_GE(id, 0xC000u); // the registered range
     EXPECT_EQ(os.registerMessage("irsdk_BroadcastMsg"), id);
     EXPECT_NE(os.registerMessage("PITLINK_TEST_MESSAGE"), id);
+}
+
+// A connected loopback pair: the end a listener accepted, and its peer.
+struct LoopbackPair {
+    std::intptr_t served = -1;
+    std::intptr_t peer = -1;
+};
+
+LoopbackPair loopbackPair()
+{
+#ifdef _WIN32
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+    const auto listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::listen(listener, 1);
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+    LoopbackPair pair;
+    pair.peer = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));
+    ::connect(pair.peer, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    pair.served = static_cast<std::intptr_t>(::accept(listener, nullptr, nullptr));
+    ::closesocket(listener);
+    return pair;
+}
+
+long long msSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterrupt)
+{
+    using Result = platform::ClientSocket::Result;
+    const LoopbackPair pair = loopbackPair();
+    platform::ClientSocket socket(pair.served);
+    ASSERT_TRUE(socket.open());
+    char buffer[16];
+    std::size_t got = 0, sent = 0;
+    EXPECT_EQ(socket.receive(buffer, sizeof buffer, 0, &got), Result::TimedOut);
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(socket.receive(buffer, sizeof buffer, 100, &got), Result::TimedOut);
+    EXPECT_GE(msSince(start), 90);
+
+    ::send(pair.peer, "ping", 4, 0);
+    ASSERT_EQ(socket.receive(buffer, sizeof buffer, kDeadlineMs, &got), Result::Done);
+    EXPECT_EQ(std::string(buffer, got), "ping");
+    EXPECT_EQ(socket.send("pong", 4, &sent), Result::Done);
+    EXPECT_EQ(sent, 4u);
+    EXPECT_EQ(::recv(pair.peer, buffer, sizeof buffer, 0), 4);
+    EXPECT_EQ(socket.wait(true, true, kDeadlineMs), unsigned(platform::ClientSocket::kWritable));
+
+    // A peer that reads nothing: the system takes less and less, then none,
+    // and no write waits for it.
+    const std::string chunk(64 * 1024, 'x');
+    int writes = 0;
+    do {
+        start = Clock::now();
+        ASSERT_EQ(socket.send(chunk.data(), chunk.size(), &sent), Result::Done);
+        EXPECT_LT(msSince(start), 1000);
+    } while (sent > 0 && ++writes < 10000);
+    EXPECT_EQ(socket.wait(false, true, 100), 0u);
+
+    std::thread other([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        socket.interrupt();
+    });
+    start = Clock::now();
+    EXPECT_NE(socket.receive(buffer, sizeof buffer, 3 * kDeadlineMs, &got), Result::Done);
+    EXPECT_LT(msSince(start), kDeadlineMs);
+    other.join();
+    ::closesocket(pair.peer);
+
+    const LoopbackPair left = loopbackPair();
+    platform::ClientSocket served(left.served);
+    ASSERT_TRUE(served.open());
+    ::closesocket(left.peer);
+    EXPECT_EQ(served.receive(buffer, sizeof buffer, kDeadlineMs, &got), Result::Closed);
 }
 
 class SystemBackendWithSimulator : public ::testing::Test {

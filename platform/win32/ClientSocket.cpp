@@ -8,16 +8,6 @@ namespace {
 
 SOCKET socketOf(std::intptr_t descriptor) { return static_cast<SOCKET>(descriptor); }
 
-timeval limitOf(int timeoutMs)
-{
-    timeval limit{};
-    if (timeoutMs > 0) {
-        limit.tv_sec = timeoutMs / 1000;
-        limit.tv_usec = (timeoutMs % 1000) * 1000;
-    }
-    return limit;
-}
-
 // The Winsock calls take and return int counts.
 int countOf(std::size_t size)
 {
@@ -25,23 +15,58 @@ int countOf(std::size_t size)
     return static_cast<int>(size < kMost ? size : kMost);
 }
 
+// What the connection allows now, without waiting.
+unsigned readyNow(SOCKET socket, bool forRead, bool forWrite)
+{
+    fd_set readable, writable, broken;
+    FD_ZERO(&readable);
+    FD_ZERO(&writable);
+    FD_ZERO(&broken);
+    if (forRead)
+        FD_SET(socket, &readable);
+    if (forWrite)
+        FD_SET(socket, &writable);
+    FD_SET(socket, &broken);
+    timeval now{};
+    const int count = ::select(0, &readable, &writable, &broken, &now);
+    if (count < 0)
+        return ClientSocket::kBroken;
+    unsigned ready = 0;
+    if (FD_ISSET(socket, &readable))
+        ready |= ClientSocket::kReadable;
+    if (FD_ISSET(socket, &writable))
+        ready |= ClientSocket::kWritable;
+    if (FD_ISSET(socket, &broken))
+        ready |= ClientSocket::kBroken;
+    return ready;
+}
+
 } // namespace
 
-ClientSocket::ClientSocket(std::intptr_t descriptor_) : descriptor(descriptor_) {}
+ClientSocket::ClientSocket(std::intptr_t descriptor_)
+    : descriptor(descriptor_), wakeEvent(::WSACreateEvent())
+{
+}
 
 ClientSocket::~ClientSocket()
 {
     if (socketOf(descriptor) != INVALID_SOCKET)
         ::closesocket(socketOf(descriptor));
+    if (socketEvent)
+        ::WSACloseEvent(socketEvent);
+    if (wakeEvent)
+        ::WSACloseEvent(wakeEvent);
 }
 
 bool ClientSocket::open()
 {
-    // Every call below waits in select() and then reads or writes without
-    // blocking: a Winsock call that times out leaves the connection in an
-    // undefined state, so no socket time-out is used.
-    u_long nonBlocking = 1;
-    if (::ioctlsocket(socketOf(descriptor), FIONBIO, &nonBlocking) != 0)
+    // A Winsock call that times out leaves the connection undefined, so no
+    // socket time-out is used: waits are on events (the socket's network
+    // events, and interrupt()'s), and select() says what is ready. The event
+    // selection also makes the socket non-blocking.
+    socketEvent = ::WSACreateEvent();
+    if (!socketEvent || !wakeEvent ||
+        ::WSAEventSelect(socketOf(descriptor), socketEvent, FD_READ | FD_WRITE | FD_CLOSE) != 0)
         return false;
     const BOOL on = TRUE;
     return ::setsockopt(socketOf(descriptor), SOL_SOCKET, SO_KEEPALIVE,
@@ -67,38 +92,46 @@ ClientSocket::Result ClientSocket::receive(char *buffer, std::size_t capacity, i
 ClientSocket::Result ClientSocket::send(const char *data, std::size_t size, std::size_t *sent)
 {
     *sent = 0;
-    const int n = ::send(socketOf(descriptor), data, countOf(size), 0);
-    if (n >= 0) {
-        *sent = static_cast<std::size_t>(n);
-        return Result::Done;
+    // Until a write is refused, the system posts no event when room comes:
+    // write on until it is, or everything is taken.
+    while (*sent < size) {
+        const int n = ::send(socketOf(descriptor), data + *sent, countOf(size - *sent), 0);
+        if (n > 0) {
+            *sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK)
+            return Result::Failed;
+        break;
     }
-    return ::WSAGetLastError() == WSAEWOULDBLOCK ? Result::Done : Result::Failed;
+    return Result::Done;
 }
 
 unsigned ClientSocket::wait(bool forRead, bool forWrite, int timeoutMs)
 {
-    fd_set readable, writable, broken;
-    FD_ZERO(&readable);
-    FD_ZERO(&writable);
-    FD_ZERO(&broken);
-    if (forRead)
-        FD_SET(socketOf(descriptor), &readable);
-    if (forWrite)
-        FD_SET(socketOf(descriptor), &writable);
-    FD_SET(socketOf(descriptor), &broken);
-    const timeval limit = limitOf(timeoutMs);
-    if (::select(0, &readable, &writable, &broken, &limit) <= 0)
+    if (!socketEvent)
+        return kBroken;
+    // Clears what was recorded first, so an event after the look below wakes
+    // the wait.
+    WSANETWORKEVENTS recorded;
+    ::WSAEnumNetworkEvents(socketOf(descriptor), socketEvent, &recorded);
+    unsigned ready = readyNow(socketOf(descriptor), forRead, forWrite);
+    if (ready != 0 || timeoutMs <= 0)
+        return ready;
+    const WSAEVENT events[2] = {socketEvent, wakeEvent};
+    const DWORD woken = ::WSAWaitForMultipleEvents(2, events, FALSE, static_cast<DWORD>(timeoutMs), FALSE);
+    if (woken == WSA_WAIT_EVENT_0 + 1)
+        return kBroken; // interrupted
+    if (woken != WSA_WAIT_EVENT_0)
         return 0;
-    unsigned ready = 0;
-    if (FD_ISSET(socketOf(descriptor), &readable))
-        ready |= kReadable;
-    if (FD_ISSET(socketOf(descriptor), &writable))
-        ready |= kWritable;
-    if (FD_ISSET(socketOf(descriptor), &broken))
-        ready |= kBroken;
-    return ready;
+    return readyNow(socketOf(descriptor), forRead, forWrite);
 }
 
-void ClientSocket::interrupt() { ::shutdown(socketOf(descriptor), SD_BOTH); }
+void ClientSocket::interrupt()
+{
+    if (wakeEvent)
+        ::WSASetEvent(wakeEvent); // stays set: every later wait returns at once
+    ::shutdown(socketOf(descriptor), SD_BOTH);
+}
 
 } // namespace platform
