@@ -355,7 +355,7 @@ public:
             for (auto &c : clients_)
                 send(c.get());
         }
-        QTimer::singleShot(seconds_ * 1000, &loop_, [this] { finishing_ = true; checkDone(); });
+        QTimer::singleShot(seconds_ * 1000, Qt::PreciseTimer, &loop_, [this] { finishing_ = true; checkDone(); });
         QTimer::singleShot(seconds_ * 1000 + kReplyGraceMs, &loop_, &QEventLoop::quit);
         loop_.exec();
         scheduler_.stop();
@@ -380,7 +380,9 @@ private:
     void pace(qint64 period)
     {
         const qint64 now = clock_.nsecsElapsed();
-        if (now >= endNs_)
+        // Nothing is sent once the run is finishing: the loop may end as soon
+        // as no reply is outstanding.
+        if (now >= endNs_ || finishing_)
             return;
         for (auto &c : clients_) {
             if (now < c->dueNs)
