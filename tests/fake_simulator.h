@@ -8,6 +8,7 @@
 #include "simlink/SimClient.h"
 #include "simlink/TelemetryLayout.h"
 #include "simlink/TelemetryLink.h"
+#include "simlink/TelemetryLinkHooks.h"
 #include "tools/sim/TelemetryImageWriter.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,7 @@ public:
     }
     ~FakeSimulator() override
     {
+        setTelemetryCopyHook(nullptr, nullptr);
         SimClient::shared().reset();
         telemetryClose();
         platform::setOs(nullptr);
@@ -47,9 +49,8 @@ public:
     }
 
     // Lays out the image; declare every variable first.
-    void build(const std::string &sessionText)
+    void build(const std::string &sessionText, const TelemetryImageWriter::Layout &layout = {})
     {
-        TelemetryImageWriter::Layout layout;
         const std::size_t size = writer.imageSize(layout);
         image().assign(size, 0);
         writer.layout(image().data(), size, layout);

@@ -180,20 +180,16 @@ TEST(SessionTextConversions, lengthsAndLaps)
 TEST(TelemetrySampling, eachFieldFromItsVariable)
 {
     FakeSimulator sim;
-    const std::pair<const char *, double> reals[] = {{"SessionTime", 4321.25}, {"Speed", 61.5}, {"FuelLevel", 42.5}};
-    const std::pair<const char *, int> integers[] = {{"SessionNum", 2}, {"SessionFlags", 0x10004}, {"DisplayUnits", 1},
-                                                     {"IsOnTrack", 1},  {"WeatherType", 300},      {"Skies", -1},
-                                                     {"RaceLaps", 3},   {"Lap", 4},                {"PlayerCarIdx", 7}};
-    for (const auto &real : reals)
-        sim.declare(real.first, kTypeDouble);
-    for (const auto &integer : integers)
-        sim.declare(integer.first, kTypeInt);
+    const std::pair<const char *, double> values[] = {
+        {"SessionTime", 4321.25}, {"Speed", 61.5}, {"FuelLevel", 42.5}, // doubles, the rest ints
+        {"SessionNum", 2}, {"SessionFlags", 0x10004}, {"DisplayUnits", 1}, {"IsOnTrack", 1}, {"WeatherType", 300},
+        {"Skies", -1}, {"RaceLaps", 3}, {"Lap", 4}, {"PlayerCarIdx", 7}};
+    for (const auto &v : values)
+        sim.declare(v.first, &v < values + 3 ? kTypeDouble : kTypeInt);
     sim.build("");
     sim.link();
-    for (const auto &real : reals)
-        sim.setDouble(real.first, real.second);
-    for (const auto &integer : integers)
-        sim.setInt(integer.first, integer.second);
+    for (const auto &v : values)
+        &v < values + 3 ? sim.setDouble(v.first, v.second) : sim.setInt(v.first, static_cast<int>(v.second));
     sim.deliver();
     irVariables v;
     v.airTemp = 99.0f; // not published: reads as 0

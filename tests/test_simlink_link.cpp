@@ -1,10 +1,9 @@
-#include "platform/fake/FakeOs.h"
+#include "fake_simulator.h"
 #include "simlink/Broadcast.h"
+#include "simlink/SessionInfoIndex.h"
 #include "simlink/SessionInfoQuery.h"
-#include "simlink/SimClient.h"
-#include "simlink/TelemetryLink.h"
-#include "simlink/TelemetryLinkHooks.h"
-#include "tools/sim/TelemetryImageWriter.h"
+#include "tests/test_simlink_paths.h"
+#include "tools/sim/SessionTextGenerator.h"
 #include "tools/sim/TornPublish.h"
 
 #include <gtest/gtest.h>
@@ -31,45 +30,22 @@ class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        platform::setOs(&fake);
-        fake.setInstantTimeouts(true);
-        speed = writer.addVariable("Speed", kTypeFloat);
-        gear = writer.addVariable("Gear", kTypeInt);
-        flag = writer.addVariable("Flag", kTypeChar);
-        lap = writer.addVariable("LapDist", kTypeDouble);
-        arr = writer.addVariable("CarIdxPos", kTypeInt, 4);
-        longName = writer.addVariable(std::string(32, 'N'), kTypeInt);
+        speed = fake.declare("Speed", kTypeFloat), gear = fake.declare("Gear", kTypeInt);
+        flag = fake.declare("Flag", kTypeChar), lap = fake.declare("LapDist", kTypeDouble);
+        arr = fake.declare("CarIdxPos", kTypeInt, 4), longName = fake.declare(std::string(32, 'N'), kTypeInt);
         build();
-    }
-    void TearDown() override
-    {
-        setTelemetryCopyHook(nullptr, nullptr);
-        SimClient::shared().reset();
-        telemetryClose();
-        platform::setOs(nullptr);
     }
     void build(TelemetryImageWriter::Layout layout = {})
     {
         telemetryClose();
         layout.sessionTextCapacity = 1024;
-        const std::size_t size = writer.imageSize(layout);
-        fake.image().assign(size, 0);
-        writer.layout(fake.image().data(), size, layout);
-        writer.setConnected(true);
-        writer.setSessionText("WeekendInfo:\n TrackName: Some Track\n");
+        fake.build("WeekendInfo:\n TrackName: Some Track\n", layout);
         buf.assign(static_cast<std::size_t>(writer.header()->bufferSize), 0);
     }
     bool fetch() { return telemetryFetch(buf.data(), buf.size()); }
-    // Waits until the client holds a sample; the first ones only sync and size.
-    void link()
-    {
-        for (int i = 0; i < 4 && !SimClient::shared().waitForSample(16); ++i)
-            writer.publish();
-        ASSERT_TRUE(SimClient::shared().isLinked());
-    }
 
-    platform::FakeOs fake;
-    TelemetryImageWriter writer;
+    FakeSimulator fake;
+    TelemetryImageWriter &writer = fake.writer;
     std::vector<std::uint8_t> buf;
     int speed = 0, gear = 0, flag = 0, lap = 0, arr = 0, longName = 0;
 };
@@ -191,7 +167,7 @@ TEST_F(LinkTest, withoutMappingViewOrEventTheWaitSleepsTheTimeout)
 
 TEST_F(LinkTest, clientReallocatesWhenBufferSizeGrows)
 {
-    link();
+    fake.link();
     // Grown while linked: the copy stops at our buffer's size, then re-allocates.
     TelemetryHeader *hh = writer.header();
     const std::int32_t current = hh->bufferSize;
@@ -217,7 +193,7 @@ TEST_F(LinkTest, typedReadsConvertAndClampAndGiveDefaultsWhileTheLinkIsDown)
     for (int i = 0; i < 4; ++i)
         writer.setInt(arr, 10 + i, i);
     writer.setInt(longName, 77);
-    link();
+    fake.link();
     EXPECT_FALSE(c.readBool(c.variableIndex("Speed"), 0));
     EXPECT_EQ(c.readInt(c.variableIndex("Gear"), 0), -3);
     EXPECT_EQ(c.readInt(flag, 0), -1);
@@ -307,7 +283,7 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
         char value[32];
         std::size_t limit = 1;
         if (shape.links) {
-            link();
+            fake.link();
             EXPECT_EQ(c.readInt(c.variableIndex("Gear"), 0), 7);
             EXPECT_EQ(c.readDouble(c.variableIndex("LapDist"), 0), 2.5);
             EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", value, sizeof value) == 1,
@@ -331,12 +307,15 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
 TEST_F(LinkTest, sessionTextRewrittenInPlaceIsNoticedAndAnUnterminatedOneStopsAtTheMapping)
 {
     writer.setSessionText("A: 1\nB: 2\n");
-    link();
+    fake.link();
     SimClient &c = SimClient::shared();
     char value[16];
     ASSERT_EQ(c.sessionValue("A:", value, sizeof value), 1);
     EXPECT_STREQ(value, "1");
     ASSERT_EQ(c.sessionValue("B:", value, sizeof value), 1);
+    // Cut to the buffer: the negated length of the whole value.
+    EXPECT_EQ(c.sessionValue("B:", value, 1), -1);
+    EXPECT_STREQ(value, "");
     // Same place, same length, no wait in between.
     writer.setSessionText("B: 3\nA: 4\n");
     for (const char *path : {"A:", "B:"}) {
@@ -372,18 +351,16 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
     GTEST_SKIP() << "the race with the writer is this test's purpose";
 #endif
 #endif
-    link();
+    fake.link();
     std::uint8_t *block = writer.block();
     const auto size = static_cast<std::int32_t>(writer.blockSize());
+#define FIELD(name, at) {name, offsetof(TelemetryHeader, at)}
     const std::pair<const char *, std::size_t> fields[] = {
-        {"statusFlags", offsetof(TelemetryHeader, statusFlags)},
-        {"sessionTextOffset", offsetof(TelemetryHeader, sessionTextOffset)},
-        {"variableCount", offsetof(TelemetryHeader, variableCount)},
-        {"variableTableOffset", offsetof(TelemetryHeader, variableTableOffset)},
-        {"bufferCount", offsetof(TelemetryHeader, bufferCount)},
-        {"bufferSize", offsetof(TelemetryHeader, bufferSize)},
-        {"dataOffset", offsetof(TelemetryHeader, bufferTable) + offsetof(TelemetryBufferInfo, dataOffset)},
-    };
+        FIELD("statusFlags", statusFlags), FIELD("sessionTextOffset", sessionTextOffset),
+        FIELD("variableCount", variableCount), FIELD("variableTableOffset", variableTableOffset),
+        FIELD("bufferCount", bufferCount), FIELD("bufferSize", bufferSize),
+        FIELD("dataOffset", bufferTable[0].dataOffset)};
+#undef FIELD
     const std::int32_t extremes[] = {0, -1, 1, 2, 5, 6, std::numeric_limits<std::int32_t>::min(),
                                      std::numeric_limits<std::int32_t>::max(), size, size - 1, size / 2 + 1,
                                      0x10000000, -144};
@@ -392,26 +369,27 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
     std::thread rewriter([&] {
         std::minstd_rand random(12345);
         std::uniform_int_distribution<std::int32_t> near(-16, size + 16);
+        // Each value stays for a random while, so a read may see either and
+        // a pair of reads may straddle a change.
+        const auto hold = [&] {
+            for (volatile unsigned spin = random() % 64; spin > 0; spin = spin - 1) {
+            }
+        };
         for (std::size_t f = 0; f < sizeof fields / sizeof fields[0]; ++f) {
             current.store(static_cast<int>(f));
             auto *at = reinterpret_cast<std::int32_t *>(block + fields[f].second);
             const std::int32_t valid = __atomic_load_n(at, __ATOMIC_RELAXED);
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
             for (unsigned n = 0; std::chrono::steady_clock::now() < until && !done.load(); ++n) {
-                const std::int32_t hostile = n % 2 ? extremes[(n / 2) % (sizeof extremes / sizeof extremes[0])] : near(random);
-                // Each value stays for a random while, so a read may see
-                // either and a pair of reads may straddle a change.
-                __atomic_store_n(at, hostile, __ATOMIC_RELAXED);
-                for (volatile unsigned spin = random() % 64; spin > 0; spin = spin - 1) {
-                }
+                __atomic_store_n(at, n % 2 ? extremes[(n / 2) % (sizeof extremes / sizeof extremes[0])] : near(random),
+                                 __ATOMIC_RELAXED);
+                hold();
                 __atomic_store_n(at, valid, __ATOMIC_RELAXED);
                 // New samples keep the reads going past "nothing new".
-                auto *tick = reinterpret_cast<std::int32_t *>(block + offsetof(TelemetryHeader, bufferTable) + 16 * (n % 3));
-                __atomic_store_n(tick, static_cast<std::int32_t>(n), __ATOMIC_RELAXED);
-                for (volatile unsigned spin = random() % 64; spin > 0; spin = spin - 1) {
-                }
+                __atomic_store_n(&writer.header()->bufferTable[n % 3].tickCount, static_cast<std::int32_t>(n),
+                                 __ATOMIC_RELAXED);
+                hold();
             }
-            __atomic_store_n(at, valid, __ATOMIC_RELAXED);
         }
         done.store(true);
     });
@@ -459,6 +437,102 @@ TEST_F(LinkTest, broadcastsPackAcceptedCodesAndDropOthers)
         sent.emplace_back(b.message, b.wParam, b.lParam);
     EXPECT_EQ(sent, expected);
     EXPECT_LE(fake.registerCount(), 1) << "registered once for the whole process";
+}
+
+const std::string kDrivers = "DriverInfo:\n DriverCarIdx: 0\n Drivers:\n"
+                             " - CarIdx: 0\n   UserName: Anna\n   CarNumber: -1\n"
+                             " - CarIdx: 1\n   CarNumber: 12\n"
+                             " - CarIdx: 12\n   UserName: Bert  \n   ClubName:\n"
+                             " - CarIdx: 2 \n   UserName: Space\n"
+                             "SessionInfo:\n Sessions:\n"
+                             " - SessionNum: 0\n   SessionType: Practice\n"
+                             " - SessionNum: 1\n   SessionType: Qualify\n"
+                             " - SessionNum: 2\n   SessionType: Race\n"
+                             "   ResultsPositions:\n"
+                             "   - Position: 1\n     CarIdx: 12\n"
+                             "   - Position: 2\n     CarIdx: 0\n     Time: 91.5\n";
+
+TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
+{
+    const struct {
+        std::string text;
+        const char *path;
+        const char *expected; // nullptr: not found
+        const char *why;
+    } cases[] = {
+        {"WeekendInfo:\n TrackName: Some Track\n", "WeekendInfo:TrackName:", "Some Track", ""},
+        {"WeekendInfo:\n TrackName: X\n", "WeekendInfo:Track:", nullptr, "colon compared"},
+        {"WeekendInfo:\n Track: X\n", "WeekendInfo:TrackName:", nullptr, ""},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}SessionType:", "Race", ""},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{0}SessionType:", "Practice", ""},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{12}UserName:", "Bert  ", "trailing spaces kept"},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{0}CarNumber:", "-1", ""},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{2}UserName:", nullptr, "2 followed by a space"},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{12}", "12", "path ending in a selector"},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{12}ClubName:", "", "empty value found"},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{2}Time:", "91.5", ""},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{1}UserName:", nullptr, "not taken from the next entry"},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{1}Time:", nullptr, "nor here"},
+        {"A:\n   B: 1\n  C: 2\n   D: 3\n", "A:B:D:", nullptr, "leaving the block under a deeper match ends it"},
+        {"A:\nX:\n Y: 1\nB: 2\n", "A:B:", "2", "a match at depth 0 does not bound the search"},
+        {"A:\n B: 1\n", "A:{x", nullptr, "unclosed brace"},
+        {"A:\n B: 1\n", "A:B:{1", nullptr, "unclosed brace"},
+        {"A:\n B: 1\n", "A:{1}{x", nullptr, "second brace unclosed"},
+        {"A:\n B: last", "A:B:", nullptr, "last line without line end"},
+        {"A:\r\n\r\n B: crlf\r\n", "A:B:", "crlf", ""},
+        {"A:\r B: cr\r", "A:B:", "cr", ""},
+        {"", "A:", nullptr, ""},
+    };
+    for (const auto &c : cases) {
+        const char *start = nullptr;
+        int length = -1;
+        const bool found = SessionInfoQuery(c.text.c_str(), c.path, &start, &length);
+        EXPECT_EQ(found, c.expected != nullptr) << c.path << ": " << c.why;
+        EXPECT_EQ(found ? std::string(start, static_cast<std::size_t>(length)) : "", c.expected ? c.expected : "")
+            << c.path;
+        EXPECT_TRUE(found || (start == nullptr && length == 0)) << c.path;
+    }
+    const char *start = nullptr;
+    int length = 0;
+    EXPECT_FALSE(SessionInfoQuery(nullptr, "A:", &start, &length));
+    EXPECT_FALSE(SessionInfoQuery("A: 1\n", nullptr, &start, &length));
+    // The limit ends an unterminated text: the line reaching it is not evaluated.
+    const std::string text = "A:\n B: 1\n";
+    EXPECT_FALSE(SessionInfoQuery(text.data(), text.size() - 1, "A:B:", &start, &length));
+    EXPECT_TRUE(SessionInfoQuery(text.data(), text.size(), "A:B:", &start, &length));
+}
+
+void expectIndexAgrees(const std::string &text, const std::vector<std::string> &paths)
+{
+    SessionInfoIndex index;
+    index.use(text.c_str(), text.size() + 1);
+    for (const std::string &path : paths) {
+        const char *plainStart = nullptr;
+        int plainLength = 0;
+        const bool plain = SessionInfoQuery(text.c_str(), text.size() + 1, path.c_str(), &plainStart, &plainLength);
+        for (int round = 0; round < 2; ++round) { // the second answer comes from the index
+            const char *indexStart = nullptr;
+            int indexLength = 0;
+            const bool indexed = index.query(path.c_str(), &indexStart, &indexLength);
+            ASSERT_EQ(plain, indexed) << path;
+            // The index answers from its own copy: the same place in it.
+            ASSERT_EQ(plainStart ? plainStart - text.c_str() : -1, indexStart ? indexStart - index.text() : -1) << path;
+            ASSERT_EQ(plainLength, indexLength) << path;
+        }
+    }
+}
+
+TEST(SessionInfoIndexTest, answersEveryProgramPathLikeThePlainQuery)
+{
+    sim::SessionTextOptions options;
+    options.drivers = 64;
+    expectIndexAgrees(sim::generateSessionText(options), pollPaths(2));
+    options.drivers = 3;
+    options.raceLapsComplete = 4;
+    const std::string small = sim::generateSessionText(options);
+    expectIndexAgrees(small, pollPaths(0));
+    expectIndexAgrees(small, pollPaths(1));
+    expectIndexAgrees("A:\n B: 1\n", {"A:{x", "A:B:{1", "A:B:", "A:{1}B:", "A:B:{1}"});
 }
 
 } // namespace
