@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -31,22 +30,18 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         documents = dir.path() + "/documents";
-        const QString data = dir.path() + "/data";
         QDir().mkpath(documents);
-        QDir().mkpath(data + "/pitlink");
         port = freePort();
-        QFile ini(data + "/pitlink/pitlink.ini");
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral("[main]\nautostartserver=true\nport=%1\n\n[paths]\niracingdocument=%2\n")
-                      .arg(port)
-                      .arg(documents)
-                      .toUtf8());
-        ini.close();
+        QSettings ini(dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
+        ini.setValue("main/autostartserver", true);
+        ini.setValue("main/port", port);
+        ini.setValue("paths/iracingdocument", documents);
+        ini.sync();
 
         ASSERT_TRUE(sim.start({"--documents", documents, "--codepage", "windows-1252"}));
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", data);
+        env.insert("XDG_DATA_HOME", dir.path() + "/data");
         env.insert("QT_QPA_PLATFORM", "offscreen");
         pitlink.setProcessEnvironment(env);
         pitlink.setProcessChannelMode(QProcess::MergedChannels);

@@ -80,9 +80,13 @@ protected:
     FakeSimulator sim;
 };
 
-TEST_F(ModelReaders, rosterTakesCarsZeroToNinetyNineInOrder)
+// One text with the weekend, the sessions and the roster: each reader takes its part.
+TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
 {
-    start(kRoster);
+    start("WeekendInfo:\n TrackName: spa 2022 gp\n TrackDisplayShortName: Spa\n NumCarTypes: 2\n"
+          " NumCarClasses: 1\n NumStarters: 24\n" +
+          kResults + kRoster);
+    // Cars 0 to 99 in order.
     QVector<irDriver> drivers(1); // an old roster is replaced
     readDriverRoster(SimClient::shared(), drivers);
     using Driver = decltype(shown(irDriver()));
@@ -94,11 +98,8 @@ TEST_F(ModelReaders, rosterTakesCarsZeroToNinetyNineInOrder)
                   // No user name: listed, but it cannot be joined to a result.
                   {-1, "", "55", 0, 0, 0, 0.0, 0.0, "", "", "", "", kNoPosition},
               }));
-}
 
-TEST_F(ModelReaders, resultsOfTheAskedSessionOnlyUpToPositionNinetyNine)
-{
-    start(kResults);
+    // The asked session's results, positions up to 99.
     QVector<irResult> results;
     using Result = decltype(shown(irResult()));
     readSessionResults(SimClient::shared(), 2, results);
@@ -112,13 +113,8 @@ TEST_F(ModelReaders, resultsOfTheAskedSessionOnlyUpToPositionNinetyNine)
                                                    {1, 0, 4, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""}}));
     readSessionResults(SimClient::shared(), 1, results);
     EXPECT_TRUE(results.isEmpty()) << "a session without a results table";
-}
 
-TEST_F(ModelReaders, sessionFactsFollowTheSessionNumber)
-{
-    start("WeekendInfo:\n TrackName: spa 2022 gp\n TrackDisplayShortName: Spa\n NumCarTypes: 2\n"
-          " NumCarClasses: 1\n NumStarters: 24\n" +
-          kResults + kRoster);
+    // The facts follow the session number.
     irVariables v;
     readWeekendFacts(SimClient::shared(), v);
     EXPECT_EQ(std::make_tuple(v.trackName, v.trackDisplayShortName, v.numCarTypes, v.numCarClasses, v.numStarters,
