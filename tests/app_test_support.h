@@ -1,7 +1,7 @@
 #pragma once
 // The main window under test: a simulator on the fake platform, dialogs that
-// record instead of blocking, two fake network interfaces and a settings
-// file of the test's own.
+// record instead of blocking, two fake network interfaces, a settings file of
+// the test's own and the lines written to the debug output.
 
 #include "app/AppSettings.h"
 #include "app/Dialogs.h"
@@ -106,10 +106,14 @@ inline std::string sessionText()
            "   CarNumberRaw: 33\n";
 }
 
+inline QStringList debugLines;
+
 class PitlinkFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        debugLines.clear();
+        previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &msg) { debugLines << msg; });
         ASSERT_TRUE(dir.isValid());
         documents = dir.path() + QStringLiteral("/documents");
         QDir().mkpath(documents);
@@ -124,7 +128,11 @@ protected:
         sim.setDouble("SessionTime", 3723.5);
         interfaces = {iface("eth0", "192.168.1.20"), iface("wlan0", "10.0.0.7")};
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override
+    {
+        window.reset();
+        qInstallMessageHandler(previous);
+    }
 
     // An interface that is up, with one IPv4 address and a link-local IPv6 one.
     static NetworkInterfaceRecord iface(const char *name, const char *ipv4)
@@ -169,6 +177,14 @@ protected:
         access->poll();
         ASSERT_TRUE(access->connected());
     }
+    // A tick and two polls: values read in one pass reach the labels in the next.
+    void settle()
+    {
+        access->tick();
+        access->poll();
+        access->poll();
+    }
+    Ui_PitlinkClass &ui() { return access->ui(); }
     QString statusText(int field) { return window->statusBar()->findChildren<QLabel *>().value(field)->text(); }
 
     FakeSimulator sim;
@@ -179,4 +195,5 @@ protected:
     int autoStartDelayMs = 1000;
     std::unique_ptr<Pitlink> window;
     std::unique_ptr<PitlinkTestAccess> access;
+    QtMessageHandler previous = nullptr;
 };

@@ -1,37 +1,27 @@
 // The main window as a user meets it: the form, the status bar and version,
 // the debug pane, start-up (documents folder, controls.cfg, network list,
-// automatic server start) and what closing the window saves and closes.
+// automatic server start) and what closing the window saves and closes; the
+// once-a-second session poll, the telemetry tick and the chat and key
+// handlers against the fake simulator; the settings file and the session
+// group's texts.
 
 #include "app_test_support.h"
+#include "app/SessionLabels.h"
+#include "sim_process.h"
+#include "simlink/Broadcast.h"
 #include "ui/WidgetDriverInfo.h"
 
 #include <QGridLayout>
 #include <QSettings>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTextBlock>
 #include <QTextDocument>
 
 namespace {
 
-// Lines written to the debug output while a test runs.
-QStringList debugLines;
-void recordDebugLine(QtMsgType, const QMessageLogContext &, const QString &msg) { debugLines.append(msg); }
-
-class MainWindow : public PitlinkFixture {
-protected:
-    void SetUp() override
-    {
-        PitlinkFixture::SetUp();
-        debugLines.clear();
-        previous = qInstallMessageHandler(recordDebugLine);
-    }
-    void TearDown() override
-    {
-        PitlinkFixture::TearDown();
-        qInstallMessageHandler(previous);
-    }
-    QtMessageHandler previous = nullptr;
-};
+using MainWindow = PitlinkFixture;
+using Poll = PitlinkFixture;
 
 TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
 {
@@ -43,12 +33,7 @@ TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
     EXPECT_EQ(access->ui().actionDriversWindow->text(), QStringLiteral("Drivers"));
     EXPECT_EQ(access->ui().menuPitlink->title(), QStringLiteral("Pitlink"));
     // widget (or spacer: ""), layout, row, column, row span, column span, text
-    struct Cell {
-        const char *widget;
-        const char *layout;
-        int row, column, rowSpan, columnSpan;
-        const char *text;
-    };
+    struct Cell { const char *widget, *layout; int row, column, rowSpan, columnSpan; const char *text; };
     const Cell cells[] = {
         {"groupBox_paths", "gridLayout", 0, 1, 1, 2, "Paths"},
         {"groupBox_server", "gridLayout", 0, 3, 2, 3, "Server"},
@@ -226,13 +211,6 @@ const WindowCase kWindowCases[] = {
     {"a termination request is answered without a box", kNoPort, true, "47900", "47900", false, true, kNoPort},
 };
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    return probe.serverPort();
-}
-
 TEST_F(MainWindow, whatTheUserTypesAndWhatClosingSaves)
 {
     for (const WindowCase &c : kWindowCases) {
@@ -361,6 +339,247 @@ TEST_F(MainWindow, autostartStartsTheServerAfterTheDelayAndKeepsOneStartedByACli
         ASSERT_EQ(access->server() != nullptr, c.first || c.second);
         EXPECT_TRUE(!clicked || access->server() == clicked) << "the automatic start must not stop it";
         window.reset();
+    }
+}
+
+TEST_F(Poll, theSimulatorsStatesOneStepAfterTheOther)
+{
+    struct Step {
+        const char *name;
+        std::function<void()> change;
+        const char *text;
+        bool connected, onTop;
+        int timerBegins; // raised once, not again when it comes back
+    };
+    const Step steps[] = {
+        {"no window", [] {}, "iRacing not found", false, false, 0},
+        {"a window but no telemetry", [this] { sim.showWindow(true); sim.setMappingAvailable(false); },
+         "iRacing not startet", false, false, 0},
+        {"telemetry", [this] { sim.setMappingAvailable(true); sim.publishOnWait = true; },
+         "iRacing founded", true, true, 1},
+        {"gone", [this] { sim.hideWindow(); }, "iRacing not found", false, false, 1},
+        {"back behind another window", [this] { sim.showWindow(false); }, "iRacing founded", true, false, 1},
+        {"linked, no more samples", [this] { sim.publishOnWait = false; }, "iRacing founded", true, false, 1},
+    };
+    open();
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.name);
+        s.change();
+        access->poll();
+        access->poll();
+        EXPECT_EQ(statusText(0), QString::fromLatin1(s.text));
+        EXPECT_EQ(access->connected(), s.connected);
+        EXPECT_EQ(access->onTop(), s.onTop);
+        EXPECT_EQ(sim.timerBeginCount(), s.timerBegins);
+        EXPECT_EQ(access->telemetryTimer().isActive(), s.timerBegins == 1) << "ticks from the first link on";
+    }
+    EXPECT_EQ(access->telemetryTimer().interval(), 500);
+}
+
+TEST_F(Poll, theSnapshotAndLabelsFollowTheSessionNumber)
+{
+    // No session number: only the weekend is read.
+    sim.setInt("SessionNum", -1);
+    link();
+    settle();
+    const irVariables &v = access->vars();
+    EXPECT_EQ(v.trackName, QStringLiteral("spa up"));
+    EXPECT_EQ(v.numSessions, 2);
+    EXPECT_EQ(v.sessionType, QStringLiteral("n/a"));
+    EXPECT_TRUE(v.drivers.isEmpty());
+    EXPECT_TRUE(v.results.isEmpty());
+
+    sim.setInt("SessionNum", 1);
+    access->tick();
+    access->poll();
+    EXPECT_EQ(ui().label_sessionType->text(), QStringLiteral("n/a")) << "read in this pass, shown in the next";
+    access->poll();
+    EXPECT_EQ(ui().label_sessionType->text(), QStringLiteral("Race"));
+    EXPECT_EQ(ui().label_trackname->text(), QStringLiteral("spa up"));
+    EXPECT_EQ(ui().label_sessionTime->text(), QStringLiteral("01:02:03/02:00")) << "7200 sec";
+    EXPECT_EQ(ui().label_laps->text(), QStringLiteral("3/unlimited"));
+    EXPECT_EQ(v.drivers.size(), 2);
+    EXPECT_EQ(v.results.size(), 2);
+
+    sim.setInt("SessionNum", 0);
+    settle();
+    EXPECT_EQ(v.sessionType, QStringLiteral("Practice"));
+    EXPECT_EQ(v.results.size(), 1);
+    EXPECT_EQ(v.sessionLaps, 10);
+
+    // Gone: the snapshot and the session group are cleared.
+    sim.hideWindow();
+    access->poll();
+    EXPECT_EQ(v, irVariables());
+    EXPECT_EQ(ui().label_sessionType->text(), QStringLiteral("n/a"));
+    EXPECT_EQ(ui().label_trackname->text(), QStringLiteral("n/a"));
+    EXPECT_EQ(ui().label_sessionTime->text(), QString());
+    EXPECT_EQ(ui().label_laps->text(), QString());
+}
+
+TEST_F(Poll, missedWaitsKeepTheSnapshotTheTickTakesTheNewestSampleAndARestartIsFollowed)
+{
+    link();
+    settle();
+    const QVector<irResult> results = access->vars().results;
+    const QVector<irDriver> drivers = access->vars().drivers;
+    ASSERT_FALSE(results.isEmpty());
+    // The pass whose roster and results waits miss: both kept.
+    sim.waitPlan = {true, false, false};
+    access->poll();
+    EXPECT_EQ(access->vars().results, results);
+    EXPECT_EQ(access->vars().drivers, drivers);
+
+    // A wait before the tick took the newest sample; the tick's own wait
+    // then finds nothing newer.
+    sim.setDouble("SessionTime", 4000.25);
+    sim.deliver();
+    access->tick();
+    EXPECT_EQ(access->vars().sessionTime, 4000.25);
+
+    // A restarted simulator is followed within two polls.
+    sim.publishOnWait = true;
+    std::string restarted = sessionText();
+    restarted.replace(restarted.find("spa up"), 6, "monza full");
+    // A fresh image whose tick count starts again from 1.
+    sim.build(restarted);
+    sim.writer.setNextTick(1);
+    access->poll();
+    access->poll();
+    EXPECT_EQ(access->vars().trackName, QStringLiteral("monza full"));
+}
+
+TEST_F(Poll, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConnected)
+{
+    link();
+    settle();
+    access->openDriversWindow();
+    access->tick();
+    EXPECT_EQ(access->driversWindow()->findChild<QTableWidget *>()->rowCount(), 2) << "the tick's snapshot";
+    // The button, the form while the server runs, and what the pane then says.
+    const auto press = [this](const QString &port, bool listens, const QString &said) {
+        ui().lineEdit_port->setText(port);
+        access->serverButton();
+        ASSERT_EQ(access->server() && access->server()->isListening(), listens);
+        EXPECT_EQ(ui().pushButton_startServer->text(), listens ? QStringLiteral("Stop Server") : QStringLiteral("Start Server"));
+        EXPECT_EQ(ui().groupBox_paths->isEnabled(), !listens);
+        EXPECT_EQ(ui().groupBox_server->isEnabled(), !listens);
+        EXPECT_TRUE(ui().plainTextEdit_debug->toPlainText().contains(said.arg(listens ? access->server()->serverPort() : 0)));
+    };
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
+    press(QString::number(taken.serverPort()), false, QStringLiteral("(Server) - Could not start server"));
+    press(QStringLiteral("0"), true, QStringLiteral("(Server) - Listening to port %1"));
+    QPointer<irServer> server = access->server();
+    access->tick();
+    EXPECT_EQ(server->varsCopy(), irVariables()) << "no client: not touched";
+
+    const auto clientCount = [&](int count, const char *status) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == count; }));
+        EXPECT_EQ(statusText(1), QString::fromLatin1(status));
+    };
+    const auto tickAt = [this](float speed) {
+        sim.setFloat("Speed", speed);
+        access->tick();
+        EXPECT_FLOAT_EQ(access->vars().speed, speed);
+    };
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server->serverPort());
+    clientCount(1, "1 client(s) connected");
+    tickAt(77.0f);
+    EXPECT_EQ(server->varsCopy(), access->vars());
+    client.disconnectFromHost();
+    clientCount(0, "client not connected");
+    tickAt(55.0f);
+    EXPECT_FLOAT_EQ(server->varsCopy().speed, 77.0f);
+
+    client.connectToHost(QHostAddress::LocalHost, server->serverPort());
+    clientCount(1, "1 client(s) connected");
+    tickAt(12.0f);
+    EXPECT_EQ(server->varsCopy(), access->vars());
+    // Stopped with a client connected: the client is ended too.
+    press(QString(), false, QString());
+    EXPECT_EQ(statusText(1), QStringLiteral("client not connected"));
+    EXPECT_TRUE(QTest::qWaitFor([&client] { return client.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(QTest::qWaitFor([&server] { return server.isNull(); }));
+}
+
+// Macro 3 and 16, a key down then up and the switch to another window are
+// checked with the real program in the end-to-end test.
+TEST_F(Poll, chatMacrosOneToFifteenAndKeysOnlyIntoTheLinkedSimulator)
+{
+    open();
+    access->chat(2);
+    EXPECT_TRUE(sim.broadcasts().empty()) << "not linked";
+    link();
+    for (int id : {0, 14, 15, -1})
+        access->chat(id);
+    const auto sent = sim.broadcasts();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].lParam, broadcastLParam(0));
+    EXPECT_EQ(sent[1].lParam, broadcastLParam(14));
+
+    access->key(0x10041);
+    ASSERT_EQ(sim.keys().size(), 2u);
+    EXPECT_EQ(sim.keys()[0].code, 0x41) << "low 16 bits";
+    // The simulator's window went away since the last poll.
+    sim.setWindow(telemetry::kSimulatorWindowTitle, 0);
+    access->key(32);
+    EXPECT_EQ(sim.keys().size(), 2u);
+}
+
+TEST(Settings, defaultsAndWhatIsReadBack)
+{
+    QTemporaryDir dir;
+    QObject owner;
+    const QString file = dir.path() + QStringLiteral("/pitlink.ini");
+    {
+        AppSettings s(&owner, file);
+        EXPECT_FALSE(s.autoStartServer());
+        EXPECT_FALSE(s.driversWindowStayOnTop());
+        EXPECT_TRUE(s.mainWindowState().isEmpty());
+        EXPECT_FALSE(QFile::exists(file)) << "reading writes nothing";
+        s.setMainWindowState(QByteArray("\x00\x01state", 7));
+        s.setMainWindowGeometry(QByteArray("geometry"));
+        s.sync();
+    }
+    QSettings raw(file, QSettings::IniFormat);
+    raw.setValue("main/port", 70000); // written by hand or an older program
+    // The dashboard's port: a whole number from 0 (off) to 65535, else the default.
+    const std::vector<std::pair<const char *, int>> webPorts{
+        {"8080", 8080},   {"0", 0},       {"65535", 65535}, {"65536", 47813}, {"-1", 47813},
+        {"80x", 47813},   {"8.5", 47813}, {"", 47813},      {nullptr, 47813}};
+    for (const auto &w : webPorts) {
+        if (w.first)
+            raw.setValue("main/webport", QString::fromLatin1(w.first));
+        else
+            raw.remove("main/webport");
+        raw.sync();
+        AppSettings s(&owner, file);
+        EXPECT_EQ(s.webPort(), w.second) << (w.first ? w.first : "absent");
+        EXPECT_EQ(s.serverPort(), 4464) << "the low 16 bits";
+        EXPECT_EQ(s.mainWindowState(), QByteArray("\x00\x01state", 7));
+        EXPECT_EQ(s.mainWindowGeometry(), QByteArray("geometry"));
+    }
+}
+
+TEST(SessionLabels, showWhatIsReadSoFar)
+{
+    struct Case {
+        double time, length;
+        int sessionLaps;
+        const char *timeLabel, *lapsLabel;
+    };
+    const Case cases[] = {
+        {-1.0, 7200.0, -1, "", ""},                     // nothing read yet: no "/" either
+        {-1.0, 7200.0, 25, "", "3/25"},                 // laps read before the clock
+        {3723.5, -1.0, -1, "01:02:03/", ""},            // the clock read before the laps
+        {3723.5, 7200.0, kUnlimitedLaps, "01:02:03/02:00", "3/unlimited"},
+        {3723.5, 86400.0, 25, "01:02:03/", "3/25"},     // a day or more is no time of day
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(sessionTimeLabel(c.time, c.length), QString::fromLatin1(c.timeLabel)) << c.time << " " << c.length;
+        EXPECT_EQ(lapsLabel(3, c.sessionLaps), QString::fromLatin1(c.lapsLabel)) << c.sessionLaps;
     }
 }
 

@@ -17,12 +17,8 @@
 
 namespace {
 
-struct Car {
-    int carIdx;
-    int number;
-    int position; // 0 in the results means not placed; -1 gives no result
-    const char *name;
-};
+// Position 0 in the results means not placed; -1 gives no result.
+struct Car { int carIdx, number, position; const char *name; };
 
 // Car n's other cells follow from its index, so a row can be checked whole.
 irVariables snapshot(const QVector<Car> &cars)
@@ -64,7 +60,7 @@ protected:
     QColor shade(int row, int column) { return table->item(row, column)->background().color(); }
 };
 
-TEST_F(DriversWindow, formHasItsColumnsAndNamesAndTheTimerRefillsTheStoredSnapshot)
+TEST_F(DriversWindow, formHasItsColumnsAndNamesStaysOnTopAsStoredAndTheTimerRefillsTheStoredSnapshot)
 {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("WidgetDirverInfo"));
     EXPECT_EQ(window.size(), QSize(907, 663));
@@ -73,7 +69,22 @@ TEST_F(DriversWindow, formHasItsColumnsAndNamesAndTheTimerRefillsTheStoredSnapsh
         headers << table->horizontalHeaderItem(c)->text();
     EXPECT_EQ(headers, QStringList({"Pos", "Car#", "Name", "Licence", "iRating", "Club", "Division",
                                     "Best Time", "Best Lap", "LastTime", "Laps", "Inc", "ReasonOut"}));
-    EXPECT_EQ(window.findChild<QCheckBox *>("checkBox_stayontop")->text(), QStringLiteral("Stay On Top"));
+    QCheckBox *box = window.findChild<QCheckBox *>("checkBox_stayontop");
+    EXPECT_EQ(box->text(), QStringLiteral("Stay On Top"));
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    window.show();
+    for (const bool on : {true, false}) {
+        box->click();
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(bool(window.windowFlags() & Qt::WindowStaysOnTopHint), on);
+        settings.sync();
+        EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat).value("driverwindow/stayontop").toString(),
+                  on ? QStringLiteral("true") : QStringLiteral("false"));
+        WidgetDriverInfo reopened(&settings, nullptr);
+        EXPECT_EQ(reopened.findChild<QCheckBox *>("checkBox_stayontop")->isChecked(), on);
+        EXPECT_EQ(bool(reopened.windowFlags() & Qt::WindowStaysOnTopHint), on);
+    }
 
     irVariables vars = snapshot({{0, 11, 1, "Ann"}});
     QMetaObject::invokeMethod(&window, "OnTimerUpdate"); // nothing stored yet
@@ -137,36 +148,31 @@ TEST_F(DriversWindow, listsDriversByPositionWithMarkersShadesAndTheSelection)
 // What a sim racer does with the table, and what the table must then show.
 enum class Gesture { none, doubleClickCell, dragDivider };
 
+// The column whose values the case sets (for cars 0, 1 and 2) and sorts by;
+// what the column then shows, top to bottom.
 struct TableCase {
     const char *name;
-    int column; // the column whose values the case sets and sorts by
-    Qt::SortOrder order;
-    std::array<double, 3> values; // of cars 0, 1 and 2
-    std::array<const char *, 3> shown; // the column, top to bottom
-    Gesture gesture;
+    int column;
+    std::array<double, 3> values;
+    std::array<const char *, 3> shown;
+    Gesture gesture = Gesture::none;
+    Qt::SortOrder order = Qt::AscendingOrder;
 };
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 const TableCase kTableCases[] = {
-    {"a time that is no number shows and sorts as missing", kColumnBestTime, Qt::AscendingOrder,
-     {83.456, kNaN, 80.0}, {"1:20:000", "1:23:456", "-"}, Gesture::none},
+    {"a time that is no number shows and sorts as missing", kColumnBestTime, {83.456, kNaN, 80.0}, {"1:20:000", "1:23:456", "-"}},
     // Descending is the same order reversed by Qt: one row for all columns.
-    {"an infinite last time is missing, missing first descending", kColumnLastTime, Qt::DescendingOrder,
-     {kInf, 91.5, -1.0}, {"-", "-", "1:31:500"}, Gesture::none},
-    {"any finite time wraps within the day", kColumnBestTime, Qt::AscendingOrder,
-     {3e9, 83.456, 86400.5}, {"1:23:456", "0:00:500", "20:00:000"}, Gesture::none},
-    {"missing laps sort last ascending", kColumnLaps, Qt::AscendingOrder,
-     {12, -1, 5}, {"5", "12", "-"}, Gesture::none},
-    {"positions sort as numbers, unplaced last", kColumnPos, Qt::AscendingOrder,
-     {10, 0, 9}, {"9", "10", "-"}, Gesture::none},
-    {"iRatings sort as numbers", kColumnIRating, Qt::AscendingOrder,
-     {900, 10000, 1000}, {"900", "1000", "10000"}, Gesture::none},
-    {"a double-click edits nothing", kColumnBestLap, Qt::AscendingOrder,
-     {3, 7, 1}, {"1", "3", "7"}, Gesture::doubleClickCell},
-    {"a dragged column keeps its width", kColumnBestLap, Qt::AscendingOrder,
-     {3, 7, 1}, {"1", "3", "7"}, Gesture::dragDivider},
+    {"an infinite last time is missing, missing first descending", kColumnLastTime, {kInf, 91.5, -1.0},
+     {"-", "-", "1:31:500"}, Gesture::none, Qt::DescendingOrder},
+    {"any finite time wraps within the day", kColumnBestTime, {3e9, 83.456, 86400.5}, {"1:23:456", "0:00:500", "20:00:000"}},
+    {"missing laps sort last ascending", kColumnLaps, {12, -1, 5}, {"5", "12", "-"}},
+    {"positions sort as numbers, unplaced last", kColumnPos, {10, 0, 9}, {"9", "10", "-"}},
+    {"iRatings sort as numbers", kColumnIRating, {900, 10000, 1000}, {"900", "1000", "10000"}},
+    {"a double-click edits nothing", kColumnBestLap, {3, 7, 1}, {"1", "3", "7"}, Gesture::doubleClickCell},
+    {"a dragged column keeps its width", kColumnBestLap, {3, 7, 1}, {"1", "3", "7"}, Gesture::dragDivider},
 };
 
 void setColumnValue(irVariables &vars, int car, int column, double value)
@@ -243,25 +249,6 @@ TEST_F(DriversWindow, whatTheTableShowsAfterSortsAndGestures)
             EXPECT_GT(draggedWidth, fittedWidth + 40);
             EXPECT_EQ(header->sectionSize(kColumnName), draggedWidth);
         }
-    }
-}
-
-TEST_F(DriversWindow, stayOnTopIsStoredAndAppliedAtConstruction)
-{
-    QCheckBox *box = window.findChild<QCheckBox *>("checkBox_stayontop");
-    EXPECT_FALSE(box->isChecked());
-    EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
-    window.show();
-    for (const bool on : {true, false}) {
-        box->click();
-        EXPECT_TRUE(window.isVisible());
-        EXPECT_EQ(bool(window.windowFlags() & Qt::WindowStaysOnTopHint), on);
-        settings.sync();
-        EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat).value("driverwindow/stayontop").toString(),
-                  on ? QStringLiteral("true") : QStringLiteral("false"));
-        WidgetDriverInfo reopened(&settings, nullptr);
-        EXPECT_EQ(reopened.findChild<QCheckBox *>("checkBox_stayontop")->isChecked(), on);
-        EXPECT_EQ(bool(reopened.windowFlags() & Qt::WindowStaysOnTopHint), on);
     }
 }
 
