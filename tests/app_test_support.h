@@ -48,26 +48,22 @@ struct PitlinkTestAccess {
     void debugString(const QString &msg, int level) { w.OnDebugString(msg, level); }
 };
 
+// Every dialog in call order: a box as "title|text|shown" or "...|hidden"
+// (the main window's state then), a warning as its text, a file dialog as
+// "caption|start folder|filter".
 class RecordingDialogs : public Dialogs {
 public:
-    struct Box {
-        QString title;
-        QString text;
-        bool mainWindowVisible;
-    };
     void critical(QWidget *parent, const QString &title, const QString &text) override
     {
-        boxes.push_back({title, text, parent && parent->isVisible()});
+        said << title + '|' + text + (parent && parent->isVisible() ? "|shown" : "|hidden");
     }
-    void warning(QWidget *, const QString &, const QString &text) override { warnings.append(text); }
+    void warning(QWidget *, const QString &, const QString &text) override { said << text; }
     QUrl openFileUrl(QWidget *, const QString &caption, const QUrl &start, const QString &filter) override
     {
-        asked.push_back(caption + '|' + start.toLocalFile() + '|' + filter);
+        said << caption + '|' + start.toLocalFile() + '|' + filter;
         return answer;
     }
-    std::vector<Box> boxes;
-    QStringList warnings;
-    QStringList asked; // caption|start folder|filter of each file dialog
+    QStringList said;
     QUrl answer; // empty: the user cancels
 };
 

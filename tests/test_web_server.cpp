@@ -5,6 +5,7 @@
 // does not wait for it.
 
 #include "platform/fake/FakeOs.h"
+#include "sim_process.h"
 #include "simlink/TelemetryLayout.h"
 #include "web/DashboardServer.h"
 #include "web/StateMessage.h"
@@ -17,8 +18,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
-#include <QStringList>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,9 +69,7 @@ protected:
     void SetUp() override
     {
         platform::setOs(&os);
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        port = probe.serverPort();
+        port = freePort();
     }
     void TearDown() override
     {
@@ -113,13 +110,16 @@ TEST_F(DashboardHttp, requestsAndPressesAreAnsweredAsTheClientCommandsAnswerThem
     dashboard->setPressGate([&refuse](const QString &, bool) { return !refuse; });
     QSignalSpy chats(dashboard.get(), &DashboardServer::sigButtonChatClicked);
     QSignalSpy keys(dashboard.get(), &DashboardServer::sigKeyboardKey);
+    // The window in front (0: the simulator's is gone), a press refused by the
+    // gate, the status (or its first digits), part of the header or the whole
+    // body, and the chat and key signalled (-1: none).
     const struct {
         QByteArray request;
-        platform::WindowId front; // 0: the simulator's window is gone
+        platform::WindowId front;
         bool refused;
-        const char *status; // or its first digits
-        QByteArray part;    // of the header or the whole body
-        int chat, key;   // -1: none
+        const char *status;
+        QByteArray part;
+        int chat, key;
     } cases[] = {
         {"GET / HTTP/1.1\r\nHost: x\r\n\r\n", kSimulator, false, "200", "Content-Security-Policy: default-src 'none'", -1, -1},
         {"GET /other HTTP/1.1\r\n\r\n", kSimulator, false, "404", "", -1, -1},
@@ -207,18 +207,12 @@ TEST_F(DashboardHttp, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
 void addCar(irVariables &v, int carIdx, const char *name, const char *licColor, int position, float best, float last)
 {
     irDriver d;
-    d.carIdx = carIdx;
+    d.carIdx = carIdx, d.carNumberRaw = carIdx + 10, d.iRating = 1500 + carIdx;
     d.userName = QString::fromUtf8(name);
-    d.carNumberRaw = carIdx + 10;
-    d.licString = QStringLiteral("A 4.99");
-    d.licColor = QString::fromLatin1(licColor);
-    d.iRating = 1500 + carIdx;
+    d.licString = QStringLiteral("A 4.99"), d.licColor = QString::fromLatin1(licColor);
     v.drivers.append(d);
     irResult r;
-    r.carIdx = carIdx;
-    r.position = position;
-    r.fastestTime = best;
-    r.lastTime = last;
+    r.carIdx = carIdx, r.position = position, r.fastestTime = best, r.lastTime = last;
     v.results.append(r);
 }
 
@@ -231,24 +225,14 @@ irVariables race()
     v.displayUnits = 1;
     v.trackName = QStringLiteral("Spa <b>&amp;</b>");
     v.sessionType = QStringLiteral("Race");
-    v.sessionLength = 3600.0;
-    v.sessionTime = 600.5;
-    v.sessionLaps = kUnlimitedLaps;
-    v.sessionLapsRemain = 12;
-    v.playerLaps = 4;
-    v.playerCarPosition = 3;
-    v.playerCarClassPosition = 2;
+    v.sessionLength = 3600.0, v.sessionTime = 600.5;
+    v.sessionLaps = kUnlimitedLaps, v.sessionLapsRemain = 12, v.playerLaps = 4;
+    v.playerCarPosition = 3, v.playerCarClassPosition = 2;
     v.speed = 50.0f;
-    v.fuelLevel = 20.0f;
-    v.fuelUsePerHour = 30.0f;
-    v.playerDriver.driverCarFuelKgPerLtr = 0.75f;
-    v.playerDriver.driverCarEstLapTime = 90.0f;
-    v.trackTempCrew = 30.0f;
-    v.airTemp = 20.0f;
-    v.skies = 1;
-    v.windVel = 5.0f;
-    v.windDir = 1.5707964f; // east
-    v.relativeHumidity = 0.55f;
+    v.fuelLevel = 20.0f, v.fuelUsePerHour = 30.0f;
+    v.playerDriver.driverCarFuelKgPerLtr = 0.75f, v.playerDriver.driverCarEstLapTime = 90.0f;
+    v.trackTempCrew = 30.0f, v.airTemp = 20.0f, v.relativeHumidity = 0.55f, v.skies = 1;
+    v.windVel = 5.0f, v.windDir = 1.5707964f; // east
     return v;
 }
 
