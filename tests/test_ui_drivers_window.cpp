@@ -1,9 +1,7 @@
 #include "app/AppSettings.h"
-#include "model/irVariables.h"
 #include "ui/DriverTableCells.h"
 #include "ui/WidgetDriverInfo.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSettings>
@@ -26,21 +24,14 @@ irVariables snapshot(const QVector<Car> &cars)
     irVariables vars;
     for (const Car &car : cars) {
         irDriver d;
-        d.carIdx = car.carIdx;
-        d.carNumberRaw = car.number;
-        d.userName = QString::fromLatin1(car.name);
-        d.iRating = 1500 + car.carIdx;
-        d.licString = QStringLiteral("A 4.99");
-        d.licColor = QStringLiteral("0x0153db");
-        d.clubName = QStringLiteral("Club ") + d.userName;
+        d.carIdx = car.carIdx, d.carNumberRaw = car.number, d.iRating = 1500 + car.carIdx;
+        d.userName = QString::fromLatin1(car.name), d.clubName = QStringLiteral("Club ") + d.userName;
+        d.licString = QStringLiteral("A 4.99"), d.licColor = QStringLiteral("0x0153db");
         vars.drivers.append(d);
         if (car.position >= 0) {
             irResult r;
-            r.carIdx = car.carIdx;
-            r.position = car.position;
-            r.fastestTime = 80.0f + car.carIdx;
-            r.fastestLap = car.carIdx + 1;
-            r.incidents = car.carIdx;
+            r.carIdx = car.carIdx, r.position = car.position, r.incidents = car.carIdx;
+            r.fastestTime = 80.0f + car.carIdx, r.fastestLap = car.carIdx + 1;
             r.reasonOutStr = QStringLiteral("Running");
             vars.results.append(r);
         }
