@@ -6,7 +6,6 @@
 #include "platform/ClientSocket.h"
 #include "platform/Platform.h"
 #include "platform/fake/ChildProcess.h"
-#include "platform/fake/OtherWindow.h"
 #include "simlink/Broadcast.h"
 #include "simlink/SimClient.h"
 #include "simlink/TelemetryLayout.h"
@@ -21,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,10 +64,47 @@ TEST(SystemBackend, registeredMessageIdsAreOnePerNameWhateverItsCase)
     EXPECT_NE(os.registerMessage("PITLINK_TEST_MESSAGE"), id);
 }
 
+#ifdef _WIN32
+// Another program's window, put in front of the simulator's by a thread of
+// its own that runs its messages until the object goes.
+class OtherWindow {
+public:
+    OtherWindow()
+    {
+        std::promise<void> shown;
+        thread_ = std::thread([this, &shown] {
+            HWND window = CreateWindowExW(0, L"STATIC", L"Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                          200, 200, nullptr, nullptr, nullptr, nullptr);
+            SetForegroundWindow(window);
+            threadId_ = GetCurrentThreadId(); // published by the promise
+            shown.set_value();
+            MSG message;
+            while (GetMessageW(&message, nullptr, 0, 0) > 0)
+                DispatchMessageW(&message);
+            DestroyWindow(window);
+        });
+        shown.get_future().wait();
+    }
+    ~OtherWindow()
+    {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+
+private:
+    std::thread thread_;
+    DWORD threadId_ = 0;
+};
+#else
+// The substitute's "behind" state already stands for another window in front.
+struct OtherWindow {
+    OtherWindow() {}
+};
+#endif
+
 // A connected loopback pair: the end a listener accepted, and its peer.
 struct LoopbackPair {
-    std::intptr_t served = -1;
-    std::intptr_t peer = -1;
+    std::intptr_t served, peer;
 };
 
 LoopbackPair loopbackPair()
@@ -84,10 +121,10 @@ LoopbackPair loopbackPair()
     ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
     ::listen(listener, 1);
     ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
-    LoopbackPair pair;
-    pair.peer = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));
-    ::connect(pair.peer, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    pair.served = static_cast<std::intptr_t>(::accept(listener, nullptr, nullptr));
+    const auto peer = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::connect(peer, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    const LoopbackPair pair{static_cast<std::intptr_t>(::accept(listener, nullptr, nullptr)),
+                            static_cast<std::intptr_t>(peer)};
     ::closesocket(listener);
     return pair;
 }
@@ -155,30 +192,27 @@ protected:
         lines.clear();
         return sim.start(PITLINK_SIM_PATH) && waitForLine("ready");
     }
-    bool waitForLine(const std::string &text)
+    // Repeats `round` until it holds, for at most the deadline.
+    static bool until(const std::function<bool()> &round)
     {
-        for (const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs);
-             Clock::now() < deadline;) {
-            std::string line;
-            if (sim.readLine(&line, 50)) {
-                lines.push_back(line);
-                if (line.find(text) != std::string::npos)
-                    return true;
-            }
+        for (const auto deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs); Clock::now() < deadline;) {
+            if (round())
+                return true;
         }
         return false;
+    }
+    bool waitForLine(const std::string &text)
+    {
+        return until([&] {
+            std::string line;
+            return sim.readLine(&line, 50) && (lines.push_back(line), line.find(text) != std::string::npos);
+        });
     }
     bool command(const std::string &line) { return sim.writeLine(line) && waitForLine("ok " + line); }
     // Polls as the program does, each round waiting for a sample.
     static bool eventually(const std::function<bool()> &condition)
     {
-        for (const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs);
-             Clock::now() < deadline;) {
-            SimClient::shared().waitForSample(kWaitMs);
-            if (condition())
-                return true;
-        }
-        return condition();
+        return until([&] { return SimClient::shared().waitForSample(kWaitMs), condition(); });
     }
     static double sessionTime()
     {
@@ -291,7 +325,6 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
 // Keys reach the simulator only while its window is in front.
 TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontBehindAndGoneAndTakesKeysOnlyInFront)
 {
-    platform::OtherWindow other;
     const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
     ASSERT_NE(window, 0u);
     EXPECT_EQ(os.foregroundWindow(), window);
@@ -303,7 +336,7 @@ TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontBehindAndGoneAnd
     EXPECT_TRUE(waitForLine("key vk=65 up"));
 
     ASSERT_TRUE(command("window back"));
-    other.bringToFront();
+    const OtherWindow other;
     EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), window);
     EXPECT_NE(os.foregroundWindow(), window);
     EXPECT_NE(os.foregroundWindow(), 0u);

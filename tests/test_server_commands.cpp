@@ -63,16 +63,8 @@ TEST(Commands, RepliesSignalsAndLogLines)
     // command, argument, simulator and foreground window, snapshot attached,
     // reply text (none: ""), chat or key signalled (none: 99), log line (a
     // name is logged at level 1, as one line, and stored as sent)
-    struct Case {
-        int command;
-        QByteArray text;
-        platform::WindowId simulator, foreground;
-        bool attached;
-        QByteArray reply;
-        int signalled;
-        QString line;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<int, QByteArray, platform::WindowId, platform::WindowId, bool, QByteArray, int, QString>>
+        cases = {
         {202, "", 0, 0, false, "@000020;202;000042;pit-link;", 99, "(Server) - Get Server name: Pitlink"},
         {203, "", 0, 0, false, "@000014;203;000042;17;", 99, "(Server) - Get Client ID: 17"},
         {201, "Dash 1;", 0, 0, false, "", 99, "(Server) - Client Name: Dash 1"},
@@ -96,17 +88,19 @@ TEST(Commands, RepliesSignalsAndLogLines)
         {207, "", 0, 0, true, "@000033;207;000042;IRACING NOT CONNECTED;", 99, ""},
         {208, "", 0, 0, true, "@000033;208;000042;IRACING NOT CONNECTED;", 99, ""},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
+        int command, signalled;
+        QByteArray text, reply;
+        bool attached;
+        QString line;
         RecordingEnvironment env;
-        env.simulator = c.simulator;
-        env.foreground = c.foreground;
-        if (c.attached)
+        std::tie(command, text, env.simulator, env.foreground, attached, reply, signalled, line) = c;
+        if (attached)
             env.vars = irVariables();
-        EXPECT_EQ(handle(env, c.command, c.text), c.reply) << c.command << c.text.constData();
-        EXPECT_EQ(env.signalled, c.signalled == 99 ? std::vector<int>() : std::vector<int>{c.signalled});
-        using Log = std::vector<std::pair<QString, int>>;
-        EXPECT_EQ(env.log, c.line.isEmpty() ? Log() : Log({{c.line, c.command == 201}}));
-        EXPECT_EQ(env.name, c.command == 201 ? QString::fromUtf8(c.text).chopped(1) : QString());
+        EXPECT_EQ(handle(env, command, text), reply) << command << text.constData();
+        EXPECT_EQ(env.signalled, signalled == 99 ? std::vector<int>() : std::vector<int>{signalled});
+        EXPECT_EQ(env.log, line.isEmpty() ? decltype(env.log)() : decltype(env.log)({{line, command == 201}}));
+        EXPECT_EQ(env.name, command == 201 ? QString::fromUtf8(text).chopped(1) : QString());
     }
     RecordingEnvironment env;
     EXPECT_FALSE(handleCommand(irMessage(QByteArray("@000005;20201")), env));

@@ -56,12 +56,12 @@ bool ChildProcess::start(const std::string &program)
     // Test programs lie in ASCII paths: the narrow calls do.
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     void *childIn = nullptr, *childOut = nullptr;
-    bool started = CreatePipe(&childIn, &input_, &inherit, 0) && CreatePipe(&output_, &childOut, &inherit, 0) &&
-                   SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0) &&
-                   SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
+    bool started = CreatePipe(&childIn, &input_, &inherit, 0) && CreatePipe(&output_, &childOut, &inherit, 0) &&
+                   SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0) &&
+                   SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
     startup.hStdInput = childIn;
     startup.hStdOutput = childOut;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
@@ -71,13 +71,11 @@ bool ChildProcess::start(const std::string &program)
                                         &startup, &info);
     closeHandle(childIn);
     closeHandle(childOut);
-    if (!started) {
-        kill();
-        return false;
-    }
-    CloseHandle(info.hThread);
+    closeHandle(info.hThread);
     process_ = info.hProcess;
-    return true;
+    if (!started)
+        kill();
+    return started;
 }
 
 bool ChildProcess::writeLine(const std::string &line)
@@ -88,23 +86,21 @@ bool ChildProcess::writeLine(const std::string &line)
            written == data.size();
 }
 
-bool ChildProcess::readSome(int timeoutMs)
+bool ChildProcess::readSome(int)
 {
-    // Anonymous pipes cannot wait with a time-out: poll what is available.
-    for (const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);;) {
-        DWORD available = 0, got = 0;
-        if (!output_ || !PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr))
-            return false;
-        if (available > 0) {
-            char chunk[4096];
-            const bool read = ReadFile(output_, chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr);
-            pending_.append(chunk, got);
-            return read && got > 0;
-        }
-        if (Clock::now() >= deadline)
-            return true;
+    // Anonymous pipes cannot wait with a time-out: take what is there, or
+    // pause briefly and let the caller's deadline decide.
+    DWORD available = 0, got = 0;
+    if (!output_ || !PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr))
+        return false;
+    if (available == 0) {
         Sleep(2);
+        return true;
     }
+    char chunk[4096];
+    const bool read = ReadFile(output_, chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr);
+    pending_.append(chunk, got);
+    return read && got > 0;
 }
 
 bool ChildProcess::wait(int timeoutMs, int *exitCode)
@@ -144,15 +140,13 @@ bool ChildProcess::start(const std::string &program)
     pid_t pid = -1;
     started = started && ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
-    for (int fd : {in[0], out[1], started ? -1 : in[1], started ? -1 : out[0]}) {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    if (started) {
-        pid_ = pid;
-        input_ = in[1];
-        output_ = out[0];
-    }
+    for (int fd : {in[0], out[1]})
+        ::close(fd); // harmless on -1
+    pid_ = started ? pid : -1;
+    input_ = in[1];
+    output_ = out[0];
+    if (!started)
+        kill();
     return started;
 }
 
@@ -201,10 +195,8 @@ void ChildProcess::kill()
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    for (int fd : {input_, output_}) {
-        if (fd >= 0)
-            ::close(fd);
-    }
+    ::close(input_); // harmless on -1
+    ::close(output_);
     pid_ = input_ = output_ = -1;
 }
 
