@@ -48,35 +48,21 @@ constexpr int kDeadlineMs = 5000;
 constexpr int kWaitMs = 16; // what every caller in the program waits for a sample
 constexpr std::size_t kPageSize = 4096; // x86-64, on both systems
 
-#ifdef _WIN32
-void closeHandle(void *&handle)
-{
-    if (handle)
-        CloseHandle(handle);
-    handle = nullptr;
-}
-#endif
-
 // A child process started with its standard input and output on pipes,
 // steered line by line, and killed when the object goes.
 class ChildProcess {
 public:
-    ChildProcess() = default;
-    ChildProcess(const ChildProcess &) = delete;
-    ChildProcess &operator=(const ChildProcess &) = delete;
     ~ChildProcess() { kill(); }
 
-    // The next whole output line (without its line end), waiting at most
-    // `timeoutMs`. False at the time-out or when the output has ended.
-    bool readLine(std::string *line, int timeoutMs)
+    // The next whole output line (without its line end), when one is there
+    // or comes within a moment.
+    bool readLine(std::string *line)
     {
-        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        std::size_t end;
-        while ((end = pending_.find('\n')) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0 || !readSome(static_cast<int>(left)))
-                return false;
-        }
+        std::size_t end = pending_.find('\n');
+        if (end == std::string::npos && readSome())
+            end = pending_.find('\n');
+        if (end == std::string::npos)
+            return false;
         line->assign(pending_, 0, end > 0 && pending_[end - 1] == '\r' ? end - 1 : end);
         pending_.erase(0, end + 1);
         return true;
@@ -102,9 +88,9 @@ public:
         std::string commandLine = "\"" + program + "\"";
         started = started && CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                                             nullptr, &startup, &info);
-        closeHandle(childIn);
-        closeHandle(childOut);
-        closeHandle(info.hThread);
+        CloseHandle(childIn); // harmless on null
+        CloseHandle(childOut);
+        CloseHandle(info.hThread);
         process_ = info.hProcess;
         if (!started)
             kill();
@@ -117,12 +103,11 @@ public:
         return input_ && WriteFile(input_, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
                written == data.size();
     }
-    // Waits for the process to end; false at the time-out.
-    bool wait(int timeoutMs, int *exitCode)
+    // Whether the process has ended, and then its exit code.
+    bool exited(int *exitCode)
     {
         DWORD code = 0;
-        if (!process_ || WaitForSingleObject(process_, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0 ||
-            !GetExitCodeProcess(process_, &code))
+        if (!process_ || WaitForSingleObject(process_, 0) != WAIT_OBJECT_0 || !GetExitCodeProcess(process_, &code))
             return false;
         *exitCode = static_cast<int>(code);
         return true;
@@ -133,16 +118,16 @@ public:
             TerminateProcess(process_, 1); // fails harmlessly once it has ended
             WaitForSingleObject(process_, 5000);
         }
-        closeHandle(process_);
-        closeHandle(input_);
-        closeHandle(output_);
+        CloseHandle(process_); // harmless on null
+        CloseHandle(input_);
+        CloseHandle(output_);
+        process_ = input_ = output_ = nullptr;
     }
 
 private:
     // Appends what the output has; false once it ended. Anonymous pipes
-    // cannot wait with a time-out: without bytes it pauses briefly and lets
-    // the caller's deadline decide.
-    bool readSome(int)
+    // cannot wait with a time-out: without bytes it pauses briefly.
+    bool readSome()
     {
         DWORD available = 0, got = 0;
         if (!output_ || !PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr))
@@ -170,12 +155,10 @@ private:
         posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         char *const argv[] = {const_cast<char *>(program.c_str()), nullptr};
-        pid_t pid = -1;
-        started = started && ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0;
+        started = started && ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) == 0;
         posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]); // harmless on -1
         ::close(out[1]);
-        pid_ = started ? pid : -1;
         input_ = in[1];
         output_ = out[0];
         if (!started)
@@ -190,21 +173,15 @@ private:
         const std::string data = line + "\n";
         return input_ >= 0 && ::write(input_, data.data(), data.size()) == static_cast<ssize_t>(data.size());
     }
-    // Waits for the process to end; false at the time-out.
-    bool wait(int timeoutMs, int *exitCode)
+    // Whether the process has ended, and then its exit code.
+    bool exited(int *exitCode)
     {
         int status = 0;
-        for (const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs); pid_ > 0;) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                return true;
-            }
-            if (Clock::now() >= deadline)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return false;
+        if (pid_ <= 0 || ::waitpid(pid_, &status, WNOHANG) != pid_)
+            return false;
+        pid_ = -1;
+        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
     }
     void kill()
     {
@@ -218,13 +195,13 @@ private:
     }
 
 private:
-    // Appends what the output has within `timeoutMs`; false once it ended.
-    bool readSome(int timeoutMs)
+    // Appends what the output has within a moment; false once it ended.
+    bool readSome()
     {
         pollfd fd{output_, POLLIN, 0};
         if (output_ < 0)
             return false;
-        if (::poll(&fd, 1, timeoutMs) <= 0)
+        if (::poll(&fd, 1, 50) <= 0)
             return true; // the time-out (or a signal): the caller's deadline decides
         char chunk[4096];
         const ssize_t n = ::read(output_, chunk, sizeof chunk);
@@ -262,8 +239,7 @@ TEST(SystemBackend, registeredMessageIdsAreOnePerNameWhateverItsCase)
 #ifdef _WIN32
 // Another program's window, put in front of the simulator's by a thread of
 // its own that runs its messages until the object goes.
-class OtherWindow {
-public:
+struct OtherWindow {
     OtherWindow()
     {
         std::promise<void> shown;
@@ -285,16 +261,12 @@ public:
         PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
         thread_.join();
     }
-
-private:
     std::thread thread_;
     DWORD threadId_ = 0;
 };
 #else
 // The substitute's "behind" state already stands for another window in front.
-struct OtherWindow {
-    OtherWindow() {}
-};
+struct OtherWindow { OtherWindow() {} };
 #endif
 
 // A connected loopback pair: the end a listener accepted, and its peer.
@@ -382,11 +354,7 @@ class SystemBackendWithSimulator : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(startSimulator()); }
     void TearDown() override { SimClient::shared().reset(); telemetryClose(); }
-    bool startSimulator()
-    {
-        lines.clear();
-        return sim.start(PITLINK_SIM_PATH) && waitForLine("ready");
-    }
+    bool startSimulator() { return lines.clear(), sim.start(PITLINK_SIM_PATH) && waitForLine("ready"); }
     // Repeats `round` until it holds, for at most the deadline.
     static bool until(const std::function<bool()> &round)
     {
@@ -400,7 +368,7 @@ protected:
     {
         return until([&] {
             std::string line;
-            return sim.readLine(&line, 50) && (lines.push_back(line), line.find(text) != std::string::npos);
+            return sim.readLine(&line) && (lines.push_back(line), line.find(text) != std::string::npos);
         });
     }
     bool command(const std::string &line) { return sim.writeLine(line) && waitForLine("ok " + line); }
@@ -423,8 +391,7 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
 {
     // The view covers the substitute's image in whole pages.
     TelemetryImageWriter writer;
-    const sim::LiveSample variables(writer, sim::kDefaultDrivers); // declares the variables
-    (void)variables;
+    [[maybe_unused]] const sim::LiveSample variables(writer, sim::kDefaultDrivers); // declares the variables
     TelemetryImageWriter::Layout layout;
     layout.bufferCount = sim::kRingBuffers;
     layout.sessionTextCapacity = sim::kSessionTextCapacity;
@@ -492,7 +459,7 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     const double beforeQuit = sessionTime();
     ASSERT_TRUE(command("quit"));
     int exitCode = -1;
-    ASSERT_TRUE(sim.wait(kDeadlineMs, &exitCode));
+    ASSERT_TRUE(until([&] { return sim.exited(&exitCode); }));
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), 0u);
     TelemetryHeaderFields header;
@@ -504,7 +471,7 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     // One substitute at a time.
     ChildProcess second;
     ASSERT_TRUE(second.start(PITLINK_SIM_PATH));
-    ASSERT_TRUE(second.wait(kDeadlineMs, &exitCode));
+    ASSERT_TRUE(until([&] { return second.exited(&exitCode); }));
     EXPECT_EQ(exitCode, 1);
 
     telemetryClose();

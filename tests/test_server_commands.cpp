@@ -26,10 +26,7 @@ public:
     qintptr clientId() const override { return 17; }
     void setClientName(const QString &n) override { name = n; }
     QString documentsPath() const override { return documents; }
-    QByteArray dataText(int command) const override
-    {
-        return (vars ? dataMessageText(command, *vars) : noDataText()).toUtf8();
-    }
+    QByteArray dataText(int c) const override { return (vars ? dataMessageText(c, *vars) : noDataText()).toUtf8(); }
     platform::WindowId simulatorWindow() const override { return simulator; }
     platform::WindowId foregroundWindow() const override { return foreground; }
     void debugString(const QString &line, int level) override { log.emplace_back(line, level); }
@@ -37,11 +34,9 @@ public:
     void chatClicked(int id) override { signalled.push_back(id); }
     void keyboardKey(int key) override { signalled.push_back(key); }
 
-    QString name;
-    QString documents;
+    QString name, documents;
     std::optional<irVariables> vars;
-    platform::WindowId simulator = 0;
-    platform::WindowId foreground = 0;
+    platform::WindowId simulator = 0, foreground = 0;
     std::vector<std::pair<QString, int>> log;
     std::vector<int> signalled; // chat macros and keys
 };
@@ -170,9 +165,7 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
     for (const auto &c : cases) {
         QTemporaryDir dir;
         QFile ini(dir.path() + "/app.ini");
-        if (!c.first.isNull()) {
-            ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write(c.first) == c.first.size());
-        }
+        ASSERT_TRUE(c.first.isNull() || (ini.open(QIODevice::WriteOnly) && ini.write(c.first) == c.first.size()));
         ini.close();
         RecordingEnvironment env;
         env.documents = dir.path();

@@ -17,12 +17,9 @@ void FakeOs::setWindow(const std::string &title, WindowId id)
 const void *FakeOs::mapView(MappingHandle mapping, std::size_t *size)
 {
     Lock lock(mutex_);
-    if (size)
-        *size = 0;
-    if (!mapping || !size || !viewAvailable_ || image_.empty())
-        return nullptr;
-    *size = image_.size();
-    return image_.data();
+    const bool mapped = mapping && viewAvailable_ && !image_.empty();
+    *size = mapped ? image_.size() : 0;
+    return mapped ? image_.data() : nullptr;
 }
 
 void FakeOs::waitEvent(EventHandle event, int timeoutMs)
@@ -42,10 +39,9 @@ WindowId FakeOs::findWindow(const char *title)
 bool FakeOs::programVersion(VersionNumbers *version)
 {
     Lock lock(mutex_);
-    if (!version_.first || !version)
-        return false;
-    *version = version_.second;
-    return true;
+    if (version_.first)
+        *version = version_.second;
+    return version_.first;
 }
 
 } // namespace platform

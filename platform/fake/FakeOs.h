@@ -88,10 +88,7 @@ private:
 
     mutable std::mutex mutex_; // guards every member below
     std::vector<unsigned char> image_;
-    bool mappingAvailable_ = true;
-    bool viewAvailable_ = true;
-    bool eventAvailable_ = true;
-    bool instantTimeouts_ = false;
+    bool mappingAvailable_ = true, viewAvailable_ = true, eventAvailable_ = true, instantTimeouts_ = false;
     std::int64_t now_ = 1700000000;
     std::map<std::string, WindowId> windows_;
     WindowId foreground_ = 0;
@@ -99,9 +96,7 @@ private:
     std::vector<Broadcast> broadcasts_;
     std::vector<Key> keys_;
     std::int64_t sleptMs_ = 0;
-    int registers_ = 0;
-    int timerBegins_ = 0;
-    int timerEnds_ = 0;
+    int registers_ = 0, timerBegins_ = 0, timerEnds_ = 0;
 };
 
 } // namespace platform
