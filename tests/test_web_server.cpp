@@ -114,12 +114,7 @@ TEST_F(DashboardHttp, requestsAndPressesAreAnsweredAsTheClientCommandsAnswerThem
     // gate, the status (or its first digits), part of the header or the whole
     // body, and the chat and key signalled (-1: none).
     const struct {
-        QByteArray request;
-        platform::WindowId front;
-        bool refused;
-        const char *status;
-        QByteArray part;
-        int chat, key;
+        QByteArray request; platform::WindowId front; bool refused; const char *status; QByteArray part; int chat, key;
     } cases[] = {
         {"GET / HTTP/1.1\r\nHost: x\r\n\r\n", kSimulator, false, "200", "Content-Security-Policy: default-src 'none'", -1, -1},
         {"GET /other HTTP/1.1\r\n\r\n", kSimulator, false, "404", "", -1, -1},
