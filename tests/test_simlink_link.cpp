@@ -155,22 +155,7 @@ TEST_F(LinkTest, withoutMappingViewOrEventTheWaitSleepsTheTimeout)
     }
 }
 
-TEST_F(LinkTest, clientReallocatesWhenBufferSizeGrows)
-{
-    fake.link();
-    // Grown while linked: the copy stops at our buffer's size, then re-allocates.
-    TelemetryHeader *hh = writer.header();
-    const std::int32_t current = hh->bufferSize;
-    ASSERT_EQ(SimClient::shared().sampleSize(), current);
-    hh->bufferSize = current + 8; // still inside: the fourth buffer follows the third
-    writer.publish();
-    EXPECT_FALSE(SimClient::shared().waitForSample(16)) << "the re-allocating call";
-    EXPECT_EQ(SimClient::shared().sampleSize(), current + 8);
-    writer.publish();
-    EXPECT_TRUE(SimClient::shared().waitForSample(16));
-}
-
-TEST_F(LinkTest, typedReadsConvertAndClampAndGiveDefaultsWhileTheLinkIsDown)
+TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkIsDown)
 {
     SimClient &c = SimClient::shared();
     char text[64];
@@ -208,6 +193,16 @@ TEST_F(LinkTest, typedReadsConvertAndClampAndGiveDefaultsWhileTheLinkIsDown)
         EXPECT_EQ(c.readInt(lap, 0), expected[i]) << values[i];
         EXPECT_EQ(c.readInt(speed, 0), expected[i]) << values[i];
     }
+    // Grown while linked: the copy stops at our buffer's size, then re-allocates.
+    const std::int32_t current = writer.header()->bufferSize;
+    ASSERT_EQ(c.sampleSize(), current);
+    writer.header()->bufferSize = current + 8; // still inside: the fourth buffer follows the third
+    writer.publish();
+    EXPECT_FALSE(c.waitForSample(16)) << "the re-allocating call";
+    EXPECT_EQ(c.sampleSize(), current + 8);
+    writer.publish();
+    EXPECT_TRUE(c.waitForSample(16));
+
     writer.varHeader(gear)->valueType = 9;
     EXPECT_EQ(c.readInt(gear, 0), 0) << "unknown type";
     writer.varHeader(gear)->valueType = kTypeInt;
