@@ -19,35 +19,27 @@ using namespace telemetry;
 
 namespace {
 
-// User names in the local code page (Windows-1252 for the tests), the rest UTF-8.
-const std::string kRoster = "DriverInfo:\n DriverCarIdx: 5\n DriverCarFuelKgPerLtr: 0.750\n"
-                            " DriverCarFuelMaxLtr: 120.000\n DriverCarMaxFuelPct: 1.000\n"
-                            " DriverCarEstLapTime: 91.2500\n"
-                            " Drivers:\n"
-                            " - CarIdx: 0\n"
-                            "   UserName: M\xfcller J\xf6rg\n"
-                            "   CarNumber: \"07\"\n   CarNumberRaw: 7\n   CarID: 132\n   IRating: 2841\n"
-                            "   LicLevel: 18\n   LicSubLevel: 3.49\n   LicString: A 3.49\n   LicColor: 0x0153db\n"
-                            "   ClubName: \xc3\x96sterreich\n   DivisionName: Division 2\n"
-                            " - CarIdx: 1\n   UserName: Bea\n   IRating: many\n"
-                            " - CarIdx: 5\n   CarNumber: 55\n"
-                            " - CarIdx: 100\n   UserName: Outside\n";
-
-const std::string kResults = "SessionInfo:\n NumSessions: 3\n Sessions:\n"
-                             " - SessionNum: 0\n   SessionLaps: unlimited\n   SessionTime: 7200.0000 sec\n"
-                             "   SessionNumLapsToAvg: 0\n   SessionType: Practice\n"
-                             "   ResultsPositions:\n"
-                             "   - Position: 0\n     CarIdx: 9\n"
-                             "   - Position: 1\n     CarIdx: 4\n"
-                             " - SessionNum: 2\n   SessionLaps: 30\n   SessionTime: unlimited\n"
-                             "   SessionNumLapsToAvg: 5\n   SessionType: Race\n"
-                             "   ResultsPositions:\n"
-                             "   - Position: 1\n     ClassPosition: 2\n     CarIdx: 5\n     Lap: 12\n"
-                             "     Time: 1234.25\n     FastestLap: 7\n     FastestTime: 90.125\n     LastTime: 91.5\n"
-                             "     LapsComplete: 12\n     Incidents: 4\n     ReasonOutId: 3\n     ReasonOutStr: Running\n"
-                             "   - Position: 2\n     CarIdx: 0\n     LapsComplete: 11\n"
-                             "   - Position: 3\n     CarIdx: 1\n     Time: nan\n     FastestTime: inf\n     LastTime: -inf\n"
-                             "   - Position: 100\n     CarIdx: 2\n";
+// The weekend, the sessions and the roster; user names in the local code page
+// (Windows-1252 for the tests), the rest UTF-8.
+const std::string kSessionText =
+    "WeekendInfo:\n TrackName: spa 2022 gp\n TrackDisplayShortName: Spa\n NumCarTypes: 2\n NumCarClasses: 1\n"
+    " NumStarters: 24\nSessionInfo:\n NumSessions: 3\n Sessions:\n"
+    " - SessionNum: 0\n   SessionLaps: unlimited\n   SessionTime: 7200.0000 sec\n   SessionNumLapsToAvg: 0\n"
+    "   SessionType: Practice\n   ResultsPositions:\n   - Position: 0\n     CarIdx: 9\n"
+    "   - Position: 1\n     CarIdx: 4\n"
+    " - SessionNum: 2\n   SessionLaps: 30\n   SessionTime: unlimited\n   SessionNumLapsToAvg: 5\n   SessionType: Race\n"
+    "   ResultsPositions:\n   - Position: 1\n     ClassPosition: 2\n     CarIdx: 5\n     Lap: 12\n     Time: 1234.25\n"
+    "     FastestLap: 7\n     FastestTime: 90.125\n     LastTime: 91.5\n     LapsComplete: 12\n     Incidents: 4\n"
+    "     ReasonOutId: 3\n     ReasonOutStr: Running\n   - Position: 2\n     CarIdx: 0\n     LapsComplete: 11\n"
+    "   - Position: 3\n     CarIdx: 1\n     Time: nan\n     FastestTime: inf\n     LastTime: -inf\n"
+    "   - Position: 100\n     CarIdx: 2\n"
+    "DriverInfo:\n DriverCarIdx: 5\n DriverCarFuelKgPerLtr: 0.750\n DriverCarFuelMaxLtr: 120.000\n"
+    " DriverCarMaxFuelPct: 1.000\n DriverCarEstLapTime: 91.2500\n Drivers:\n"
+    " - CarIdx: 0\n   UserName: M\xfcller J\xf6rg\n   CarNumber: \"07\"\n   CarNumberRaw: 7\n   CarID: 132\n"
+    "   IRating: 2841\n   LicLevel: 18\n   LicSubLevel: 3.49\n   LicString: A 3.49\n   LicColor: 0x0153db\n"
+    "   ClubName: \xc3\x96sterreich\n   DivisionName: Division 2\n"
+    " - CarIdx: 1\n   UserName: Bea\n   IRating: many\n - CarIdx: 5\n   CarNumber: 55\n"
+    " - CarIdx: 100\n   UserName: Outside\n";
 
 auto shown(const irDriver &d)
 {
@@ -80,12 +72,10 @@ protected:
     FakeSimulator sim;
 };
 
-// One text with the weekend, the sessions and the roster: each reader takes its part.
+// Each reader takes its part of the one text.
 TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
 {
-    start("WeekendInfo:\n TrackName: spa 2022 gp\n TrackDisplayShortName: Spa\n NumCarTypes: 2\n"
-          " NumCarClasses: 1\n NumStarters: 24\n" +
-          kResults + kRoster);
+    start(kSessionText);
     // Cars 0 to 99 in order.
     QVector<irDriver> drivers(1); // an old roster is replaced
     readDriverRoster(SimClient::shared(), drivers);

@@ -297,9 +297,11 @@ TEST_F(LinkTest, sessionTextRewrittenInPlaceIsNoticedAndAnUnterminatedOneStopsAt
     char value[16];
     ASSERT_EQ(c.sessionValue("A:", value, sizeof value), 1);
     EXPECT_STREQ(value, "1");
-    // Cut to the buffer: the negated length of the whole value.
-    EXPECT_EQ(c.sessionValue("B:", value, 1), -1);
-    EXPECT_STREQ(value, "");
+    // A value and its zero byte fit, or are cut to the buffer: the negated length of the whole value.
+    for (const auto &cut : {std::make_tuple(3, 1, "2"), std::make_tuple(2, 1, "2"), std::make_tuple(1, -1, "")}) {
+        EXPECT_EQ(c.sessionValue("B:", value, std::get<0>(cut)), std::get<1>(cut)) << std::get<0>(cut);
+        EXPECT_STREQ(value, std::get<2>(cut)) << std::get<0>(cut);
+    }
     // Same place, same length, no wait in between: both answers follow.
     writer.setSessionText("B: 3\nA: 4\n");
     for (const auto &answer : {std::make_pair("A:", "4"), std::make_pair("B:", "3")}) {
