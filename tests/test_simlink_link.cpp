@@ -420,18 +420,12 @@ TEST_F(LinkTest, broadcastsPackAcceptedCodesAndDropOthers)
     EXPECT_LE(fake.registerCount(), 1) << "registered once for the whole process";
 }
 
-const std::string kDrivers = "DriverInfo:\n DriverCarIdx: 0\n Drivers:\n"
-                             " - CarIdx: 0\n   UserName: Anna\n   CarNumber: -1\n"
-                             " - CarIdx: 1\n   CarNumber: 12\n"
-                             " - CarIdx: 12\n   UserName: Bert  \n   ClubName:\n"
-                             " - CarIdx: 2 \n   UserName: Space\n"
-                             "SessionInfo:\n Sessions:\n"
-                             " - SessionNum: 0\n   SessionType: Practice\n"
-                             " - SessionNum: 1\n   SessionType: Qualify\n"
-                             " - SessionNum: 2\n   SessionType: Race\n"
-                             "   ResultsPositions:\n"
-                             "   - Position: 1\n     CarIdx: 12\n"
-                             "   - Position: 2\n     CarIdx: 0\n     Time: 91.5\n";
+const std::string kDrivers =
+    "DriverInfo:\n DriverCarIdx: 0\n Drivers:\n - CarIdx: 0\n   UserName: Anna\n   CarNumber: -1\n - CarIdx: 1\n"
+    "   CarNumber: 12\n - CarIdx: 12\n   UserName: Bert  \n   ClubName:\n - CarIdx: 2 \n   UserName: Space\n"
+    "SessionInfo:\n Sessions:\n - SessionNum: 0\n   SessionType: Practice\n - SessionNum: 1\n   SessionType: Qualify\n"
+    " - SessionNum: 2\n   SessionType: Race\n   ResultsPositions:\n"
+    "   - Position: 1\n     CarIdx: 12\n   - Position: 2\n     CarIdx: 0\n     Time: 91.5\n";
 
 TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
 {
