@@ -187,48 +187,65 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
 
 TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonReaderIsDropped)
 {
-    start([](ServerLimits &l) { l.noProgressTimeoutMs = 1000; });
-    // The snapshot is overwritten all along; each generation says the same
-    // number in two fields, so a reply built from a torn record shows.
-    int generation = 0;
-    QTimer ticks;
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        irVariables vars;
-        vars.simConnected = true;
-        vars.sessionNum = ++generation;
-        vars.speed = static_cast<float>(generation);
-        server->updateVars(vars);
-    });
-    ticks.start(0);
-    auto reader = connectedClient();
-    auto nonReader = connectedClient();
-    nonReader->socket.setReadBufferSize(1024); // stops reading once this is full
-    constexpr int kBurst = 20000;
-    QByteArray burst;
-    for (int i = 1; i <= kBurst; ++i)
-        burst += requestFrame(207, i);
-    nonReader->send(burst);
-    reader->send(burst);
+    // Above the bound of waiting replies a client's requests wait unread:
+    // the keys at the end of a non-reader's burst are then never pressed.
+    // With a bound above the whole burst they are, before the drop.
+    struct Case {
+        qint64 pauseAbove;
+        int noProgressMs;
+        int keys;
+    };
+    for (const Case c : {Case{1 << 20, 1000, 0}, Case{qint64(64) << 20, 5000, 10}}) {
+        start([&](ServerLimits &l) { l.noProgressTimeoutMs = c.noProgressMs, l.pauseAboveBytes = c.pauseAbove; });
+        QSignalSpy keys(server.get(), &irServer::sigKeyboardKey);
+        // The snapshot is overwritten all along; each generation says the
+        // same number in two fields, so a reply built from a torn record shows.
+        int generation = 0;
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            irVariables vars;
+            vars.simConnected = true;
+            vars.sessionNum = ++generation;
+            vars.speed = static_cast<float>(generation);
+            server->updateVars(vars);
+        });
+        ticks.start(0);
+        auto reader = connectedClient();
+        auto nonReader = connectedClient();
+        nonReader->socket.setReadBufferSize(1024); // stops reading once this is full
+        reader->socket.setReadBufferSize(1024);    // and so does the reader, for a while
+        constexpr int kBurst = 20000;
+        QByteArray burst;
+        for (int i = 1; i <= kBurst; ++i)
+            burst += requestFrame(207, i);
+        reader->send(burst);
+        for (int i = 1; i <= 30; ++i)
+            burst += requestFrame(209, i, "32;");
+        nonReader->send(burst);
+        QTest::qWait(500); // the reader's replies fill the system's buffers and wait
+        reader->socket.setReadBufferSize(0);
 
-    ASSERT_TRUE(reader->waitFrames(kBurst, 12 * kWaitMs)) << reader->frames.size();
-    ticks.stop();
-    int outOfOrder = 0, torn = 0, last = 0;
-    for (int i = 0; i < kBurst; ++i) {
-        const QByteArray &reply = reader->frames.at(i);
-        outOfOrder += reply.mid(frame::kRequestNumberOffset, frame::kRequestNumberDigits).toInt() != i + 1;
-        const QJsonObject o = QJsonDocument::fromJson(textOf(reply)).object();
-        const int g = o.value("SessionNum").toInt();
-        torn += o.value("Speed").toDouble() != g || g < last;
-        last = g;
+        ASSERT_TRUE(reader->waitFrames(kBurst, 12 * kWaitMs)) << reader->frames.size();
+        ticks.stop();
+        int outOfOrder = 0, torn = 0, last = 0;
+        for (int i = 0; i < kBurst; ++i) {
+            const QByteArray &reply = reader->frames.at(i);
+            outOfOrder += reply.mid(frame::kRequestNumberOffset, frame::kRequestNumberDigits).toInt() != i + 1;
+            const QJsonObject o = QJsonDocument::fromJson(textOf(reply)).object();
+            const int g = o.value("SessionNum").toInt();
+            torn += o.value("Speed").toDouble() != g || g < last;
+            last = g;
+        }
+        EXPECT_EQ(outOfOrder, 0);
+        EXPECT_EQ(torn, 0);
+        EXPECT_GT(last, 1) << "the snapshot was not overwritten during the burst";
+        EXPECT_EQ(reader->socket.state(), QAbstractSocket::ConnectedState);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 2 * c.noProgressMs));
+        EXPECT_TRUE(logged("does not read its replies, disconnected"));
+        EXPECT_EQ(keys.size(), c.keys);
+        reader->send(requestFrame(202, 1));
+        EXPECT_TRUE(reader->waitFrames(kBurst + 1));
     }
-    EXPECT_EQ(outOfOrder, 0);
-    EXPECT_EQ(torn, 0);
-    EXPECT_GT(last, 1) << "the snapshot was not overwritten during the burst";
-    EXPECT_EQ(reader->socket.state(), QAbstractSocket::ConnectedState);
-    EXPECT_TRUE(logged("does not read its replies, disconnected"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }));
-    reader->send(requestFrame(202, 1));
-    EXPECT_TRUE(reader->waitFrames(kBurst + 1));
 }
 
 // The client threads' trace lines, and those over 300 characters, while a test listens.
