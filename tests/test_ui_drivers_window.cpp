@@ -2,6 +2,7 @@
 #include "ui/DriverTableCells.h"
 #include "ui/WidgetDriverInfo.h"
 
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSettings>
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -55,6 +57,9 @@ TEST_F(DriversWindow, formHasItsColumnsAndNamesStaysOnTopAsStoredAndTheTimerRefi
 {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("WidgetDirverInfo"));
     EXPECT_EQ(window.size(), QSize(907, 663));
+    const auto *grid = qobject_cast<QGridLayout *>(window.layout());
+    ASSERT_TRUE(grid);
+    EXPECT_EQ(std::make_tuple(grid->spacing(), grid->contentsMargins()), std::make_tuple(6, QMargins(11, 11, 11, 11)));
     QStringList headers;
     for (int c = 0; c < table->columnCount(); ++c)
         headers << table->horizontalHeaderItem(c)->text();
