@@ -83,13 +83,9 @@ TEST(Commands, RepliesSignalsAndLogLines)
         // 207 without the simulator connected: end to end.
         {208, "", 0, 0, true, "@000033;208;000042;IRACING NOT CONNECTED;", 99, ""},
     };
-    for (const auto &c : cases) {
-        int command, signalled;
-        QByteArray text, reply;
-        bool attached;
-        QString line;
+    for (const auto &[command, text, simulator, foreground, attached, reply, signalled, line] : cases) {
         RecordingEnvironment env;
-        std::tie(command, text, env.simulator, env.foreground, attached, reply, signalled, line) = c;
+        env.simulator = simulator, env.foreground = foreground;
         if (attached)
             env.vars = irVariables();
         EXPECT_EQ(handle(env, command, text), reply) << command << text.constData();
@@ -131,13 +127,13 @@ TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
          {{"SI.SessionType", "n/a"}, {"WI.Trackname", "n/a"}, {"SI.SessionTime", -1.0},
           {"SI.SessionLaps", -1}, {"SI.SessionNum", 1}, {"DI.DriverCarEstLapTime", 92.5}}},
     };
-    for (const auto &c : cases) {
-        const QByteArray reply = handle(env, std::get<0>(c));
+    for (const auto &[command, keys, values] : cases) {
+        const QByteArray reply = handle(env, command);
         EXPECT_TRUE(textOf(reply).startsWith("{\n    \"")) << reply.constData();
         const QJsonObject o = QJsonDocument::fromJson(textOf(reply)).object();
-        EXPECT_EQ(o.keys().join(' '), std::get<1>(c));
-        for (const auto &value : std::get<2>(c))
-            EXPECT_EQ(o.value(value.first), value.second) << qPrintable(value.first);
+        EXPECT_EQ(o.keys().join(' '), keys);
+        for (const auto &[key, value] : values)
+            EXPECT_EQ(o.value(key), value) << qPrintable(key);
     }
 }
 
@@ -162,16 +158,16 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
         {longestIni, QVector<QString>(15, QString::fromUtf8(longest.left(59999))).toList().join('|')},
         {QByteArray(), "IRACING NOT FOUND"},
     };
-    for (const auto &c : cases) {
+    for (const auto &[iniText, expected] : cases) {
         QTemporaryDir dir;
         QFile ini(dir.path() + "/app.ini");
-        ASSERT_TRUE(c.first.isNull() || (ini.open(QIODevice::WriteOnly) && ini.write(c.first) == c.first.size()));
+        ASSERT_TRUE(iniText.isNull() || (ini.open(QIODevice::WriteOnly) && ini.write(iniText) == iniText.size()));
         ini.close();
         RecordingEnvironment env;
         env.documents = dir.path();
         const QByteArray reply = handle(env, 205);
         EXPECT_EQ(reply.left(frame::kHeaderSize), "@" + zeroPadded(reply.size() - frame::kHeaderSize, 6) + ";");
-        EXPECT_TRUE(QString::fromUtf8(textOf(reply)) == c.second) << reply.left(100).constData();
+        EXPECT_TRUE(QString::fromUtf8(textOf(reply)) == expected) << reply.left(100).constData();
         EXPECT_TRUE(env.log.empty());
     }
 }
@@ -190,13 +186,11 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerClientOrPageAndDropsAreReport
     };
     RequestLimiter limiter;
     RequestLimiter::Client client = limiter.newClient();
-    for (const auto &s : steps) {
+    for (const auto &[peer, request, atMs, times, expected] : steps) {
         int admitted = 0;
-        for (int i = 0; i < std::get<3>(s); ++i) {
-            admitted += std::get<0>(s) ? limiter.admitPeer(QStringLiteral("peer"), std::get<1>(s), std::get<2>(s))
-                                       : limiter.admit(client, std::get<1>(s), std::get<2>(s));
-        }
-        EXPECT_EQ(admitted, std::get<4>(s)) << "at " << std::get<2>(s);
+        for (int i = 0; i < times; ++i)
+            admitted += peer ? limiter.admitPeer("peer", request, atMs) : limiter.admit(client, request, atMs);
+        EXPECT_EQ(admitted, expected) << "at " << atMs;
     }
     EXPECT_EQ(limiter.takeDroppedReport(),
               QStringLiteral("(Server) - 2 chat macros and 2 keys dropped (too many requests)"));
@@ -213,15 +207,7 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
     for (int i = 1; i < kRequest202.size(); ++i)
         everyByte.append(i);
     // bytes, cuts between feeds, frames, skipped bytes, header not found, left buffered
-    struct Case {
-        QByteArray bytes;
-        QVector<int> cuts;
-        QVector<QByteArray> frames;
-        int skipped;
-        bool headerNotFound;
-        int buffered;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<QByteArray, QVector<int>, QVector<QByteArray>, int, bool, int>> cases = {
         {kRequest202, {}, {kRequest202}, 0, false, 0},
         {kRequest202, everyByte, {kRequest202}, 0, false, 0},
         {kRequest202 + kRequest203 + kRequest202.left(5), {}, {kRequest202, kRequest203}, 0, false, 5},
@@ -240,23 +226,23 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
         {big + big + big.left(100), {}, {big, big}, 0, false, 100},
         {QByteArray(3 * frame::kMaxFrame, 'g'), {}, {}, 3 * frame::kMaxFrame, true, 0},
     };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const Case &c = cases[i];
+    for (const auto &[bytes, cuts, frames, skipped, headerNotFound, buffered] : cases) {
         FrameReader reader;
         FrameReader::Result all;
         int from = 0;
-        for (const int to : c.cuts + QVector<int>{c.bytes.size()}) {
-            const FrameReader::Result r = reader.feed(c.bytes.mid(from, to - from));
+        for (const int to : cuts + QVector<int>{bytes.size()}) {
+            const FrameReader::Result r = reader.feed(bytes.mid(from, to - from));
             all.frames += r.frames;
             all.skippedBytes += r.skippedBytes;
             all.headerNotFound = all.headerNotFound || r.headerNotFound;
             from = to;
         }
-        EXPECT_TRUE(all.frames == c.frames) << "case " << i;
-        EXPECT_EQ(all.skippedBytes, c.skipped) << "case " << i;
-        EXPECT_EQ(all.headerNotFound, c.headerNotFound) << "case " << i;
-        EXPECT_EQ(reader.bufferedBytes(), c.buffered) << "case " << i;
-        EXPECT_EQ(reader.midFrame(), c.buffered > 0) << "case " << i;
+        SCOPED_TRACE(bytes.left(20).constData());
+        EXPECT_TRUE(all.frames == frames);
+        EXPECT_EQ(all.skippedBytes, skipped);
+        EXPECT_EQ(all.headerNotFound, headerNotFound);
+        EXPECT_EQ(reader.bufferedBytes(), buffered);
+        EXPECT_EQ(reader.midFrame(), buffered > 0);
     }
 }
 
@@ -276,12 +262,11 @@ TEST(irMessage, RepliesAndRequestsArePaddedAndCountUtf8BytesAndTooLongTextIsCutA
         {1001, 2147483647, ys, "@999999;1001;2147483647;", frame::kMaxPayload - 17},
         {205, 1, euros, "@999997;205;000001;", 1 + (frame::kMaxPayload - 13) / 3 * 3},
     };
-    for (const auto &c : cases) {
-        const QByteArray text = std::get<2>(c);
-        const irMessage reply(std::get<0>(c), std::get<1>(c), QString::fromUtf8(text));
-        EXPECT_EQ(reply.raw, std::get<3>(c) + text.left(std::get<4>(c)) + ";") << std::get<3>(c).constData();
-        EXPECT_EQ(reply.text.toUtf8(), text.left(std::get<4>(c)));
-        EXPECT_EQ(irMessage::fromUtf8(std::get<0>(c), std::get<1>(c), text).raw, reply.raw);
+    for (const auto &[command, number, text, header, sent] : cases) {
+        const irMessage reply(command, number, QString::fromUtf8(text));
+        EXPECT_EQ(reply.raw, header + text.left(sent) + ";") << header.constData();
+        EXPECT_EQ(reply.text.toUtf8(), text.left(sent));
+        EXPECT_EQ(irMessage::fromUtf8(command, number, text).raw, reply.raw);
     }
 }
 

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -97,24 +98,20 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
     // The time-out counts from the newest byte: pieces that each come in time
     // are served even when the whole frame takes longer.
     // stall time-out, cuts (the frame is sent up to each, then paused), pause, served
-    const struct {
-        int stallMs;
-        std::vector<int> cuts;
-        int pauseMs;
-        bool served;
-    } cases[] = {{200, {12}, 0, false}, {2000, {12}, 0, true}, {1500, {6, 12}, 900, true}};
-    for (const auto &c : cases) {
-        start([&](ServerLimits &l) { l.stallTimeoutMs = c.stallMs; });
+    const std::vector<std::tuple<int, std::vector<int>, int, bool>> cases = {
+        {200, {12}, 0, false}, {2000, {12}, 0, true}, {1500, {6, 12}, 900, true}};
+    for (const auto &[stallMs, cuts, pauseMs, served] : cases) {
+        start([stallMs = stallMs](ServerLimits &l) { l.stallTimeoutMs = stallMs; });
         auto client = connectedClient();
         const QByteArray request = requestFrame(202, 1);
         int sent = 0;
-        for (const int cut : c.cuts) {
+        for (const int cut : cuts) {
             client->send(request.mid(sent, cut - sent));
             ASSERT_TRUE(QTest::qWaitFor([&] { return client->socket.bytesToWrite() == 0; }));
-            QTest::qWait(c.pauseMs);
+            QTest::qWait(pauseMs);
             sent = cut;
         }
-        if (c.served) {
+        if (served) {
             client->send(request.mid(sent));
             EXPECT_FALSE(client->nextFrame().isEmpty());
             EXPECT_EQ(client->socket.state(), QAbstractSocket::ConnectedState);
@@ -190,13 +187,12 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
     // Above the bound of waiting replies a client's requests wait unread:
     // the keys at the end of a non-reader's burst are then never pressed.
     // With a bound above the whole burst they are, before the drop.
-    struct Case {
-        qint64 pauseAbove;
-        int noProgressMs;
-        int keys;
-    };
-    for (const Case c : {Case{1 << 20, 1000, 0}, Case{qint64(64) << 20, 5000, 10}}) {
-        start([&](ServerLimits &l) { l.noProgressTimeoutMs = c.noProgressMs, l.pauseAboveBytes = c.pauseAbove; });
+    // bound of waiting replies, no-progress time-out, keys pressed
+    const std::vector<std::tuple<qint64, int, int>> cases = {{1 << 20, 1000, 0}, {qint64(64) << 20, 5000, 10}};
+    for (const auto &[pauseAbove, noProgressMs, pressed] : cases) {
+        start([pauseAbove = pauseAbove, noProgressMs = noProgressMs](ServerLimits &l) {
+            l.noProgressTimeoutMs = noProgressMs, l.pauseAboveBytes = pauseAbove;
+        });
         QSignalSpy keys(server.get(), &irServer::sigKeyboardKey);
         // The snapshot is overwritten all along; each generation says the
         // same number in two fields, so a reply built from a torn record shows.
@@ -240,9 +236,9 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
         EXPECT_EQ(torn, 0);
         EXPECT_GT(last, 1) << "the snapshot was not overwritten during the burst";
         EXPECT_EQ(reader->socket.state(), QAbstractSocket::ConnectedState);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 2 * c.noProgressMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 2 * noProgressMs));
         EXPECT_TRUE(logged("does not read its replies, disconnected"));
-        EXPECT_EQ(keys.size(), c.keys);
+        EXPECT_EQ(keys.size(), pressed);
         reader->send(requestFrame(202, 1));
         EXPECT_TRUE(reader->waitFrames(kBurst + 1));
     }
