@@ -22,6 +22,8 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -270,11 +272,7 @@ struct OtherWindow { OtherWindow() {} };
 #endif
 
 // A connected loopback pair: the end a listener accepted, and its peer.
-struct LoopbackPair {
-    std::intptr_t served, peer;
-};
-
-LoopbackPair loopbackPair()
+std::pair<std::intptr_t, std::intptr_t> loopbackPair()
 {
 #ifdef _WIN32
     WSADATA data;
@@ -290,10 +288,9 @@ LoopbackPair loopbackPair()
     ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
     const auto peer = ::socket(AF_INET, SOCK_STREAM, 0);
     ::connect(peer, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    const LoopbackPair pair{static_cast<std::intptr_t>(::accept(listener, nullptr, nullptr)),
-                            static_cast<std::intptr_t>(peer)};
+    const auto served = ::accept(listener, nullptr, nullptr);
     ::closesocket(listener);
-    return pair;
+    return {static_cast<std::intptr_t>(served), static_cast<std::intptr_t>(peer)};
 }
 
 long long msSince(Clock::time_point start)
@@ -304,8 +301,8 @@ long long msSince(Clock::time_point start)
 TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterrupt)
 {
     using Result = platform::ClientSocket::Result;
-    const LoopbackPair pair = loopbackPair();
-    platform::ClientSocket socket(pair.served);
+    const auto [served, peer] = loopbackPair();
+    platform::ClientSocket socket(served);
     ASSERT_TRUE(socket.open());
     char buffer[16];
     std::size_t got = 0, sent = 0;
@@ -314,12 +311,12 @@ TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterr
     EXPECT_EQ(socket.receive(buffer, sizeof buffer, 100, &got), Result::TimedOut);
     EXPECT_GE(msSince(start), 90);
 
-    ::send(pair.peer, "ping", 4, 0);
+    ::send(peer, "ping", 4, 0);
     ASSERT_EQ(socket.receive(buffer, sizeof buffer, kDeadlineMs, &got), Result::Done);
     EXPECT_EQ(std::string(buffer, got), "ping");
     EXPECT_EQ(socket.send("pong", 4, &sent), Result::Done);
     EXPECT_EQ(sent, 4u);
-    EXPECT_EQ(::recv(pair.peer, buffer, sizeof buffer, 0), 4);
+    EXPECT_EQ(::recv(peer, buffer, sizeof buffer, 0), 4);
     EXPECT_EQ(socket.wait(true, true, kDeadlineMs), unsigned(platform::ClientSocket::kWritable));
 
     // A peer that reads nothing: the system takes less and less, then none,
@@ -341,13 +338,13 @@ TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterr
     EXPECT_NE(socket.receive(buffer, sizeof buffer, 3 * kDeadlineMs, &got), Result::Done);
     EXPECT_LT(msSince(start), kDeadlineMs);
     other.join();
-    ::closesocket(pair.peer);
+    ::closesocket(peer);
 
-    const LoopbackPair left = loopbackPair();
-    platform::ClientSocket served(left.served);
-    ASSERT_TRUE(served.open());
-    ::closesocket(left.peer);
-    EXPECT_EQ(served.receive(buffer, sizeof buffer, kDeadlineMs, &got), Result::Closed);
+    const auto left = loopbackPair();
+    platform::ClientSocket closed(left.first);
+    ASSERT_TRUE(closed.open());
+    ::closesocket(left.second);
+    EXPECT_EQ(closed.receive(buffer, sizeof buffer, kDeadlineMs, &got), Result::Closed);
 }
 
 class SystemBackendWithSimulator : public ::testing::Test {
@@ -523,18 +520,16 @@ TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontBehindAndGoneAnd
 
 TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
 {
-    const struct {
-        int code, argument1, argument2;
-        const char *received; // the dropped codes are the link test's
-    } cases[] = {
-        {kBroadcastChatMacro, 1, 2, "wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2"},
-        {kBroadcastChatMacro, 0, -1, "wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1"},
-        {kBroadcastChatMacro, 0, 77, "wparam=0x8 lparam=77 code=8 arg1=0 arg2=77"}, // the end marker
+    // a chat macro's arguments, the message received (the dropped codes are the link test's)
+    const std::vector<std::tuple<int, int, std::string>> cases = {
+        {1, 2, "wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2"},
+        {0, -1, "wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1"},
+        {0, 77, "wparam=0x8 lparam=77 code=8 arg1=0 arg2=77"}, // the end marker
     };
     std::vector<std::string> expected;
-    for (const auto &c : cases) {
-        sendBroadcast(c.code, c.argument1, c.argument2);
-        expected.push_back(c.received);
+    for (const auto &[argument1, argument2, received] : cases) {
+        sendBroadcast(kBroadcastChatMacro, argument1, argument2);
+        expected.push_back(received);
     }
     ASSERT_TRUE(waitForLine("arg2=77"));
     std::vector<std::string> received; // the simulator's own message, decoded
