@@ -33,7 +33,6 @@ struct PitlinkTestAccess {
     bool onTop() const { return w.iracingOnTop; }
     QTimer &pollTimer() { return w.timer; }
     QTimer &telemetryTimer() { return w.timerIracingVariable; }
-    const QList<QString> &addresses() const { return w.interfaceAddresses; }
     irServer *server() { return w.server; }
     WidgetDriverInfo *driversWindow() { return w.widgetDrivers; }
     AppSettings &settings() { return *w.settings; }
