@@ -95,7 +95,6 @@ protected:
         sim.declare("SessionNum", telemetry::kTypeInt);
         sim.declare("RaceLaps", telemetry::kTypeInt);
         sim.declare("Speed", telemetry::kTypeFloat);
-        sim.declare("PlayerCarIdx", telemetry::kTypeInt);
         sim.build(sessionText());
         sim.setInt("SessionNum", 1);
         sim.setInt("RaceLaps", 3);

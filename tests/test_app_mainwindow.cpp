@@ -363,7 +363,6 @@ TEST_F(MainWindow, theSnapshotAndLabelsFollowTheSessionNumber)
     EXPECT_EQ(ui().label_sessionType->text(), QStringLiteral("n/a")) << "read in this pass, shown in the next";
     access->poll();
     EXPECT_EQ(group(), QStringList({"Race", "spa up", "01:02:03/02:00", "3/unlimited"}));
-    EXPECT_EQ(v.drivers.size(), 2);
     EXPECT_EQ(v.results.size(), 2);
 
     sim.setInt("SessionNum", 0);
@@ -447,8 +446,6 @@ TEST_F(MainWindow, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConne
 
     client.connectToHost(QHostAddress::LocalHost, server->serverPort());
     clientCount(1, "1 client(s) connected");
-    tickAt(12.0f);
-    EXPECT_EQ(server->varsCopy(), access->vars());
     // Stopped with a client connected: the client is ended too.
     press(QString(), false);
     EXPECT_EQ(statusText(1), QStringLiteral("client not connected"));
