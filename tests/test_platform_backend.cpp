@@ -481,8 +481,9 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     EXPECT_NE(os.foregroundWindow(), window);
 }
 
-// Keys reach the simulator only while its window is in front.
-TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontBehindAndGoneAndTakesKeysOnlyInFront)
+// Keys reach the simulator only while its window is in front. (A window
+// gone is the quitting substitute's, above.)
+TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontAndBehindAndTakesKeysOnlyInFront)
 {
     const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
     ASSERT_NE(window, 0u);
@@ -508,14 +509,6 @@ TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontBehindAndGoneAnd
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "key vk=66 down to another program"), 1);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "key vk=66 down"), 0);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "key vk=66 up"), 0);
-
-    ASSERT_TRUE(command("window gone"));
-    EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), 0u);
-    EXPECT_NE(os.foregroundWindow(), window);
-    ASSERT_TRUE(command("window front"));
-    const platform::WindowId again = os.findWindow(telemetry::kSimulatorWindowTitle);
-    EXPECT_NE(again, 0u);
-    EXPECT_EQ(os.foregroundWindow(), again);
 }
 
 TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)

@@ -100,7 +100,7 @@ TEST(Commands, RepliesSignalsAndLogLines)
 TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
 {
     RecordingEnvironment env;
-    irVariables vars;
+    irVariables &vars = env.vars.emplace();
     vars.simConnected = true;
     vars.sessionNum = 2;
     vars.sessionTime = 123.5;
@@ -109,7 +109,6 @@ TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
     vars.isOnTrack = true;
     vars.speed = 0.1f; // sent widened: 0.10000000149011612
     vars.playerDriver.driverCarEstLapTime = 92.5f;
-    env.vars = vars;
     // command, every key in sorted order, some values with their JSON types
     const std::vector<std::tuple<int, QString, std::vector<std::pair<QString, QJsonValue>>>> cases = {
         {207,
