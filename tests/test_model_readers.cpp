@@ -33,12 +33,16 @@ const std::string kSessionText =
     "     ReasonOutId: 3\n     ReasonOutStr: Running\n   - Position: 2\n     CarIdx: 0\n     LapsComplete: 11\n"
     "   - Position: 3\n     CarIdx: 1\n     Time: nan\n     FastestTime: inf\n     LastTime: -inf\n"
     "   - Position: 100\n     CarIdx: 2\n"
+    // Laps and lengths: spaces around a number are dropped, what is no number reads as 0.
+    " - SessionNum: 3\n   SessionLaps: 90 \n   SessionTime: 90 \n - SessionNum: 4\n   SessionLaps: Unlimited\n"
+    "   SessionTime: Unlimited\n - SessionNum: 5\n   SessionLaps: 25 laps\n   SessionTime: 1,5\n"
     "DriverInfo:\n DriverCarIdx: 5\n DriverCarFuelKgPerLtr: 0.750\n DriverCarFuelMaxLtr: 120.000\n"
     " DriverCarMaxFuelPct: 1.000\n DriverCarEstLapTime: 91.2500\n Drivers:\n"
     " - CarIdx: 0\n   UserName: M\xfcller J\xf6rg\n   CarNumber: \"07\"\n   CarNumberRaw: 7\n   CarID: 132\n"
     "   IRating: 2841\n   LicLevel: 18\n   LicSubLevel: 3.49\n   LicString: A 3.49\n   LicColor: 0x0153db\n"
     "   ClubName: \xc3\x96sterreich\n   DivisionName: Division 2\n"
-    " - CarIdx: 1\n   UserName: Bea\n   IRating: many\n - CarIdx: 5\n   CarNumber: 55\n"
+    " - CarIdx: 1\n   UserName: Bea\n   IRating: many\n   ClubName: " + std::string(2047, 'x') +
+    "\n   DivisionName: " + std::string(2048, 'y') + "\n - CarIdx: 5\n   CarNumber: 55\n"
     " - CarIdx: 100\n   UserName: Outside\n";
 
 auto shown(const irDriver &d)
@@ -84,7 +88,8 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
               (std::vector<Driver>{
                   {0, QString::fromUtf8("M\xc3\xbcller J\xc3\xb6rg"), "\"07\"", 7, 132, 2841, 18.0, 3.49, "A 3.49",
                    "0x0153db", QString::fromUtf8("\xc3\x96sterreich"), "Division 2", kNoPosition},
-                  {1, "Bea", "", 0, 0, 0, 0.0, 0.0, "", "", "", "", kNoPosition}, // no number reads as 0
+                  // No number reads as 0; 2047 bytes and the zero byte fit the buffer, 2048 are not taken.
+                  {1, "Bea", "", 0, 0, 0, 0.0, 0.0, "", "", QString(2047, 'x'), "", kNoPosition},
                   // No user name: listed, but it cannot be joined to a result.
                   {-1, "", "55", 0, 0, 0, 0.0, 0.0, "", "", "", "", kNoPosition},
               }));
@@ -118,6 +123,9 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
         decltype(session()) expected;
     } cases[] = {
         {0, {"Practice", kUnlimitedLaps, 7200.0, 0, 0}},
+        {3, {"Practice", 90, 90.0, 0, 3}},
+        {4, {"Practice", 0, 0.0, 0, 4}}, // case-sensitive
+        {5, {"Practice", 0, 0.0, 0, 5}}, // "25 laps"; "1,5" in the C locale
         {2, {"Race", 30, kUnlimitedTime, 5, 2}},
         {7, {"Race", 30, kUnlimitedTime, 5, 7}}, // a session the text does not describe changes nothing
     };
@@ -129,35 +137,6 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
         EXPECT_EQ(std::make_tuple(p.driverCarIdx, p.driverCarFuelKgPerLtr, p.driverCarFuelMaxLtr,
                                   p.driverCarMaxFuelPct, p.driverCarEstLapTime),
                   std::make_tuple(5, 0.75f, 120.0f, 1.0f, 91.25f));
-    }
-}
-
-TEST_F(ModelReaders, valuesThatDoNotFitOrAreMissingAreNotTaken)
-{
-    start("WeekendInfo:\n TrackName: " + std::string(2047, 'x') + "\n TrackDisplayShortName: " +
-          std::string(2048, 'y') + "\n");
-    irVariables vars;
-    readWeekendFacts(SimClient::shared(), vars);
-    EXPECT_EQ(vars.trackName.size(), 2047) << "2047 bytes and the zero byte fit";
-    EXPECT_EQ(vars.trackDisplayShortName, QString::fromLatin1(kTextNotRead));
-    EXPECT_EQ(vars.numStarters, -1);
-}
-
-TEST(SessionTextConversions, lengthsAndLaps)
-{
-    const struct {
-        const char *text;
-        double length;
-        int laps;
-    } cases[] = {
-        {" 90 ", 90.0, 90}, // "unlimited" and "7200.0000 sec" are read in the facts test
-        {"Unlimited", 0.0, 0}, // case-sensitive
-        {"1,5", 0.0, 0},       // C locale
-        {"25 laps", 0.0, 0},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(sessionLengthFromText(QString(c.text)), c.length) << c.text;
-        EXPECT_EQ(sessionLapsFromText(QString(c.text)), c.laps) << c.text;
     }
 }
 
