@@ -183,15 +183,13 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     EXPECT_EQ(c.variableIndex("Spe"), -1) << "a prefix is not the name";
     EXPECT_EQ(c.variableIndex(nullptr), -1);
 
-    const double values[] = {std::nan(""), 1e300, -1e300, -2.9};
-    const int expected[] = {0, std::numeric_limits<int>::max(), std::numeric_limits<int>::min(), -2};
-    for (int i = 0; i < 4; ++i) {
-        writer.setDouble(lap, values[i]);
-        writer.setFloat(speed, static_cast<float>(values[i]));
-        writer.publish();
-        ASSERT_TRUE(c.waitForSample(16));
-        EXPECT_EQ(c.readInt(lap, 0), expected[i]) << values[i];
-        EXPECT_EQ(c.readInt(speed, 0), expected[i]) << values[i];
+    for (const auto &v : {std::make_pair(std::nan(""), 0), std::make_pair(1e300, std::numeric_limits<int>::max()),
+                          std::make_pair(-1e300, std::numeric_limits<int>::min()), std::make_pair(-2.9, -2)}) {
+        writer.setDouble(lap, v.first);
+        writer.setFloat(speed, static_cast<float>(v.first));
+        fake.deliver();
+        EXPECT_EQ(c.readInt(lap, 0), v.second) << v.first;
+        EXPECT_EQ(c.readInt(speed, 0), v.second) << v.first;
     }
     // Grown while linked: the copy stops at our buffer's size, then re-allocates.
     const std::int32_t current = writer.header()->bufferSize;
@@ -200,8 +198,7 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     writer.publish();
     EXPECT_FALSE(c.waitForSample(16)) << "the re-allocating call";
     EXPECT_EQ(c.sampleSize(), current + 8);
-    writer.publish();
-    EXPECT_TRUE(c.waitForSample(16));
+    fake.deliver();
 
     writer.varHeader(gear)->valueType = 9;
     EXPECT_EQ(c.readInt(gear, 0), 0) << "unknown type";
@@ -295,8 +292,6 @@ TEST_F(LinkTest, sessionTextRewrittenInPlaceIsNoticedAndAnUnterminatedOneStopsAt
     fake.link();
     SimClient &c = SimClient::shared();
     char value[16];
-    ASSERT_EQ(c.sessionValue("A:", value, sizeof value), 1);
-    EXPECT_STREQ(value, "1");
     // A value and its zero byte fit, or are cut to the buffer: the negated length of the whole value.
     for (const auto &cut : {std::make_tuple(3, 1, "2"), std::make_tuple(2, 1, "2"), std::make_tuple(1, -1, "")}) {
         EXPECT_EQ(c.sessionValue("B:", value, std::get<0>(cut)), std::get<1>(cut)) << std::get<0>(cut);
@@ -325,12 +320,8 @@ TEST_F(LinkTest, sessionTextRewrittenInPlaceIsNoticedAndAnUnterminatedOneStopsAt
 // sample buffer never outgrows the mapping.
 TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
 {
-#if defined(__SANITIZE_THREAD__)
+#ifdef PITLINK_TSAN
     GTEST_SKIP() << "the race with the writer is this test's purpose";
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-    GTEST_SKIP() << "the race with the writer is this test's purpose";
-#endif
 #endif
     fake.link();
     std::uint8_t *block = writer.block();
