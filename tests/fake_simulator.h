@@ -43,9 +43,7 @@ public:
 
     int declare(const std::string &name, telemetry::VarType type, int entries = 1)
     {
-        const int index = writer.addVariable(name, type, entries);
-        vars[name] = index;
-        return index;
+        return vars[name] = writer.addVariable(name, type, entries);
     }
 
     // Lays out the image; declare every variable first.

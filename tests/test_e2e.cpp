@@ -29,7 +29,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        documents = dir.path() + "/documents";
+        const QString documents = dir.path() + "/documents";
         QDir().mkpath(documents);
         port = freePort();
         QSettings ini(dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
@@ -72,7 +72,6 @@ protected:
     }
 
     QTemporaryDir dir;
-    QString documents;
     quint16 port = 0;
     SimProcess sim;
     QProcess pitlink;

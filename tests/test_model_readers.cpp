@@ -67,19 +67,15 @@ class ModelReaders : public ::testing::Test {
 protected:
     void SetUp() override { QTextCodec::setCodecForLocale(QTextCodec::codecForName("Windows-1252")); }
     void TearDown() override { QTextCodec::setCodecForLocale(nullptr); }
-    void start(const std::string &text)
-    {
-        sim.declare("SessionNum", kTypeInt);
-        sim.build(text);
-        sim.link();
-    }
     FakeSimulator sim;
 };
 
 // Each reader takes its part of the one text.
 TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
 {
-    start(kSessionText);
+    sim.declare("SessionNum", kTypeInt);
+    sim.build(kSessionText);
+    sim.link();
     // Cars 0 to 99 in order.
     QVector<irDriver> drivers(1); // an old roster is replaced
     readDriverRoster(SimClient::shared(), drivers);
@@ -142,9 +138,8 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
 
 // Types are the client's concern (the link's tests): here each field comes
 // from its own variable, a byte field from the low byte.
-TEST(TelemetrySampling, eachFieldFromItsVariable)
+TEST_F(ModelReaders, telemetrySamplingTakesEachFieldFromItsVariable)
 {
-    FakeSimulator sim;
     const std::pair<const char *, double> values[] = {
         {"SessionTime", 4321.25}, {"Speed", 61.5}, {"FuelLevel", 42.5}, // doubles, the rest ints
         {"SessionNum", 2}, {"SessionFlags", 0x10004}, {"DisplayUnits", 1}, {"IsOnTrack", 1}, {"WeatherType", 300},
