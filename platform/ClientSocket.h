@@ -42,11 +42,14 @@ public:
 
 private:
     std::intptr_t descriptor;
-    int receiveTimeoutMs = -1; // the time-out the system holds now, -1 unknown
-    // Where waits are events (Windows): the socket's, and the one
+#ifdef _WIN32
+    // Waits are on events: the socket's network events, and the one
     // interrupt() sets.
     void *socketEvent = nullptr;
     void *wakeEvent = nullptr;
+#else
+    int receiveTimeoutMs = -1; // the time-out the system holds now, -1 unknown
+#endif
 };
 
 } // namespace platform
