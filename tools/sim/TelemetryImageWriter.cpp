@@ -9,6 +9,13 @@ using namespace telemetry;
 namespace {
 constexpr int kAlign = 16;
 int alignUp(int v) { return (v + kAlign - 1) / kAlign * kAlign; }
+
+// The simulator's counters are 32-bit and wrap; readers only look for a
+// change. A header patched to the largest value must not overflow.
+std::int32_t wrappedNext(std::int32_t counter)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
+}
 } // namespace
 
 int TelemetryImageWriter::widthOf(VarType type)
@@ -98,7 +105,7 @@ void TelemetryImageWriter::setSessionText(const std::string &text)
     const std::size_t n = std::min(text.size(), static_cast<std::size_t>(layout_.sessionTextCapacity - 1));
     std::memcpy(block_ + textOffset_, text.data(), n);
     block_[textOffset_ + static_cast<int>(n)] = 0;
-    header()->sessionInfoUpdate++;
+    header()->sessionInfoUpdate = wrappedNext(header()->sessionInfoUpdate);
 }
 
 void TelemetryImageWriter::setConnected(bool connected)
@@ -131,7 +138,8 @@ int TelemetryImageWriter::publish()
     std::memcpy(block_ + b.dataOffset, staging_.data(), n);
     // Readers in other processes take the new count as "data complete".
     std::atomic_thread_fence(std::memory_order_release);
-    b.tickCount = nextTick_++;
+    b.tickCount = nextTick_;
+    nextTick_ = wrappedNext(nextTick_);
     nextBuffer_ = (nextBuffer_ + 1) % std::max(1, layout_.bufferCount);
     return index;
 }
