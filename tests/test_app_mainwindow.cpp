@@ -81,6 +81,7 @@ TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
         }
     }
     EXPECT_TRUE(ui().label_trackname->wordWrap());
+    EXPECT_EQ(ui().groupBox_paths->sizePolicy().horizontalStretch(), 1); // the one cell that stretches
     for (const char *name : {"gridLayout", "gridLayout_2", "gridLayout_3", "gridLayout_4"}) {
         auto *layout = w.findChild<QGridLayout *>(QString::fromLatin1(name));
         EXPECT_EQ(layout->spacing(), 6) << name;

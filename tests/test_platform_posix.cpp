@@ -16,6 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 using namespace platform::posix;
 using Clock = std::chrono::steady_clock;
 
@@ -65,6 +69,14 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     SharedMemory impossible;
     EXPECT_FALSE(impossible.openOrCreate(name, SIZE_MAX, &created));
     EXPECT_FALSE(impossible.isOpen());
+
+    // One whose creator ended before sizing it is new to the next opener.
+    SharedMemory::unlink(name);
+    ::close(::shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600));
+    SharedMemory adopted;
+    ASSERT_TRUE(adopted.openOrCreate(name, 64, &created));
+    EXPECT_TRUE(created);
+    SharedMemory::unlink(name);
 }
 
 // A wait ends when a record arrives; records are drained once; a full ring
