@@ -26,7 +26,7 @@ const std::string kSessionText =
     " NumStarters: 24\nSessionInfo:\n NumSessions: 3\n Sessions:\n"
     " - SessionNum: 0\n   SessionLaps: unlimited\n   SessionTime: 7200.0000 sec\n   SessionNumLapsToAvg: 0\n"
     "   SessionType: Practice\n   ResultsPositions:\n   - Position: 0\n     CarIdx: 9\n"
-    "   - Position: 1\n     CarIdx: 4\n"
+    "   - Position: 99\n     CarIdx: 4\n"
     " - SessionNum: 2\n   SessionLaps: 30\n   SessionTime: unlimited\n   SessionNumLapsToAvg: 5\n   SessionType: Race\n"
     "   ResultsPositions:\n   - Position: 1\n     ClassPosition: 2\n     CarIdx: 5\n     Lap: 12\n     Time: 1234.25\n"
     "     FastestLap: 7\n     FastestTime: 90.125\n     LastTime: 91.5\n     LapsComplete: 12\n     Incidents: 4\n"
@@ -101,7 +101,7 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
                               }));
     readSessionResults(SimClient::shared(), 0, results);
     EXPECT_EQ(shown(results), (std::vector<Result>{{0, 0, 9, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""},
-                                                   {1, 0, 4, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""}}));
+                                                   {99, 0, 4, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""}}));
     readSessionResults(SimClient::shared(), 1, results);
     EXPECT_TRUE(results.isEmpty()) << "a session without a results table";
 

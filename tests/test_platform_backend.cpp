@@ -454,6 +454,7 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     // memory, follows it.
     EXPECT_TRUE(eventually([] { return sessionTime() > 1.0; }));
     const double beforeQuit = sessionTime();
+    const platform::WindowId firstWindow = os.findWindow(telemetry::kSimulatorWindowTitle);
     ASSERT_TRUE(command("quit"));
     int exitCode = -1;
     ASSERT_TRUE(until([&] { return sim.exited(&exitCode); }));
@@ -476,6 +477,7 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     // Killed, it has no chance to take its window away: it goes with it.
     const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
     EXPECT_NE(window, 0u);
+    EXPECT_NE(window, firstWindow) << "a window that comes back is a new window";
     sim.kill();
     EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), 0u);
     EXPECT_NE(os.foregroundWindow(), window);
