@@ -18,6 +18,8 @@ inline quint16 freePort(quint16 besides = 0)
 }
 
 constexpr int kSimDeadlineMs = 5000;
+// Pitlink started as a process links to the substitute within this.
+constexpr int kLinkDeadlineMs = 15000;
 
 class SimProcess {
 public:

@@ -24,7 +24,7 @@ using MainWindow = PitlinkFixture;
 
 TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
 {
-    sim.setVersion(true, platform::VersionNumbers{{2, 1, 0, 17}});
+    sim.setVersion(platform::VersionNumbers{{2, 1, 0, 17}});
     Pitlink &w = open();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Pitlink"));
     EXPECT_EQ(w.size(), QSize(526, 373));
@@ -96,7 +96,7 @@ TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
     const QList<QLabel *> fields = w.statusBar()->findChildren<QLabel *>();
     EXPECT_NEAR(fields[0]->width(), fields[1]->width(), 1);
     EXPECT_LT(fields[2]->width() * 2, fields[1]->width());
-    sim.setVersion(false);
+    sim.setVersion(std::nullopt);
     EXPECT_EQ((open(), statusText(2)), QStringLiteral("v")) << "no version data";
 }
 
@@ -269,7 +269,7 @@ TEST_F(MainWindow, aMissingAppIniIsReportedBeforeTheWindowShowsAndAChosenFolderI
 
 TEST_F(MainWindow, networkListHoldsUsableIpv4AddressesAndTheSavedChoice)
 {
-    const auto preset = [](AppSettings &s) { s.setServerIp("1.2.3.4"), s.setNetInterface("10.0.0.8 - wlan0"); };
+    const auto preset = [](AppSettings &s) { s.setServerIp("1.2.3.4"); s.setNetInterface("10.0.0.8 - wlan0"); };
     presetSettings(preset);
     interfaces.clear();
     open();

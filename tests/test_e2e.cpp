@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr int kLinkDeadlineMs = 15000;
 
 class EndToEnd : public ::testing::Test {
 protected:

@@ -56,16 +56,16 @@ class ChildProcess {
 public:
     ~ChildProcess() { kill(); }
 
-    // The next whole output line (without its line end), when one is there
-    // or comes within a moment.
-    bool readLine(std::string *line)
+    // Adds the next whole output line (without its line end) to `lines`,
+    // when one is there or comes within a moment.
+    bool readLine(std::vector<std::string> *lines)
     {
         std::size_t end = pending_.find('\n');
         if (end == std::string::npos && readSome())
             end = pending_.find('\n');
         if (end == std::string::npos)
             return false;
-        line->assign(pending_, 0, end > 0 && pending_[end - 1] == '\r' ? end - 1 : end);
+        lines->emplace_back(pending_, 0, end > 0 && pending_[end - 1] == '\r' ? end - 1 : end);
         pending_.erase(0, end + 1);
         return true;
     }
@@ -351,7 +351,7 @@ class SystemBackendWithSimulator : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(startSimulator()); }
     void TearDown() override { SimClient::shared().reset(); telemetryClose(); }
-    bool startSimulator() { return lines.clear(), sim.start(PITLINK_SIM_PATH) && waitForLine("ready"); }
+    bool startSimulator() { lines.clear(); return sim.start(PITLINK_SIM_PATH) && waitForLine("ready"); }
     // Repeats `round` until it holds, for at most the deadline.
     static bool until(const std::function<bool()> &round)
     {
@@ -363,16 +363,13 @@ protected:
     }
     bool waitForLine(const std::string &text)
     {
-        return until([&] {
-            std::string line;
-            return sim.readLine(&line) && (lines.push_back(line), line.find(text) != std::string::npos);
-        });
+        return until([&] { return sim.readLine(&lines) && lines.back().find(text) != std::string::npos; });
     }
     bool command(const std::string &line) { return sim.writeLine(line) && waitForLine("ok " + line); }
     // Polls as the program does, each round waiting for a sample.
     static bool eventually(const std::function<bool()> &condition)
     {
-        return until([&] { return SimClient::shared().waitForSample(kWaitMs), condition(); });
+        return until([&] { SimClient::shared().waitForSample(kWaitMs); return condition(); });
     }
     static double sessionTime()
     {

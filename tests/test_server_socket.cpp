@@ -41,7 +41,7 @@ struct TestClient {
     // Waits, reading the replies, until `done`.
     bool waitReading(const std::function<bool()> &done, int ms = kWaitMs)
     {
-        return QTest::qWaitFor([&] { return frames += reader.feed(socket.readAll()).frames, done(); }, ms);
+        return QTest::qWaitFor([&] { frames += reader.feed(socket.readAll()).frames; return done(); }, ms);
     }
     bool waitFrames(int count, int ms = kWaitMs) { return waitReading([&] { return frames.size() >= count; }, ms); }
     // The next reply frame, or an empty array when none comes in time.

@@ -30,9 +30,12 @@ class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        speed = fake.declare("Speed", kTypeFloat), gear = fake.declare("Gear", kTypeInt);
-        flag = fake.declare("Flag", kTypeChar), lap = fake.declare("LapDist", kTypeDouble);
-        arr = fake.declare("CarIdxPos", kTypeInt, 4), longName = fake.declare(std::string(32, 'N'), kTypeInt);
+        speed = fake.declare("Speed", kTypeFloat);
+        gear = fake.declare("Gear", kTypeInt);
+        flag = fake.declare("Flag", kTypeChar);
+        lap = fake.declare("LapDist", kTypeDouble);
+        arr = fake.declare("CarIdxPos", kTypeInt, 4);
+        longName = fake.declare(std::string(32, 'N'), kTypeInt);
         build();
     }
     void build(TelemetryImageWriter::Layout layout = {})

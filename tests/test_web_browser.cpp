@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int kLinkDeadlineMs = 15000;
 constexpr int kBrowserDeadlineMs = 45000;
 
 TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)

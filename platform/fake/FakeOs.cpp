@@ -39,9 +39,9 @@ WindowId FakeOs::findWindow(const char *title)
 bool FakeOs::programVersion(VersionNumbers *version)
 {
     Lock lock(mutex_);
-    if (version_.first)
-        *version = version_.second;
-    return version_.first;
+    if (version_)
+        *version = *version_;
+    return version_.has_value();
 }
 
 } // namespace platform

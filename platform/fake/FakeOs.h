@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,7 +34,7 @@ public:
     void advanceSeconds(std::int64_t seconds) { Lock lock(mutex_); now_ += seconds; }
     void setWindow(const std::string &title, WindowId id); // id 0 removes it
     void setForegroundWindow(WindowId id) { set(foreground_, id); }
-    void setVersion(bool available, VersionNumbers version = {}) { set(version_, std::make_pair(available, version)); }
+    void setVersion(std::optional<VersionNumbers> version) { set(version_, version); } // none: not available
 
     // --- observation ----------------------------------------------------
     std::vector<Broadcast> broadcasts() const { return get(broadcasts_); }
@@ -92,7 +93,7 @@ private:
     std::int64_t now_ = 1700000000;
     std::map<std::string, WindowId> windows_;
     WindowId foreground_ = 0;
-    std::pair<bool, VersionNumbers> version_{true, {}}; // available, numbers
+    std::optional<VersionNumbers> version_ = VersionNumbers{};
     std::vector<Broadcast> broadcasts_;
     std::vector<Key> keys_;
     std::int64_t sleptMs_ = 0;
