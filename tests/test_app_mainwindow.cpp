@@ -302,7 +302,7 @@ TEST_F(MainWindow, autostartStartsTheServerAfterTheDelayAndKeepsOneStartedByACli
     autoStartDelayMs = 100;
     // autostart, clicked before the delay
     for (const auto &c : {std::make_pair(true, false), std::make_pair(true, true), std::make_pair(false, false)}) {
-        presetSettings([&c](AppSettings &s) { s.setAutoStartServer(c.first), s.setServerPort(0); }); // any free port
+        presetSettings([&c](AppSettings &s) { s.setAutoStartServer(c.first); s.setServerPort(0); }); // any free port
         open();
         EXPECT_EQ(access->server(), nullptr) << "not before the delay";
         if (c.second)
@@ -321,9 +321,9 @@ TEST_F(MainWindow, theSimulatorsStatesOneStepAfterTheOther)
     struct Step { const char *name; std::function<void()> change; const char *text; bool connected, onTop; int timerBegins; };
     const Step steps[] = {
         {"no window", [] {}, "iRacing not found", false, false, 0},
-        {"a window but no telemetry", [this] { sim.showWindow(true), sim.setMappingAvailable(false); },
+        {"a window but no telemetry", [this] { sim.showWindow(true); sim.setMappingAvailable(false); },
          "iRacing not startet", false, false, 0},
-        {"telemetry", [this] { sim.setMappingAvailable(true), sim.publishOnWait = true; }, "iRacing founded", true, true, 1},
+        {"telemetry", [this] { sim.setMappingAvailable(true); sim.publishOnWait = true; }, "iRacing founded", true, true, 1},
         {"gone", [this] { sim.hideWindow(); }, "iRacing not found", false, false, 1},
         {"back behind another window", [this] { sim.showWindow(false); }, "iRacing founded", true, false, 1},
         {"linked, no more samples", [this] { sim.publishOnWait = false; }, "iRacing founded", true, false, 1},
