@@ -1,6 +1,6 @@
 #include "app/Pitlink.h"
 
-#include "app/AppSettings.h"
+#include "model/AppSettings.h"
 #include "app/Dialogs.h"
 #include "app/NetworkInterfaces.h"
 #include "app/PortField.h"

@@ -1,6 +1,6 @@
 #include "app/PortField.h"
 
-#include "app/AppSettings.h"
+#include "model/AppSettings.h"
 
 namespace {
 constexpr int kLowestPort = 1;

@@ -1,6 +1,6 @@
 #include "server/irServerThread.h"
 
-#include "app/AppSettings.h"
+#include "model/AppSettings.h"
 #include "server/ClientText.h"
 #include "server/SnapshotStore.h"
 #include "simlink/TelemetryLayout.h"

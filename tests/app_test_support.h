@@ -3,7 +3,7 @@
 // record instead of blocking, two fake network interfaces, a settings file of
 // the test's own and the lines written to the debug output.
 
-#include "app/AppSettings.h"
+#include "model/AppSettings.h"
 #include "app/Dialogs.h"
 #include "app/NetworkInterfaces.h"
 #include "app/Pitlink.h"

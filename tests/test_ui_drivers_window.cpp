@@ -1,4 +1,4 @@
-#include "app/AppSettings.h"
+#include "model/AppSettings.h"
 #include "ui/DriverTableCells.h"
 #include "ui/WidgetDriverInfo.h"
 

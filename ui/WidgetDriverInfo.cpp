@@ -1,6 +1,6 @@
 #include "ui/WidgetDriverInfo.h"
 
-#include "app/AppSettings.h"
+#include "model/AppSettings.h"
 #include "model/DriverStandings.h"
 #include "model/irVariables.h"
 #include "ui/DriverTableCells.h"

@@ -1,4 +1,4 @@
-#include "app/AppSettings.h"
+#include "model/AppSettings.h"
 
 #include <QDebug>
 #include <QMutexLocker>
