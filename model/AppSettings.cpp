@@ -16,6 +16,7 @@ const char *const kWindowState = "main/windowstate";
 const char *const kWindowGeometry = "main/windowgeometry";
 const char *const kStayOnTop = "driverwindow/stayontop";
 const char *const kWebPort = "main/webport";
+const char *const kDashboardToken = "dashboard/token";
 constexpr quint16 kDefaultWebPort = 47813;
 } // namespace
 
@@ -102,6 +103,15 @@ QByteArray AppSettings::mainWindowGeometry() const
 void AppSettings::setMainWindowGeometry(const QByteArray &geometry)
 {
     setValue(kWindowGeometry, geometry);
+}
+
+QByteArray AppSettings::dashboardToken() const
+{
+    return value(kDashboardToken, QString()).toString().toLatin1();
+}
+void AppSettings::setDashboardToken(const QByteArray &token)
+{
+    setValue(kDashboardToken, QString::fromLatin1(token));
 }
 
 bool AppSettings::driversWindowStayOnTop() const { return value(kStayOnTop, false).toBool(); }
