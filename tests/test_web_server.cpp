@@ -5,6 +5,7 @@
 // does not wait for it.
 
 #include "platform/fake/FakeOs.h"
+#include "server/RequestLimiter.h"
 #include "simlink/TelemetryLayout.h"
 #include "web/DashboardServer.h"
 #include "web/StateMessage.h"
@@ -21,6 +22,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -193,12 +195,44 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
 TEST_F(DashboardHttpTest, tenWrongTokensAMinuteFromOneAddressAreAllItGets)
 {
     start();
+    EXPECT_EQ(os.loweredThreads(), 1) << "the dashboard's thread runs below normal priority";
     const QByteArray wrong = request("GET /?pair=wrong HTTP/1.1", {kHost});
     for (int i = 0; i < 10; ++i)
         EXPECT_TRUE(exchange(port, wrong).startsWith("HTTP/1.1 403")) << i;
     const QByteArray right = request("GET /?pair=" + kToken + " HTTP/1.1", {kHost});
     EXPECT_TRUE(exchange(port, right).startsWith("HTTP/1.1 429"));
     EXPECT_TRUE(exchange(port, right, "127.0.0.2").startsWith("HTTP/1.1 303"));
+}
+
+TEST_F(DashboardHttpTest, aPhonesPressesAllPlayWhileAPageAndATcpClientFloodMacros)
+{
+    RequestLimiter limiter;
+    start();
+    dashboard->setPressGate([&limiter](const QString &peer, bool macro) {
+        return limiter.admitPeer(peer, macro ? SimulatorRequest::ChatMacro : SimulatorRequest::Key);
+    });
+    RequestLimiter::Client tcp = limiter.newClient();
+    // Every 5 ms a macro from the TCP client and one from a page elsewhere.
+    std::vector<std::unique_ptr<QTcpSocket>> page;
+    QTimer flood;
+    QObject::connect(&flood, &QTimer::timeout, [&] {
+        limiter.admit(tcp, SimulatorRequest::ChatMacro);
+        page.push_back(std::make_unique<QTcpSocket>());
+        page.back()->connectToHost(QHostAddress::LocalHost, port);
+        page.back()->write(press(R"({"macro":1})"));
+    });
+    flood.start(5);
+    QStringList phone;
+    for (int i = 0; i < 3; ++i) {
+        QTest::qWait(1100);
+        phone << QString::fromLatin1(exchange(port, press(R"({"macro":2})"), "127.0.0.2").split('\n').last());
+    }
+    flood.stop();
+    const auto refused = std::count_if(page.begin(), page.end(), [](const auto &p) {
+        return p->readAll().contains("429 Too Many Requests");
+    });
+    EXPECT_GT(refused, 0) << "the page flooded within its budget";
+    EXPECT_EQ(phone, QStringList({"ok", "ok", "ok"}));
 }
 
 TEST_F(DashboardHttpTest, aNewCodeEndsThePagesOfTheOldOneAtOnce)

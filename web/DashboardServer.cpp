@@ -1,5 +1,6 @@
 #include "web/DashboardServer.h"
 
+#include "platform/Platform.h"
 #include "server/CommandHandler.h"
 
 #include <QFile>
@@ -56,6 +57,9 @@ bool DashboardServer::start(quint16 port)
     thread->setObjectName(QStringLiteral("dashboard"));
     http->moveToThread(thread.get());
     connect(thread.get(), &QThread::finished, http, &QObject::deleteLater);
+    // Pages are served below the GUI thread's priority, as the clients are:
+    // the simulator's machine decides what the network gets.
+    connect(thread.get(), &QThread::started, [] { platform::lowerCurrentThreadPriority(); });
     thread->start();
     bool listening = false;
     DashboardHttp *h = http;
