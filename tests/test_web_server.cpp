@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -231,18 +232,28 @@ irVariables race()
     return v;
 }
 
-QJsonObject message(const irVariables &v)
+// A race of 20 laps, `left` of them left.
+void lapsRace(irVariables &v, int left)
 {
-    return QJsonDocument::fromJson(dashboardStateMessage(v, {})).object();
+    v.sessionLength = -1.0;
+    v.sessionLaps = 20;
+    v.sessionLapsRemain = left;
 }
 
-// The tiles in order, each as "label: value".
+QJsonObject message(const irVariables &v)
+{
+    return QJsonDocument::fromJson(dashboardStateMessage(v, {}, {})).object();
+}
+
+// The tiles in order, each as "label: value unit".
 QStringList tileTexts(const QJsonObject &m)
 {
     QStringList texts;
-    for (const QJsonValue &t : m.value(QStringLiteral("tiles")).toArray())
+    for (const QJsonValue &t : m.value(QStringLiteral("tiles")).toArray()) {
+        const QString unit = t.toObject().value(QStringLiteral("unit")).toString();
         texts << t.toObject().value(QStringLiteral("label")).toString() + QStringLiteral(": ")
-                     + t.toObject().value(QStringLiteral("value")).toString();
+                     + t.toObject().value(QStringLiteral("value")).toString() + (unit.isEmpty() ? "" : " " + unit);
+    }
     return texts;
 }
 
@@ -252,31 +263,53 @@ TEST(DashboardState, tilesFollowTheSnapshot)
 {
     EXPECT_EQ(tileTexts(message(race())),
               QStringList({"Session: Race", "Time left: 49:59", "Lap: 4", "Position: 3", "Class position: 2",
-                           "Speed: 180 km/h", "Fuel: 20.0 l", "Fuel laps: 20.0", QString::fromUtf8("Track: 30.0 \u00B0C"),
-                           QString::fromUtf8("Air: 20.0 \u00B0C"), "Sky: partly cloudy", "Wind: 18 km/h E",
-                           "Humidity: 55 %"}));
-    // change to the race, and the tile it shows
-    const std::vector<std::pair<std::function<void(irVariables &)>, const char *>> cases = {
-        {[](irVariables &v) { v.displayUnits = 0; }, "Speed: 112 mph"},
-        {[](irVariables &v) { v.displayUnits = 0; }, "Fuel: 5.3 gal"},
-        {[](irVariables &v) { v.displayUnits = 0; }, "Air: 68.0 \u00B0F"},
-        {[](irVariables &v) { v.skies = 7; }, "Sky: -"},
-        {[](irVariables &v) { v.sessionLength = 7201.0; v.sessionTime = 0.0; }, "Time left: 2:00:01"},
-        {[](irVariables &v) { v.sessionTime = 4000.0; }, "Time left: 00:00"},
-        {[](irVariables &v) { v.sessionLength = -1.0; v.sessionLaps = 20; }, "Laps left: 12"},
-        {[](irVariables &v) { v.sessionLength = -1.0; }, "Left: -"},
-        {[](irVariables &v) { v.playerCarClassPosition = 0; }, "Class position: -"},
-        {[](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.fuelLevel = 0.0f; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.fuelUsePerHour = kNaN; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.speed = kNaN; }, "Speed: -"},
+                           "Speed: 180 km/h", "Fuel: 20.0 l", "Fuel laps: 20.0 laps", "Fuel to finish: +15.0 l",
+                           QString::fromUtf8("Track: 30.0 \u00B0C"), QString::fromUtf8("Air: 20.0 \u00B0C"),
+                           "Sky: partly cloudy", "Wind: 18 E km/h", "Humidity: 55 %"}));
+    // Without the simulator the start values are no race.
+    for (const QString &text : tileTexts(message(irVariables())))
+        EXPECT_TRUE(text.endsWith(": -")) << text.toStdString();
+    // Fuel to finish: (laps to go + the current lap) x 1 l a lap, against 20 l.
+    struct Case {
+        const char *name;
+        std::function<void(irVariables &)> change;
+        const char *tile;
     };
-    for (const auto &c : cases) {
+    const Case cases[] = {
+        {"miles", [](irVariables &v) { v.displayUnits = 0; }, "Speed: 112 mph"},
+        {"gallons", [](irVariables &v) { v.displayUnits = 0; }, "Fuel: 5.3 gal"},
+        {"Fahrenheit", [](irVariables &v) { v.displayUnits = 0; }, "Air: 68.0 \u00B0F"},
+        {"unknown sky", [](irVariables &v) { v.skies = 7; }, "Sky: -"},
+        {"hours", [](irVariables &v) { v.sessionLength = 7201.0; v.sessionTime = 0.0; }, "Time left: 2:00:01"},
+        {"time over", [](irVariables &v) { v.sessionTime = 4000.0; }, "Time left: 00:00"},
+        {"laps race", [](irVariables &v) { lapsRace(v, 12); }, "Laps left: 12"},
+        {"no length", [](irVariables &v) { v.sessionLength = -1.0; }, "Left: -"},
+        {"not placed", [](irVariables &v) { v.playerCarClassPosition = 0; }, "Class position: -"},
+        {"no fuel use", [](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "Fuel laps: -"},
+        {"no lap time", [](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; }, "Fuel laps: -"},
+        {"negative density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; }, "Fuel laps: -"},
+        {"empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, "Fuel laps: -"},
+        {"fuel use NaN", [](irVariables &v) { v.fuelUsePerHour = kNaN; }, "Fuel laps: -"},
+        {"speed NaN", [](irVariables &v) { v.speed = kNaN; }, "Speed: -"},
+        {"laps race: 13 laps, 7 l spare", [](irVariables &v) { lapsRace(v, 12); }, "Fuel to finish: -7.0 l"},
+        {"timed: 2999.5 s is 34 laps and this one", [](irVariables &) {}, "Fuel to finish: +15.0 l"},
+        {"timed, exactly 10 laps left", [](irVariables &v) { v.sessionTime = 2700.0; }, "Fuel to finish: -9.0 l"},
+        {"timed, in gallons", [](irVariables &v) { v.displayUnits = 0; }, "Fuel to finish: +4.0 gal"},
+        {"no laps left", [](irVariables &v) { lapsRace(v, 0); }, "Fuel to finish: -"},
+        {"no length, unlimited laps", [](irVariables &v) { v.sessionLength = -1.0; }, "Fuel to finish: -"},
+        {"session time not read", [](irVariables &v) { v.sessionTime = -1.0; }, "Fuel to finish: -"},
+        {"time over, no laps to go", [](irVariables &v) { v.sessionTime = 3600.0; }, "Fuel to finish: -"},
+        {"zero fuel use", [](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "Fuel to finish: -"},
+        {"negative density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -0.75f; }, "Fuel to finish: -"},
+        {"empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, "Fuel to finish: -"},
+        {"fuel level NaN", [](irVariables &v) { v.fuelLevel = kNaN; }, "Fuel to finish: -"},
+        {"session time NaN", [](irVariables &v) { v.sessionTime = std::nan(""); }, "Fuel to finish: -"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         irVariables v = race();
-        c.first(v);
-        EXPECT_TRUE(tileTexts(message(v)).contains(QString::fromUtf8(c.second))) << c.second;
+        c.change(v);
+        EXPECT_TRUE(tileTexts(message(v)).contains(QString::fromUtf8(c.tile))) << c.tile;
     }
 }
 
@@ -306,6 +339,7 @@ TEST(DashboardState, standingsJoinResultsAsTheDriversWindowDoesAndTextsStayText)
     EXPECT_EQ(rowTexts(m), QStringList({QString::fromUtf8("1|12|B\u00E9a <script>|A 4.99||1502|1:22:000|-|P"),
                                         QStringLiteral("2|11|Ann|A 4.99|#fc0706|1501|1:23:456|1:24:000"),
                                         QStringLiteral("-|13|Cy|A 4.99|#ffffff|1503|-|-")}));
+    EXPECT_TRUE(dashboardStateMessage(v, {}, {{"Pit <b>", 80}}).contains(R"("keys":[{"key":80,"label":"Pit <b>"}])"));
 }
 
 } // namespace

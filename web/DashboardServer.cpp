@@ -381,7 +381,7 @@ void DashboardServer::publish(const irVariables &vars, const QString &documentsP
         return;
     lastVars = vars;
     published = true;
-    const QByteArray message = dashboardStateMessage(vars, macros);
+    const QByteArray message = dashboardStateMessage(vars, macros, QVector<DashboardKey>());
     {
         std::lock_guard<std::mutex> held(shared->lock);
         shared->message = message;
