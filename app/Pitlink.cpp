@@ -15,8 +15,10 @@
 #include "simlink/SimClient.h"
 #include "simlink/TelemetryLayout.h"
 #include "simlink/TelemetryLink.h"
+#include "ui/PairingDialog.h"
 #include "ui/WidgetDriverInfo.h"
 #include "web/DashboardServer.h"
+#include "web/PairingToken.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -68,6 +70,8 @@ Pitlink::Pitlink(QWidget *parent, const PitlinkSeams &seams)
     connect(ui.pushButton_startServer, &QPushButton::clicked, this, &Pitlink::OnServerButton);
     connect(ui.toolButton_openFolder, &QToolButton::clicked, this, &Pitlink::OnOpenFolderDlgIracingDocuments);
     connect(ui.actionDriversWindow, &QAction::triggered, this, &Pitlink::OnOpenWidgetDrivers);
+    connect(ui.actionPairing, &QAction::triggered, this, &Pitlink::OnPairing);
+    ui.actionPairing->setEnabled(settings->webPort() != 0);
 
     restoreState(settings->mainWindowState(), kWindowStateVersion);
     restoreGeometry(settings->mainWindowGeometry());
@@ -375,16 +379,70 @@ void Pitlink::startDashboard()
     dashboard->setPressGate([this](const QString &peer, bool macro) {
         return requestLimiter.admitPeer(peer, macro ? SimulatorRequest::ChatMacro : SimulatorRequest::Key);
     });
+    dashboard->setToken(pairingToken());
+    // Key buttons set up on any page are kept for every page, and for the next start.
+    dashboard->setKeys(settings->dashboardKeys());
+    connect(dashboard, &DashboardServer::sigKeysChanged, this, [this](const QVector<DashboardKey> &keys) {
+        settings->setDashboardKeys(keys);
+        if (!settings->sync())
+            OnDebugString(QStringLiteral("(Server) - Could not save the dashboard's key buttons"), 0);
+    });
     if (!dashboard->start(port)) {
         delete dashboard;
         dashboard = nullptr;
         OnDebugString(QStringLiteral("(Server) - Could not start the dashboard on port %1").arg(port), 0);
         return;
     }
+    OnDebugString(QStringLiteral("(Server) - Dashboard at http://%1:%2/").arg(dashboardHost()).arg(port), 0);
+    // For whoever started Pitlink from a terminal (the demo script shows it as a code).
+    qDebug().noquote() << "Pairing address:" << pairingUrl();
+}
+
+QString Pitlink::dashboardHost() const
+{
     const int index = ui.comboBox_netinterfaces->currentIndex();
-    const QString address = index >= 0 && index < interfaceAddresses.size() ? interfaceAddresses.at(index)
-                                                                            : QStringLiteral("127.0.0.1");
-    OnDebugString(QStringLiteral("(Server) - Dashboard at http://%1:%2/").arg(address).arg(port), 0);
+    return index >= 0 && index < interfaceAddresses.size() ? interfaceAddresses.at(index)
+                                                           : QStringLiteral("127.0.0.1");
+}
+
+QByteArray Pitlink::pairingToken()
+{
+    const QByteArray stored = settings->dashboardToken();
+    if (isPairingToken(stored))
+        return stored;
+    const QByteArray token = newPairingToken();
+    settings->setDashboardToken(token);
+    // Saved at once: a browser paired now stays paired after a crash.
+    settings->sync();
+    return token;
+}
+
+QString Pitlink::pairingUrl()
+{
+    return pairingAddress(dashboardHost(), settings->webPort(), pairingToken());
+}
+
+void Pitlink::OnPairing()
+{
+    if (!pairingDialog) {
+        pairingDialog = new PairingDialog(this);
+        connect(pairingDialog, &PairingDialog::sigNewCode, this, &Pitlink::OnNewPairingCode);
+    }
+    pairingDialog->setAddress(pairingUrl());
+    pairingDialog->show();
+    pairingDialog->raise();
+}
+
+void Pitlink::OnNewPairingCode()
+{
+    const QByteArray token = newPairingToken();
+    settings->setDashboardToken(token);
+    settings->sync();
+    if (dashboard)
+        dashboard->setToken(token);
+    if (pairingDialog)
+        pairingDialog->setAddress(pairingUrl());
+    OnDebugString(QStringLiteral("(Server) - New pairing code: every device must pair again"), 0);
 }
 
 void Pitlink::stopDashboard()

@@ -20,6 +20,7 @@
 
 class AppSettings;
 class DashboardServer;
+class PairingDialog;
 class Dialogs;
 class QCloseEvent;
 class WidgetDriverInfo;
@@ -55,6 +56,8 @@ private slots:
     void CarData();
     void OnOpenFolderDlgIracingDocuments();
     void OnOpenWidgetDrivers();
+    void OnPairing();
+    void OnNewPairingCode();
     void OnComboBoxChanged(int index);
     void OnServerButton();
     void OnDebugString(QString msg, int level);
@@ -76,6 +79,12 @@ private:
     // The browser dashboard runs while the server listens.
     void startDashboard();
     void stopDashboard();
+    // The address the dashboard is reached at: the chosen network's, or
+    // 127.0.0.1 when there is none.
+    QString dashboardHost() const;
+    // The stored pairing secret, made (and saved) the first time it is needed.
+    QByteArray pairingToken();
+    QString pairingUrl();
 
     Ui_PitlinkClass ui;
     bool iracingConnected = false;
@@ -91,6 +100,7 @@ private:
     irVariables irVars;
     std::int32_t sampledTick = telemetry::kNoTick; // tick count of the sample the tick last read
     WidgetDriverInfo *widgetDrivers = nullptr;
+    PairingDialog *pairingDialog = nullptr; // a child of this window
 
     PitlinkSeams seams;
     std::unique_ptr<AppSettings> ownSettings; // its QSettings is a child of this window

@@ -28,6 +28,7 @@ class Ui_PitlinkClass {
 public:
     QAction *actionExit;
     QAction *actionDriversWindow;
+    QAction *actionPairing;
     QWidget *centralWidget;
     QGridLayout *gridLayout;
     QGroupBox *groupBox_paths;
@@ -74,6 +75,8 @@ public:
         actionExit->setObjectName(QString::fromUtf8("actionExit"));
         actionDriversWindow = new QAction(PitlinkClass);
         actionDriversWindow->setObjectName(QString::fromUtf8("actionDriversWindow"));
+        actionPairing = new QAction(PitlinkClass);
+        actionPairing->setObjectName(QString::fromUtf8("actionPairing"));
         centralWidget = new QWidget(PitlinkClass);
         centralWidget->setObjectName(QString::fromUtf8("centralWidget"));
         gridLayout = new QGridLayout(centralWidget);
@@ -210,6 +213,7 @@ public:
         menuBar->addAction(menuPitlink->menuAction());
         menuPitlink->addAction(actionExit);
         mainToolBar->addAction(actionDriversWindow);
+        mainToolBar->addAction(actionPairing);
 
         retranslateUi(PitlinkClass);
         QObject::connect(actionExit, SIGNAL(triggered()), PitlinkClass, SLOT(close()));
@@ -222,6 +226,7 @@ public:
         PitlinkClass->setWindowTitle(QApplication::translate("PitlinkClass", "Pitlink", nullptr));
         actionExit->setText(QApplication::translate("PitlinkClass", "Exit", nullptr));
         actionDriversWindow->setText(QApplication::translate("PitlinkClass", "Drivers", nullptr));
+        actionPairing->setText(QApplication::translate("PitlinkClass", "Pair a phone", nullptr));
         groupBox_paths->setTitle(QApplication::translate("PitlinkClass", "Paths", nullptr));
         label_4->setText(QApplication::translate("PitlinkClass", "Path to iracing documents", nullptr));
         toolButton_openFolder->setText(QApplication::translate("PitlinkClass", "...", nullptr));

@@ -24,6 +24,7 @@ const char *const kKeyLabel = "label";
 const char *const kKeyCode = "key";
 // Entries looked at in a file edited by hand; the rest only count as dropped.
 constexpr int kDashboardKeysRead = 4 * kMaxDashboardKeys;
+const char *const kDashboardToken = "dashboard/token";
 constexpr quint16 kDefaultWebPort = 47813;
 } // namespace
 
@@ -110,6 +111,15 @@ QByteArray AppSettings::mainWindowGeometry() const
 void AppSettings::setMainWindowGeometry(const QByteArray &geometry)
 {
     setValue(kWindowGeometry, geometry);
+}
+
+QByteArray AppSettings::dashboardToken() const
+{
+    return value(kDashboardToken, QString()).toString().toLatin1();
+}
+void AppSettings::setDashboardToken(const QByteArray &token)
+{
+    setValue(kDashboardToken, QString::fromLatin1(token));
 }
 
 bool AppSettings::driversWindowStayOnTop() const { return value(kStayOnTop, false).toBool(); }

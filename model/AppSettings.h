@@ -46,6 +46,9 @@ public:
     void setMainWindowState(const QByteArray &state);
     QByteArray mainWindowGeometry() const;
     void setMainWindowGeometry(const QByteArray &geometry);
+    // The dashboard's pairing secret, as stored (checked by its user).
+    QByteArray dashboardToken() const;
+    void setDashboardToken(const QByteArray &token);
     bool driversWindowStayOnTop() const;
     void setDriversWindowStayOnTop(bool on);
     // The dashboard's key buttons: the valid ones of those stored (see

@@ -7,12 +7,12 @@
 #   windows - the Windows cross-compiler, GoogleTest's sources and Wine
 set -euo pipefail
 purpose=${1:-build}
-packages=(cmake make g++ ccache pkg-config qtbase5-dev qtbase5-dev-tools libcivetweb-dev)
+packages=(cmake make g++ ccache pkg-config qtbase5-dev qtbase5-dev-tools libqrencode-dev qrencode)
 case "$purpose" in
     build) ;;
     windows) packages=(cmake make ccache g++-mingw-w64-x86-64-posix googletest wine64) ;;
-    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev chromium chromium-driver python3-selenium) ;;
-    ci) packages+=(libgtest-dev libgmock-dev libbenchmark-dev chromium chromium-driver python3-selenium clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix) ;;
+    test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev chromium chromium-driver python3-selenium zbar-tools) ;;
+    ci) packages+=(libgtest-dev libgmock-dev libbenchmark-dev chromium chromium-driver python3-selenium zbar-tools clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix) ;;
     *) echo "usage: $0 build|test|ci|windows" >&2; exit 2 ;;
 esac
 missing=()

@@ -59,11 +59,36 @@ fi
 build/pitlink > "$demo/pitlink.log" 2>&1 &
 pids+=($!)
 
+# Pitlink writes the pairing address to its debug output once the dashboard
+# listens (the server starts a second after Pitlink).
+pairing=
+for _ in $(seq 100); do
+    pairing=$(sed -n 's/^Pairing address: //p' "$demo/pitlink.log" 2>/dev/null | tail -n 1)
+    [ -n "$pairing" ] && break
+    sleep 0.1
+done
+
 cat <<TXT
 
 Pitlink is running against the simulator substitute; its server starts on port $port.
-Open the dashboard in a browser:  http://127.0.0.1:$webport/
-(from a phone or tablet on the same network: this machine's address instead of 127.0.0.1)
+TXT
+if [ -n "$pairing" ]; then
+    cat <<TXT
+Pair a phone or tablet on the same network: scan this code with its camera,
+or open the address under it in its browser (the same code as "Pair a phone"
+in Pitlink's tool bar).
+
+TXT
+    # The same encoder and error correction as Pitlink's window, as
+    # block characters, with the quiet zone that readers need.
+    qrencode -t UTF8 -l M -8 -m 4 "$pairing"
+    echo
+    echo "    $pairing"
+else
+    echo "The dashboard did not start (see $demo/pitlink.log)."
+fi
+cat <<TXT
+
 Ask it from another terminal, for example:
     $root/build/tools/client/pitlink-client 127.0.0.1 $port 208
     $root/build/tools/client/pitlink-client 127.0.0.1 $port 207

@@ -44,6 +44,7 @@ struct PitlinkTestAccess {
     void serverButton() { w.OnServerButton(); }
     void openFolderDialog() { w.OnOpenFolderDlgIracingDocuments(); }
     void openDriversWindow() { w.OnOpenWidgetDrivers(); }
+    void openPairing() { w.OnPairing(); }
     void debugString(const QString &msg, int level) { w.OnDebugString(msg, level); }
 };
 

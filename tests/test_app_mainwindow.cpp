@@ -9,12 +9,17 @@
 #include "app/SessionLabels.h"
 #include "sim_process.h"
 #include "simlink/Broadcast.h"
+#include "ui/PairingDialog.h"
 #include "ui/WidgetDriverInfo.h"
 
 #include <QGridLayout>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -568,6 +573,45 @@ TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
     // A shorter list leaves nothing of a longer one behind.
     presetSettings([](AppSettings &s) { s.setDashboardKeys({{"Pit", 80}}); });
     EXPECT_EQ(AppSettings(&owner, settingsFile()).dashboardKeys(), QVector<DashboardKey>({{"Pit", 80}}));
+}
+
+// What a phone's camera reads off the pairing code, as zbarimg decodes it.
+QString decodedQrCode(const QLabel &code, const QString &folder)
+{
+    const QString image = folder + QStringLiteral("/pairing.png");
+    if (!code.pixmap() || !code.pixmap()->save(image))
+        return QStringLiteral("no image");
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), image});
+    zbar.waitForFinished(kSimDeadlineMs);
+    return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+}
+
+TEST_F(MainWindow, thePairingCodeReadsAsTheAddressAndANewCodeReplacesTheStoredOne)
+{
+    presetSettings([](AppSettings &s) { s.setDashboardToken("too-short"); });
+    open();
+    access->openPairing();
+    auto *dialog = window->findChild<PairingDialog *>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    const auto stored = [this] {
+        QObject owner;
+        return AppSettings(&owner, settingsFile()).dashboardToken();
+    };
+    const QByteArray first = stored();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9_-]{24}$")).match(QString::fromLatin1(first)).hasMatch())
+        << first.constData();
+    const QString address = QStringLiteral("http://192.168.1.20:47813/?pair=") + QString::fromLatin1(first);
+    EXPECT_EQ(dialog->label_pairingAddress->text(), address);
+    EXPECT_EQ(decodedQrCode(*dialog->label_qrCode, dir.path()), address);
+
+    dialog->pushButton_newCode->click();
+    const QByteArray second = stored();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second.size(), first.size());
+    EXPECT_EQ(decodedQrCode(*dialog->label_qrCode, dir.path()), dialog->label_pairingAddress->text());
+    EXPECT_TRUE(dialog->label_pairingAddress->text().endsWith(QString::fromLatin1(second)));
 }
 
 TEST(SessionLabels, showWhatIsReadSoFar)

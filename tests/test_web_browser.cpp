@@ -5,19 +5,23 @@
 
 #include "app_test_support.h"
 #include "sim_process.h"
+#include "ui/PairingDialog.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-constexpr int kBrowserDeadlineMs = 45000;
+constexpr int kBrowserDeadlineMs = 50000;
+// How long a press that must not come is waited for.
+constexpr int kQuietMs = 2000;
 
-TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)
+TEST(DashboardInBrowser, pairsShowsTheRacePlaysMacrosOnlyFromItsOwnPageAndComesBackAfterAServerRestart)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -41,13 +45,14 @@ TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)
     access.serverButton();
     const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(webPort);
     EXPECT_TRUE(access.ui().plainTextEdit_debug->toPlainText().contains(QStringLiteral("(Server) - Dashboard at ") + url)) << access.ui().plainTextEdit_debug->toPlainText().toStdString();
+    const QString pairingUrl = url + QStringLiteral("?pair=") + QString::fromLatin1(access.settings().dashboardToken());
     ASSERT_TRUE(QTest::qWaitFor([&] { return access.vars().simConnected && access.vars().trackName != "n/a"; },
                           kLinkDeadlineMs));
 
     QProcess browser;
     browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     browser.start(QStringLiteral(PITLINK_PYTHON),
-                  {QStringLiteral(PITLINK_BROWSER_CHECK), url, access.vars().trackName,
+                  {QStringLiteral(PITLINK_BROWSER_CHECK), pairingUrl, access.vars().trackName,
                    QStringLiteral(PITLINK_SHOTS_DIR)});
     QStringList said;
     const bool finished = QTest::qWaitFor(
@@ -59,6 +64,19 @@ TEST(DashboardInBrowser, showsTheRacePlaysMacrosAndComesBackAfterAServerRestart)
                     const bool heard = QTest::qWaitFor(
                         [&] { return sim.waitForLine(QStringLiteral("code=8 arg1=0 arg2=0"), 0); }, kSimDeadlineMs);
                     browser.write(heard ? "heard\n" : "not heard\n");
+                }
+                // Macros 2 and 3 (indexes 1 and 2, the broadcast's second
+                // argument) are what the other site and
+                // the unpaired browser try.
+                if (said.last() == QLatin1String("attacked") || said.last() == QLatin1String("unpaired pressed")) {
+                    const bool heard = sim.waitForLine(QStringLiteral("code=8 arg1=0 arg2=1"), kQuietMs)
+                                       || sim.waitForLine(QStringLiteral("code=8 arg1=0 arg2=2"), 0);
+                    browser.write(heard ? "heard\n" : "unheard\n");
+                }
+                if (said.last() == QLatin1String("new code")) {
+                    access.openPairing();
+                    window.findChild<PairingDialog *>()->pushButton_newCode->click();
+                    browser.write("renewed\n");
                 }
                 if (said.last() == QLatin1String("restart")) {
                     access.serverButton(); // Stop Server

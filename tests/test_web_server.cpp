@@ -5,13 +5,13 @@
 // does not wait for it.
 
 #include "platform/fake/FakeOs.h"
-#include "sim_process.h"
 #include "simlink/TelemetryLayout.h"
 #include "web/DashboardServer.h"
 #include "web/StateMessage.h"
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -34,44 +35,62 @@ namespace {
 constexpr int kIoMs = 3000;
 constexpr platform::WindowId kSimulator = 7;
 constexpr platform::WindowId kOther = 8;
+const QByteArray kToken = "pairedpairedpairedpaired";
+const QByteArray kPaired = "Cookie: other=1; pitlink=" + kToken;
+const QByteArray kJson = "Content-Type: application/json";
+const QByteArray kHost = "Host: 127.0.0.1:47813";
 
-// One request on a connection of its own; everything the server sent until
-// it closed.
-QByteArray exchange(quint16 port, const QByteArray &request)
+// A request as it stands on the wire: the request line, the fields, a
+// Content-Length when there is a body, and the body.
+QByteArray request(const QByteArray &line, const QList<QByteArray> &fields, const QByteArray &body = QByteArray())
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    socket.write(request); // sent once connected
-    socket.waitForDisconnected(kIoMs);
-    return socket.readAll();
+    QByteArray text = line + "\r\n";
+    for (const QByteArray &field : fields)
+        text += field + "\r\n";
+    if (!body.isEmpty())
+        text += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    return text + "\r\n" + body;
 }
 
 QByteArray press(const QByteArray &body)
 {
-    return "POST /press HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
-           + body;
+    return request("POST /press HTTP/1.1", {kHost, kPaired, kJson}, body);
 }
 
-// A page's stream; one that `stalls` leaves everything in the kernel.
-std::unique_ptr<QTcpSocket> openStream(quint16 port, bool stalls = false)
+// A connection from `from` (any loopback address), connected.
+std::unique_ptr<QTcpSocket> connectFrom(quint16 port, const char *from = "127.0.0.1")
 {
     auto socket = std::make_unique<QTcpSocket>();
-    if (stalls)
-        socket->setReadBufferSize(1);
+    socket->bind(QHostAddress(QString::fromLatin1(from)));
     socket->connectToHost(QHostAddress::LocalHost, port);
     socket->waitForConnected(kIoMs);
-    socket->write("GET /events HTTP/1.1\r\nHost: x\r\n\r\n");
+    return socket;
+}
+
+// One request on a connection of its own; everything the server sent until
+// it closed.
+QByteArray exchange(quint16 port, const QByteArray &text, const char *from = "127.0.0.1")
+{
+    auto socket = connectFrom(port, from);
+    socket->write(text);
+    socket->waitForDisconnected(kIoMs);
+    return socket->readAll();
+}
+
+// A paired page's stream; one that `stalls` leaves everything in the kernel.
+std::unique_ptr<QTcpSocket> openStream(quint16 port, bool stalls = false, const char *from = "127.0.0.1")
+{
+    auto socket = connectFrom(port, from);
+    if (stalls)
+        socket->setReadBufferSize(1);
+    socket->write(request("GET /events HTTP/1.1", {kHost, kPaired}));
     socket->waitForBytesWritten(kIoMs);
     return socket;
 }
 
-class DashboardHttp : public ::testing::Test {
+class DashboardHttpTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        platform::setOs(&os);
-        port = freePort();
-    }
+    void SetUp() override { platform::setOs(&os); }
     void TearDown() override
     {
         dashboard.reset();
@@ -81,7 +100,9 @@ protected:
     {
         dashboard.reset();
         dashboard = std::make_unique<DashboardServer>(nullptr, limits);
-        ASSERT_TRUE(dashboard->start(port));
+        dashboard->setToken(kToken);
+        ASSERT_TRUE(dashboard->start(0));
+        port = dashboard->port();
     }
     bool waitForPages(int pages)
     {
@@ -104,78 +125,181 @@ protected:
     std::unique_ptr<DashboardServer> dashboard;
 };
 
-TEST_F(DashboardHttp, requestsAndPressesAreAnsweredAsTheClientCommandsAnswerThem)
+enum class Setting { SimulatorInFront, SimulatorBehind, GateRefuses };
+
+TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnsweredAsTheCommandsAnswerThem)
 {
     bool refuse = false;
     start();
     dashboard->setPressGate([&refuse](const QString &, bool) { return !refuse; });
     QSignalSpy chats(dashboard.get(), &DashboardServer::sigButtonChatClicked);
     QSignalSpy keys(dashboard.get(), &DashboardServer::sigKeyboardKey);
-    // The window in front, a press refused by the gate, the status (or its
-    // first digits), part of the header or the whole body, and the chat and
-    // key signalled (-1: none).
+    const QByteArray stream = "GET /events HTTP/1.1";
+    const QByteArray page = "GET / HTTP/1.1";
     const struct {
-        QByteArray request; platform::WindowId front; bool refused; const char *status; QByteArray part; int chat, key;
-    } cases[] = {
-        {"GET / HTTP/1.1\r\nHost: x\r\n\r\n", kSimulator, false, "200", "Content-Security-Policy: default-src 'none'", -1, -1},
-        {"GET /other HTTP/1.1\r\n\r\n", kSimulator, false, "404", "", -1, -1},
-        {"DELETE / HTTP/1.1\r\n\r\n", kSimulator, false, "405", "", -1, -1},
-        {press(QByteArray(4097, 'k')), kSimulator, false, "413", "", -1, -1},
-        {"GET / HTTP/1.1\r\nX-Fill: " + QByteArray(9000, 'h') + "\r\n\r\n", kSimulator, false, "4", "", -1, -1},
-        {press("macro=3"), kSimulator, false, "200", "\r\n\r\nok", 2, -1},
-        {press("key=32"), kSimulator, false, "200", "\r\n\r\nok", -1, 32},
-        {press("key=32"), kOther, false, "200", "\r\n\r\nnot in front", -1, 32},
-        {press("macro=16"), kSimulator, false, "400", "\r\n\r\nbad press", -1, -1},
-        {press("macro=0"), kSimulator, false, "400", "\r\n\r\nbad press", -1, -1},
-        {press("key=0"), kSimulator, false, "400", "\r\n\r\nbad press", -1, -1},
-        {press("key=4x"), kSimulator, false, "400", "\r\n\r\nbad press", -1, -1},
-        {press("jump=1"), kSimulator, false, "400", "\r\n\r\nbad press", -1, -1},
-        {press("macro=1"), kSimulator, true, "429", "\r\n\r\ntoo many requests", -1, -1},
-        {press("key=9"), kSimulator, true, "429", "\r\n\r\ntoo many requests", -1, -1},
+        const char *name;
+        QByteArray request;
+        Setting setting;
+        const char *status;
+        QByteArray part; // of the head, or the whole body after it
+        QString played;  // "chat N", "key N" or nothing
+    } rows[] = {
+        {"paired page", request(page, {kHost, kPaired}), Setting::SimulatorInFront, "200", "frame-ancestors 'none'", ""},
+        {"unpaired page says how to pair", request(page, {kHost}), Setting::SimulatorInFront, "200", "Scan the code", ""},
+        {"right token pairs", request("GET /?pair=" + kToken + " HTTP/1.1", {kHost}), Setting::SimulatorInFront,
+         "303", "Set-Cookie: pitlink=" + kToken + "; Path=/; Max-Age=315360000; HttpOnly; SameSite=Strict", ""},
+        {"wrong token", request("GET /?pair=x" + kToken + " HTTP/1.1", {kHost}), Setting::SimulatorInFront, "403", "not valid", ""},
+        {"name that can be rebound", request(stream, {"Host: evil.example:47813", kPaired}), Setting::SimulatorInFront, "421", "", ""},
+        {"no host", request(page, {kPaired}), Setting::SimulatorInFront, "421", "", ""},
+        {"IPv6 host", request(page, {"Host: [::1]:47813", kPaired}), Setting::SimulatorInFront, "200", "frame-ancestors", ""},
+        {"foreign origin", request(page, {kHost, "Origin: http://evil.example", kPaired}), Setting::SimulatorInFront, "403", "", ""},
+        {"unpaired stream", request(stream, {kHost, "Cookie: pitlink=" + kToken.left(23)}), Setting::SimulatorInFront, "403", "", ""},
+        {"unpaired press", request("POST /press HTTP/1.1", {kHost, kJson}, R"({"macro":3})"), Setting::SimulatorInFront, "403", "", ""},
+        {"form press", request("POST /press HTTP/1.1", {kHost, kPaired, "Content-Type: text/plain"}, R"({"macro":3})"), Setting::SimulatorInFront, "415", "", ""},
+        {"press from another page", request("POST /press HTTP/1.1", {kHost, kPaired, kJson, "Origin: http://127.0.0.1:8000"}, R"({"macro":3})"), Setting::SimulatorInFront, "403", "", ""},
+        {"press from the page", request("POST /press HTTP/1.1", {kHost, kPaired, kJson, "Origin: http://127.0.0.1:47813"}, R"({"macro":3})"), Setting::SimulatorInFront, "200", "\r\n\r\nok", "chat 2"},
+        {"key", press(R"({"key":32})"), Setting::SimulatorInFront, "200", "\r\n\r\nok", "key 32"},
+        {"key while behind", press(R"({"key":32})"), Setting::SimulatorBehind, "200", "\r\n\r\nnot in front", "key 32"},
+        {"macro 16", press(R"({"macro":16})"), Setting::SimulatorInFront, "400", "\r\n\r\nbad press", ""},
+        {"key 255", press(R"({"key":255})"), Setting::SimulatorInFront, "400", "\r\n\r\nbad press", ""},
+        {"fraction", press(R"({"key":3.5})"), Setting::SimulatorInFront, "400", "\r\n\r\nbad press", ""},
+        {"two presses", press(R"({"key":3,"macro":1})"), Setting::SimulatorInFront, "400", "\r\n\r\nbad press", ""},
+        {"macro refused", press(R"({"macro":1})"), Setting::GateRefuses, "429", "\r\n\r\ntoo many requests", ""},
+        {"body too large", press(QByteArray(4097, ' ')), Setting::SimulatorInFront, "413", "", ""},
+        {"head too large", request(page, {kHost, "X-Fill: " + QByteArray(9000, 'h')}), Setting::SimulatorInFront, "431", "", ""},
+        {"chunked", request("POST /press HTTP/1.1", {kHost, kPaired, kJson, "Transfer-Encoding: chunked"}), Setting::SimulatorInFront, "400", "", ""},
+        {"other path", request("GET /other HTTP/1.1", {kHost}), Setting::SimulatorInFront, "404", "", ""},
+        {"other method", request("DELETE / HTTP/1.1", {kHost}), Setting::SimulatorInFront, "405", "", ""},
     };
     os.setWindow(telemetry::kSimulatorWindowTitle, kSimulator);
-    for (const auto &c : cases) {
-        os.setForegroundWindow(c.front);
-        refuse = c.refused;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        os.setForegroundWindow(row.setting == Setting::SimulatorBehind ? kOther : kSimulator);
+        refuse = row.setting == Setting::GateRefuses;
+        const QByteArray answer = exchange(port, row.request);
+        EXPECT_TRUE(answer.startsWith(QByteArray("HTTP/1.1 ") + row.status)) << answer.left(300).constData();
+        EXPECT_TRUE(answer.contains(row.part)) << answer.left(300).constData();
+        QTest::qWait(50); // the presses are queued to this thread
+        QStringList played;
+        for (const QList<QVariant> &chat : chats)
+            played << QStringLiteral("chat %1").arg(chat.at(0).toInt());
+        for (const QList<QVariant> &key : keys)
+            played << QStringLiteral("key %1").arg(key.at(0).toInt());
+        EXPECT_EQ(played.join(QLatin1Char(',')), row.played);
         chats.clear();
         keys.clear();
-        const QByteArray answer = exchange(port, c.request);
-        EXPECT_TRUE(answer.startsWith("HTTP/1.") && answer.mid(9).startsWith(c.status) && answer.contains(c.part))
-            << c.request.left(40).constData() << ": " << answer.left(300).constData();
-        QTest::qWait(50); // the presses are queued to this thread
-        EXPECT_EQ(chats.isEmpty() ? -1 : chats.takeFirst().at(0).toInt(), c.chat) << c.request.constData();
-        EXPECT_EQ(keys.isEmpty() ? -1 : keys.takeFirst().at(0).toInt(), c.key) << c.request.constData();
     }
 }
 
-TEST_F(DashboardHttp, pagesBeyondTheBoundAreRefusedAndTheOthersGetEachNewState)
+TEST_F(DashboardHttpTest, tenWrongTokensAMinuteFromOneAddressAreAllItGets)
+{
+    start();
+    const QByteArray wrong = request("GET /?pair=wrong HTTP/1.1", {kHost});
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(exchange(port, wrong).startsWith("HTTP/1.1 403")) << i;
+    const QByteArray right = request("GET /?pair=" + kToken + " HTTP/1.1", {kHost});
+    EXPECT_TRUE(exchange(port, right).startsWith("HTTP/1.1 429"));
+    EXPECT_TRUE(exchange(port, right, "127.0.0.2").startsWith("HTTP/1.1 303"));
+}
+
+TEST_F(DashboardHttpTest, aNewCodeEndsThePagesOfTheOldOneAtOnce)
+{
+    start();
+    auto page = openStream(port);
+    ASSERT_TRUE(waitForPages(1));
+    dashboard->setToken("newnewnewnewnewnewnewnew");
+    EXPECT_TRUE(page->state() == QAbstractSocket::UnconnectedState || page->waitForDisconnected(kIoMs));
+    EXPECT_TRUE(exchange(port, request("GET /events HTTP/1.1", {kHost, kPaired})).startsWith("HTTP/1.1 403"));
+}
+
+TEST_F(DashboardHttpTest, pagesBeyondAnAddresssShareOrTheBoundAreRefusedAndTheOthersGetEachNewState)
 {
     DashboardLimits limits;
     limits.resendMs = 60000; // only a new state is sent
     start(limits);
     std::vector<std::unique_ptr<QTcpSocket>> streams;
-    for (int i = 0; i < 16; ++i)
-        streams.push_back(openStream(port));
+    for (const char *from : {"127.0.0.1", "127.0.0.2", "127.0.0.3"}) {
+        for (int i = 0; i < 4; ++i)
+            streams.push_back(openStream(port, false, from));
+    }
+    EXPECT_TRUE(waitForPages(12));
+    EXPECT_TRUE(exchange(port, request("GET /events HTTP/1.1", {kHost, kPaired})).startsWith("HTTP/1.1 503"));
+    EXPECT_TRUE(exchange(port, request("GET / HTTP/1.1", {kHost, kPaired})).startsWith("HTTP/1.1 200"));
+    for (int i = 0; i < 4; ++i)
+        streams.push_back(openStream(port, false, "127.0.0.4"));
     EXPECT_TRUE(waitForPages(16));
-    EXPECT_TRUE(exchange(port, "GET /events HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 503"));
+    EXPECT_TRUE(exchange(port, request("GET /events HTTP/1.1", {kHost, kPaired}), "127.0.0.5").startsWith("HTTP/1.1 503"));
     QTcpSocket &page = *streams.front();
     // The macros are read again from another folder: the same ones are no new state.
     QTemporaryDir documents;
     QFile ini(documents.path() + "/app.ini");
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write("[Autochat Messages]\nAutoChatStr1=\"  \"\nAutoChatStr2=<i>gg</i>\n") > 0);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ASSERT_GT(ini.write("[Autochat Messages]\nAutoChatStr1=\"  \"\nAutoChatStr2=<i>gg</i>\n"), 0);
     ini.close();
     dashboard->publish(irVariables(), documents.path());
     QByteArray first;
-    for (int i = 0; !(first.contains("data: {") && first.endsWith("\n\n")) && i < 30; ++i, page.waitForReadyRead(100))
+    QDeadlineTimer deadline(kIoMs);
+    while (!(first.contains("data: {") && first.endsWith("\n\n")) && !deadline.hasExpired()) {
+        page.waitForReadyRead(100);
         first += page.readAll();
+    }
     // Numbered from 1, a blank macro has no button, a text stays text.
-    EXPECT_TRUE(first.contains("data: {\"connected\":false") && first.contains(R"("macros":[{"number":2,"text":"<i>gg</i>"}])"))
-        << first.constData();
+    EXPECT_TRUE(first.contains("data: {\"connected\":false")) << first.constData();
+    EXPECT_TRUE(first.contains(R"("macros":[{"number":2,"text":"<i>gg</i>"}])")) << first.constData();
     dashboard->publish(irVariables(), documents.path() + "/");
     EXPECT_FALSE(page.waitForReadyRead(500)) << page.readAll().constData();
 }
 
-TEST_F(DashboardHttp, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
+// What one address does with its sockets, while a phone elsewhere asks.
+enum class Attack { Idle, SlowBody };
+
+TEST_F(DashboardHttpTest, slowAndIdleSocketsOfOneAddressKeepNoOtherFromItsPageAndEndAtTheirDeadline)
+{
+    DashboardLimits limits;
+    limits.idleTimeoutMs = 1500;
+    limits.requestTimeoutMs = 2500;
+    const struct {
+        const char *name;
+        Attack attack;
+    } rows[] = {
+        {"64 idle sockets", Attack::Idle},
+        {"64 bodies that pause", Attack::SlowBody},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        start(limits);
+        QSignalSpy chats(dashboard.get(), &DashboardServer::sigButtonChatClicked);
+        std::vector<std::unique_ptr<QTcpSocket>> attackers;
+        for (int i = 0; i < 64; ++i) {
+            attackers.push_back(connectFrom(port));
+            if (row.attack == Attack::SlowBody)
+                attackers.back()->write(press(R"({"macro":1})" + QByteArray(8, ' ')).chopped(8));
+        }
+        QElapsedTimer phone;
+        phone.start();
+        EXPECT_TRUE(exchange(port, request("GET / HTTP/1.1", {kHost, kPaired}), "127.0.0.2").startsWith("HTTP/1.1 200"));
+        EXPECT_LT(phone.elapsed(), 1000);
+        // A byte of the body now and then, each well within the idle time,
+        // the last one well after the whole request's deadline.
+        const auto open = [&] {
+            return std::count_if(attackers.begin(), attackers.end(), [](const auto &a) {
+                return a->state() == QAbstractSocket::ConnectedState;
+            });
+        };
+        for (int i = 0; i < 8 && open() > 0; ++i) {
+            QTest::qWait(800);
+            for (const auto &attacker : attackers) {
+                if (row.attack == Attack::SlowBody && attacker->state() == QAbstractSocket::ConnectedState)
+                    attacker->write(" ");
+            }
+        }
+        EXPECT_EQ(open(), 0);
+        QTest::qWait(50);
+        EXPECT_TRUE(chats.isEmpty());
+    }
+}
+
+TEST_F(DashboardHttpTest, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
 {
     DashboardLimits limits;
     limits.requestTimeoutMs = 1000; // the stall allowed a write, shortened
@@ -198,7 +322,6 @@ TEST_F(DashboardHttp, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
     dashboard.reset();
     EXPECT_LT(time.elapsed(), 1000) << "closing waits for a page that does not read";
 }
-
 
 // Car `carIdx`, its driver and its result.
 void addCar(irVariables &v, int carIdx, const char *name, const char *licColor, int position, float best, float last)

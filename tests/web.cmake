@@ -18,5 +18,6 @@ endif()
 pitlink_add_test(NAME test_web_server
     SOURCES test_web_server.cpp server_test_main.cpp
     LIBS pitlink_core Qt5::Test TIMEOUT 60)
-# Only sim_process.h's freePort() is used; no substitute is started.
-target_compile_definitions(test_web_server PRIVATE PITLINK_SIM_PATH="")
+
+
+

@@ -1,52 +1,47 @@
 #pragma once
-// The browser dashboard: serves one page, pushes the state message to every
-// open page as server-sent events, and takes the page's macro and key
-// presses. HTTP is civetweb's, on civetweb's own worker threads; those
-// threads never touch a widget or this object: presses reach the GUI thread
-// as queued calls, and the state message is handed over under one lock.
+// The browser dashboard: serves the page to paired browsers (and a page that
+// says how to pair to the others), pushes the state message to every open
+// page as server-sent events, and takes the page's macro and key presses.
+// HTTP runs in a thread of its own (DashboardHttp); this object lives on the
+// GUI thread and talks to it through queued calls only.
 
 #include "model/irVariables.h"
+#include "web/DashboardHttp.h"
 #include "web/StateMessage.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
-#include <functional>
 #include <memory>
 
-struct mg_context;
-
-struct DashboardLimits {
-    int maxConnections = 16;          // open pages; one more gets HTTP 503
-    int requestTimeoutMs = 10000;     // a request, and a stalled write to a page
-    int maxHeaderBytes = 8192;
-    int maxBodyBytes = 4096;
-    int resendMs = 2000;              // an unchanged state is sent again this often
-    int stopWaitMs = 700;             // the longest stop() waits for civetweb
-};
+class QThread;
 
 class DashboardServer : public QObject {
     Q_OBJECT
 public:
-    // Whether a press from a page may go on (the server's rate limits); called
-    // on civetweb's threads with the page's address and whether the press is
-    // a chat macro (else a key), so it must be thread-safe.
-    using PressGate = std::function<bool(const QString &peer, bool macro)>;
+    using PressGate = DashboardHttp::PressGate;
 
     explicit DashboardServer(QObject *parent = nullptr, const DashboardLimits &limits = DashboardLimits());
     ~DashboardServer() override; // stops
 
-    // Listens on every local address; false when the port cannot be had.
+    // Listens on every local address (port 0: any free port); false when the
+    // port cannot be had.
     bool start(quint16 port);
-    // Closes every page's connection; returns within the limits' stop wait.
+    // Closes every connection and ends the thread.
     void stop();
-    bool isRunning() const { return context != nullptr; }
+    bool isRunning() const { return http != nullptr; }
+    quint16 port() const { return listeningPort; }
 
-    // Kept across stops and starts.
+    // Both are kept across stops and starts. The gate is called on the
+    // dashboard's thread, so it must be thread-safe.
     void setPressGate(PressGate gate);
+    // The secret a browser must hold; a new one unpairs every browser at once.
+    void setToken(const QByteArray &token);
     // Open pages, from any thread.
     int connectionCount() const;
+    // The key buttons every page shows; kept across stops and starts. GUI thread.
+    void setKeys(const QVector<DashboardKey> &keys);
 
     // Hands the pages the state of `vars`; the message is built only when the
     // snapshot or the macros changed. The chat macros are read from
@@ -56,19 +51,23 @@ public:
 signals:
     void sigButtonChatClicked(int id);
     void sigKeyboardKey(int key);
-
-public:
-    struct Shared; // what civetweb's threads use; outlives a stop that timed out
+    // A page set up a new list of key buttons; the pages have it already.
+    void sigKeysChanged(const QVector<DashboardKey> &keys);
 
 private:
+    // Runs `call` on the dashboard's thread and waits for it.
+    template <typename Call> void callAndWait(Call call);
+
     const DashboardLimits limits;
-    std::shared_ptr<Shared> shared;
-    mg_context *context = nullptr;
+    std::unique_ptr<QThread> thread;
+    DashboardHttp *http = nullptr; // lives in `thread`, deleted as it ends
     quint16 listeningPort = 0;
     PressGate pressGate;
+    QByteArray token;
 
     irVariables lastVars;
     QVector<ChatMacro> macros;
+    QVector<DashboardKey> keys;
     QString macrosPath;
     QElapsedTimer macrosAge;
     bool published = false;
