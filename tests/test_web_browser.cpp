@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kBrowserDeadlineMs = 50000;
+constexpr int kBrowserDeadlineMs = 55000;
 // How long a press that must not come is waited for.
 constexpr int kQuietMs = 2000;
 

@@ -134,7 +134,12 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
     dashboard->setPressGate([&refuse](const QString &, bool) { return !refuse; });
     QSignalSpy chats(dashboard.get(), &DashboardServer::sigButtonChatClicked);
     QSignalSpy keys(dashboard.get(), &DashboardServer::sigKeyboardKey);
+    QStringList keyLists;
+    QObject::connect(dashboard.get(), &DashboardServer::sigKeysChanged, [&keyLists](const QVector<DashboardKey> &list) {
+        keyLists << QStringLiteral("%1 keys").arg(list.size());
+    });
     const QByteArray stream = "GET /events HTTP/1.1";
+    const QByteArray keyList = "POST /keys HTTP/1.1";
     const QByteArray page = "GET / HTTP/1.1";
     const struct {
         const char *name;
@@ -142,7 +147,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         Setting setting;
         const char *status;
         QByteArray part; // of the head, or the whole body after it
-        QString played;  // "chat N", "key N" or nothing
+        QString played;  // "chat N", "key N", "N keys" or nothing
     } rows[] = {
         {"paired page", request(page, {kHost, kPaired}), Setting::SimulatorInFront, "200", "frame-ancestors 'none'", ""},
         {"unpaired page says how to pair", request(page, {kHost}), Setting::SimulatorInFront, "200", "Scan the code", ""},
@@ -168,6 +173,10 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"body too large", press(QByteArray(4097, ' ')), Setting::SimulatorInFront, "413", "", ""},
         {"head too large", request(page, {kHost, "X-Fill: " + QByteArray(9000, 'h')}), Setting::SimulatorInFront, "431", "", ""},
         {"chunked", request("POST /press HTTP/1.1", {kHost, kPaired, kJson, "Transfer-Encoding: chunked"}), Setting::SimulatorInFront, "400", "", ""},
+        {"key buttons", request(keyList, {kHost, kPaired, kJson}, R"({"keys":[{"label":"Pit","key":80},{"label":"F","key":70}]})"), Setting::SimulatorInFront, "200", "\r\n\r\nok", "2 keys"},
+        {"key buttons refused whole", request(keyList, {kHost, kPaired, kJson}, R"({"keys":[{"label":"Pit","key":80},{"label":" ","key":70}]})"), Setting::SimulatorInFront, "400", "\r\n\r\nempty label", ""},
+        {"unpaired key buttons", request(keyList, {kHost, kJson}, R"({"keys":[]})"), Setting::SimulatorInFront, "403", "", ""},
+        {"key buttons as a form", request(keyList, {kHost, kPaired, "Content-Type: text/plain"}, R"({"keys":[]})"), Setting::SimulatorInFront, "415", "", ""},
         {"other path", request("GET /other HTTP/1.1", {kHost}), Setting::SimulatorInFront, "404", "", ""},
         {"other method", request("DELETE / HTTP/1.1", {kHost}), Setting::SimulatorInFront, "405", "", ""},
     };
@@ -185,9 +194,11 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
             played << QStringLiteral("chat %1").arg(chat.at(0).toInt());
         for (const QList<QVariant> &key : keys)
             played << QStringLiteral("key %1").arg(key.at(0).toInt());
+        played << keyLists;
         EXPECT_EQ(played.join(QLatin1Char(',')), row.played);
         chats.clear();
         keys.clear();
+        keyLists.clear();
     }
 }
 
