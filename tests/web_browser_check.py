@@ -442,6 +442,11 @@ def main():
         if not rows or rows[0].value_of_css_property("color") != "rgba(153, 153, 153, 1)":
             fail("the standings are not kept greyed")
         driver.save_screenshot(shots + "/dashboard-race-no-simulator.png")
+        show_view(driver, "standings")
+        problems = driver.execute_script(LAYOUT, False)
+        if problems:
+            fail("greyed standings: " + "; ".join(problems[:8]))
+        driver.save_screenshot(shots + "/dashboard-standings-no-simulator.png")
 
         ask("new code", "renewed")
         wait_for(lambda: shows_pairing_page(driver), RESTART_DEADLINE_S, "an open page stays paired after a new code")
