@@ -112,6 +112,7 @@ protected:
     void publishBulky(int times)
     {
         irVariables v;
+        v.simConnected = true; // else the track is not sent
         v.trackName = QString(300 * 1024, QLatin1Char('t'));
         for (int i = 0; i < times && dashboard->connectionCount() > 0; ++i) {
             v.speed += 1.0f;
@@ -403,6 +404,7 @@ TEST(DashboardState, tilesFollowTheSnapshot)
     // Without the simulator the start values are no race.
     for (const QString &text : tileTexts(message(irVariables())))
         EXPECT_TRUE(text.endsWith(": -")) << text.toStdString();
+    EXPECT_EQ(message(irVariables()).value(QStringLiteral("track")).toString(), QString());
     // Fuel to finish: (laps to go + the current lap) x 1 l a lap, against 20 l.
     struct Case {
         const char *name;

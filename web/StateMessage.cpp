@@ -241,7 +241,8 @@ QByteArray dashboardStateMessage(irVariables vars, const QVector<ChatMacro> &mac
     QJsonObject o;
     o.insert(QStringLiteral("connected"), vars.simConnected);
     o.insert(QStringLiteral("imperial"), unitsOf(vars).imperial);
-    o.insert(QStringLiteral("track"), vars.trackName);
+    // Without the simulator its start value ("n/a") is no track.
+    o.insert(QStringLiteral("track"), vars.simConnected ? vars.trackName : QString());
     o.insert(QStringLiteral("tiles"), tiles(vars));
     o.insert(QStringLiteral("standings"), standings(vars));
     QJsonArray buttons;
