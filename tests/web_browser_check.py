@@ -415,8 +415,17 @@ def main():
         driver.close()
         driver.switch_to.window(first)
         say("key kept through a restart")
+        driver.find_element(By.ID, "closeSetup").click()
+
+        ask("restart", "restarted")
+        started = time.monotonic()
+        live_and_moving(driver, RESTART_DEADLINE_S, "after the restart")
+        say("live again after %.1f s" % (time.monotonic() - started))
+
+        check_layout(driver, shots)
 
         # Deleting takes a second tap.
+        driver.find_element(By.ID, "openSetup").click()
         delete = lambda: driver.find_element(By.CSS_SELECTOR, "#keyList .del")
         delete().click()
         time.sleep(0.5)
@@ -426,12 +435,6 @@ def main():
         wait_for(lambda: key_labels(driver) == [], STEP_DEADLINE_S, "two taps did not delete the key")
         driver.find_element(By.ID, "closeSetup").click()
 
-        ask("restart", "restarted")
-        started = time.monotonic()
-        live_and_moving(driver, RESTART_DEADLINE_S, "after the restart")
-        say("live again after %.1f s" % (time.monotonic() - started))
-
-        check_layout(driver, shots)
         check_unpaired(base)
 
         ask("stop simulator", "stopped")
