@@ -7,19 +7,28 @@
 // latency (p50, p99, max), errors, CPU per request and Pitlink's figures as a
 // ratio of the baseline's. Prints figures only; it never fails on time.
 //
-//   bench_server_load [--seconds S] [--pitlink PATH] [--sim PATH] [--flood | --paced]
+//   bench_server_load [--seconds S] [--pitlink PATH] [--sim PATH]
+//                     [--flood [--command 202|207] | --paced]
 //
-// --paced: only the 32 clients at 60 requests a second, against the baseline.
-// --flood: 16 clients send 202 for 10 s; prints Pitlink's memory growth, the
+// The closed-loop rows run the server in this process (irServer) with its
+// request bound and budget raised through ServerLimits, since the program's
+// own bound (240 a second per client) holds any closed loop back; the paced
+// rows (32 and 64 clients at 60 requests a second) run the program itself.
+// --paced: only the paced rows, against the baseline.
+// --flood: 16 clients send 202 (or --command's) for 10 s; prints Pitlink's
+// CPU in cores, the rate of a CPU-bound loop standing for the simulator
+// (quiet and during the flood, in the same run), Pitlink's memory growth, the
 // age of 207's data (against the substitute's session clock, which runs in
-// real time), how long a new client then waits for its reply, and how long
-// Pitlink takes to close. --pitlink and --sim run another build of the
-// program and of the substitute.
+// real time), how long a new client waits for its reply during the flood,
+// and how long Pitlink takes to close. --pitlink and --sim run another build
+// of the program and of the substitute.
 // Run it in a private mount namespace: the substitute's memory name is fixed.
 
+#include "bench_server_snapshot.h"
 #include "server/FrameFormat.h"
 #include "server/FrameReader.h"
 #include "server/irMessage.h"
+#include "server/irServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,6 +43,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -56,7 +66,9 @@ constexpr int kReplyGraceMs = 2000;   // a reply later than this after the run c
 constexpr int kPacedClients = 32;
 constexpr int kPacedRate = 60;        // requests per second and client
 constexpr int kSchedulerMs = 1;
+constexpr int kPacedMostClients = 64;
 constexpr int kFloodClients = 16;
+constexpr int kLoopQuietMs = 3000;
 constexpr int kFloodSeconds = 10;
 constexpr int kProbeIntervalMs = 50;
 constexpr int kIdleMs = 3000;
@@ -490,8 +502,12 @@ void printHeader()
                 "p99 ms", "max ms", "errors", "late", "cpu us/req", "cpu");
 }
 
+// The in-process server's debug output goes nowhere, as it may in the program.
+void discardDebugOutput(QtMsgType, const QMessageLogContext &, const QString &) {}
+
 int loadMode(Program &program, int seconds, bool pacedOnly)
 {
+    qInstallMessageHandler(discardDebugOutput);
     const int replyBytes = askOnce(program.port, 207, 2000).size();
     Baseline baseline;
     if (!baseline.start(replyBytes)) {
@@ -507,16 +523,43 @@ int loadMode(Program &program, int seconds, bool pacedOnly)
     std::printf("Pitlink with no client: %.1f%% of a core\n", idleShare * 100.0);
     printHeader();
     std::vector<std::pair<int, std::pair<Row, Row>>> rows;
+    // The closed loop: the server in this process, bound and budget raised
+    // (its CPU is this process's, the load's included). It accepts on a
+    // thread of its own, as the program's window thread does, not on the
+    // load's.
+    std::atomic<int> inProcessPort{0};
+    std::unique_ptr<QThread> inProcess(QThread::create([&inProcessPort] {
+        ServerLimits raised;
+        raised.requestsPerClient = 1 << 30;
+        raised.requestsOverall = 1 << 30;
+        raised.maxClients = 4 * kPacedMostClients; // the last run's clients may not be counted out yet
+        irServer server(nullptr, nullptr, raised);
+        server.updateVars(bench::benchSnapshot(1));
+        inProcessPort = server.startServer(QString(), 0) ? server.serverPort() : -1;
+        QEventLoop().exec();
+    }));
+    if (!pacedOnly) {
+        inProcess->start();
+        while (inProcessPort == 0)
+            pause(10);
+    }
     for (const int n : {1, 8, 32, 64}) {
-        if (pacedOnly)
+        if (pacedOnly || inProcessPort < 0)
             break;
-        const Row p = measure("pitlink closed", program.port, program.pid(), n, seconds, 0);
+        const Row p = measure("irServer closed*", static_cast<quint16>(inProcessPort.load()),
+                              QCoreApplication::applicationPid(), n, seconds, 0);
         const Row b = measure("baseline closed", baseline.port, baseline.pid(), n, seconds, 0);
         rows.push_back({n, {p, b}});
     }
+    inProcess->quit();
+    inProcess->wait();
     const int pacedSeconds = seconds + 2;
     const Row p = measure("pitlink 60/s", program.port, program.pid(), kPacedClients, pacedSeconds, kPacedRate);
     const Row b = measure("baseline 60/s", baseline.port, baseline.pid(), kPacedClients, pacedSeconds, kPacedRate);
+    const Row p64 = measure("pitlink 60/s", program.port, program.pid(), kPacedMostClients, pacedSeconds, kPacedRate);
+    const Row b64 = measure("baseline 60/s", baseline.port, baseline.pid(), kPacedMostClients, pacedSeconds, kPacedRate);
+    if (!pacedOnly)
+        std::printf("* in this process, request bound and budget raised through ServerLimits\n");
     std::printf("\nPitlink against the baseline (throughput ratio, p99 ratio):\n");
     for (const auto &r : rows) {
         std::printf("  N=%-3d %.2fx throughput, %.1fx p99\n", r.first,
@@ -527,6 +570,17 @@ int loadMode(Program &program, int seconds, bool pacedOnly)
                 "%.1f us a request; %.1f%% beyond its idle share\n",
                 p.p99, b.p99, p.cpuShare * 100.0, b.cpuShare * 100.0, p.cpuUsPerRequest,
                 (p.cpuShare - idleShare) * 100.0);
+    // CPU per request beyond what Pitlink takes with no client, against the
+    // baseline's (which takes nothing idle).
+    const auto perRequestRatio = [idleShare, pacedSeconds](const Row &pit, const Row &base) {
+        const double pitUs = (pit.cpuShare - idleShare) * pacedSeconds * 1e6 / (pit.rate * pacedSeconds);
+        return base.cpuUsPerRequest > 0 ? pitUs / base.cpuUsPerRequest : 0.0;
+    };
+    std::printf("  32 x 60/s: CPU a request %.2fx the baseline's (%.2fx counting the idle share)\n",
+                perRequestRatio(p, b), b.cpuUsPerRequest > 0 ? p.cpuUsPerRequest / b.cpuUsPerRequest : 0.0);
+    std::printf("  64 x 60/s: p99 %.3f ms (baseline %.3f), %.0f of %d requests a second answered, "
+                "CPU a request %.2fx the baseline's\n",
+                p64.p99, b64.p99, p64.rate, kPacedMostClients * kPacedRate, perRequestRatio(p64, b64));
     std::printf("Pitlink's debug output: %.1f MB\n", program.debugOutputMb());
     return 0;
 }
@@ -535,10 +589,10 @@ int loadMode(Program &program, int seconds, bool pacedOnly)
 
 class Flood {
 public:
-    explicit Flood(quint16 port) : port_(port)
+    Flood(quint16 port, int command) : port_(port)
     {
         for (int i = 0; i < kRequestsPerWrite; ++i)
-            chunk_ += requestFrame(202, i + 1);
+            chunk_ += requestFrame(command, i + 1);
     }
     void start()
     {
@@ -638,33 +692,83 @@ private:
     std::atomic<double> maxFloodLag_{-1e9};
 };
 
-int floodMode(Program &program)
+// A CPU-bound loop on a thread of its own, at normal priority, standing for
+// the simulator: how many rounds it makes a second.
+class Spinner {
+public:
+    Spinner() : thread_([this] { spin(); }) {}
+    ~Spinner()
+    {
+        done_ = true;
+        thread_.join();
+    }
+    double roundsPerSecond(int ms)
+    {
+        const quint64 before = rounds_.load();
+        QElapsedTimer clock;
+        clock.start();
+        pause(ms);
+        return static_cast<double>(rounds_.load() - before) * 1e9 / static_cast<double>(clock.nsecsElapsed());
+    }
+
+private:
+    void spin()
+    {
+        volatile quint64 work = 0;
+        while (!done_.load(std::memory_order_relaxed)) {
+            for (int i = 0; i < 10000; ++i)
+                work = work + static_cast<quint64>(i);
+            rounds_.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+
+    std::atomic<bool> done_{false};
+    std::atomic<quint64> rounds_{0};
+    std::thread thread_;
+};
+
+int floodMode(Program &program, int command)
 {
-    std::printf("Flood: %d clients send 202 as fast as they can for %d s\n", kFloodClients,
+    std::printf("Flood: %d clients send %d as fast as they can for %d s\n", kFloodClients, command,
                 kFloodSeconds);
     AgeProbe probe(program.port);
     probe.start();
     pause(2000); // the freshest the data gets, without load
+    Spinner spinner;
+    // Quiet before and after the flood: the mean of the two.
+    double quietRate = spinner.roundsPerSecond(kLoopQuietMs);
     const double rssBefore = rssMbOf(program.pid());
     double rssMax = rssBefore;
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] { rssMax = std::max(rssMax, rssMbOf(program.pid())); });
     sampler.start(100);
     probe.markFlood();
-    Flood flood(program.port);
+    Flood flood(program.port, command);
     flood.start();
-    pause(kFloodSeconds * 1000);
-    flood.stop();
+    const double cpu0 = cpuSecondsOf(program.pid());
+    QElapsedTimer floodClock;
+    floodClock.start();
+    const double floodRate = spinner.roundsPerSecond(kFloodSeconds * 500);
+    // A newcomer in the middle of the flood.
     QElapsedTimer answered;
     answered.start();
     const bool gotReply = !askOnce(program.port, 202, 30000).isEmpty();
     const double newClientSeconds = static_cast<double>(answered.elapsed()) / 1000.0;
+    pause(std::max<int>(0, kFloodSeconds * 1000 - static_cast<int>(floodClock.elapsed())));
+    const double cores = (cpuSecondsOf(program.pid()) - cpu0) * 1e9 / static_cast<double>(floodClock.nsecsElapsed());
+    flood.stop();
     sampler.stop();
+    pause(500); // the flood's last replies are gone
+    quietRate = (quietRate + spinner.roundsPerSecond(kLoopQuietMs)) / 2.0;
+    std::printf("Pitlink CPU          %8.2f cores\n", cores);
+    std::printf("CPU-bound loop       %8.0f %% of its quiet rate (%.0f and %.0f rounds/s)\n",
+                quietRate > 0 ? 100.0 * floodRate / quietRate : 0.0, quietRate, floodRate);
     rssMax = std::max(rssMax, rssMbOf(program.pid()));
     std::printf("memory growth        %8.1f MB (from %.1f MB)\n", rssMax - rssBefore, rssBefore);
     probe.stop();
     std::printf("207 age, max         %8.2f s\n", probe.maxAgeSeconds());
-    std::printf("new client answered  %8.2f s%s\n", newClientSeconds, gotReply ? "" : " (no reply)");
+    std::printf("new client answered  %8.3f s%s (during the flood)\n", newClientSeconds,
+                gotReply ? "" : " (no reply)");
     std::printf("flood replies        %8.1f MB\n", static_cast<double>(flood.replyBytes()) / 1e6);
     std::printf("debug output         %8.1f MB\n", program.debugOutputMb());
     std::printf("time to close        %8.2f s\n", program.close());
@@ -691,5 +795,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "bench_server_load: Pitlink did not serve the substitute's data\n");
         return 1;
     }
-    return args.contains(QStringLiteral("--flood")) ? floodMode(program) : loadMode(program, seconds, args.contains(QStringLiteral("--paced")));
+    if (args.contains(QStringLiteral("--flood")))
+        return floodMode(program, option("--command", QStringLiteral("202")).toInt());
+    return loadMode(program, seconds, args.contains(QStringLiteral("--paced")));
 }

@@ -14,6 +14,8 @@ Os &os()
     return replacement ? *replacement : systemOs();
 }
 
+void lowerCurrentThreadPriority() { os().lowerCurrentThreadPriority(); }
+
 void setOs(Os *replacement) { installed.store(replacement, std::memory_order_release); }
 
 } // namespace platform

@@ -69,11 +69,19 @@ public:
     // a second request ends the process the system's way. The handler may
     // only hand work to the program's own threads.
     virtual void setTerminationHandler(void (*handler)()) = 0;
+
+    // Runs the calling thread below normal priority from now on, so the
+    // threads that serve the network yield to the GUI thread and to the
+    // simulator. Best effort: a system that refuses leaves it as it was.
+    virtual void lowerCurrentThreadPriority() = 0;
 };
 
 // The backend in use: the one compiled for this system unless a test has
 // installed another.
 Os &os();
+
+// os().lowerCurrentThreadPriority(), for the start of a thread's work.
+void lowerCurrentThreadPriority();
 
 // Test seam: installs `replacement` (not owned; null restores the system
 // backend). Call it only while no other thread uses the layer.

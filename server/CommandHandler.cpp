@@ -8,10 +8,11 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cstring>
+
 namespace {
 
 const char *const kServerName = "pit-link";
-const char *const kServerNameLogged = "Pitlink";
 const char *const kIracingNotFound = "IRACING NOT FOUND";
 const char *const kButtonOk = "Button ok";
 const char *const kNoData = "NO DATA";
@@ -129,54 +130,89 @@ QString dataMessageText(int command, const irVariables &vars)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
 }
 
-std::optional<irMessage> handleCommand(const irMessage &request, CommandEnvironment &env)
-{
-    const auto reply = [&request](const QString &text) {
-        return irMessage(request.command, request.requestNumber, text);
-    };
+namespace {
 
+void appendText(std::string *out, const RequestView &request, const QByteArray &utf8)
+{
+    appendReplyFrame(out, request.command, request.requestNumber, utf8.constData(), utf8.size());
+}
+
+void appendText(std::string *out, const RequestView &request, const char *latin1Text)
+{
+    appendReplyFrame(out, request.command, request.requestNumber, latin1Text,
+                     static_cast<int>(std::strlen(latin1Text)));
+}
+
+} // namespace
+
+bool answerRequest(const RequestView &request, CommandEnvironment &env, std::string *reply)
+{
     switch (request.command) {
     case kCommandClientName: {
         const QString name = request.argument();
         env.setClientName(name);
         env.debugString(QStringLiteral("(Server) - Client Name: %1").arg(printableText(name)),
                         kLevelClientName);
-        return std::nullopt;
+        return false;
     }
     case kCommandServerName:
-        env.debugString(
-            QStringLiteral("(Server) - Get Server name: %1").arg(latin1(kServerNameLogged)),
-            kLevelInfo);
-        return reply(latin1(kServerName));
+        env.debugString(QStringLiteral("(Server) - Get Server name: Pitlink"), kLevelInfo);
+        appendText(reply, request, kServerName);
+        return true;
     case kCommandClientId: {
-        const QString id = QString::number(env.clientId());
-        env.debugString(QStringLiteral("(Server) - Get Client ID: %1").arg(id), kLevelInfo);
-        return reply(id);
+        const QByteArray id = QByteArray::number(static_cast<qint64>(env.clientId()));
+        env.debugString(QStringLiteral("(Server) - Get Client ID: %1").arg(QLatin1String(id)),
+                        kLevelInfo);
+        appendText(reply, request, id);
+        return true;
     }
     case kCommandChatMacros: {
         const QString macros = chatMacrosText(env.documentsPath());
         env.trace(macros);
-        return reply(macros);
+        appendText(reply, request, macros.toUtf8());
+        return true;
     }
     case kCommandChatMacro: {
         // Numbers below 1 name no macro; taking 1 from the lowest int would overflow.
         const int number = request.numericArgument();
         env.chatClicked(number > 0 ? number - 1 : -1);
-        return reply(latin1(kButtonOk));
+        appendText(reply, request, kButtonOk);
+        return true;
     }
     case kCommandTelemetry:
     case kCommandSession:
-        return irMessage::fromUtf8(request.command, request.requestNumber,
-                                   env.dataText(request.command));
+        // The prebuilt text is shared, not copied: only the header is made here.
+        appendText(reply, request, env.dataText(request.command));
+        return true;
     case kCommandKeyPress: {
         const int code = request.numericArgument();
         const platform::WindowId simulator = env.simulatorWindow();
         // No key reaches the simulator when its window is missing.
         const bool onTop = simulator != 0 && env.foregroundWindow() == simulator;
         env.keyboardKey(code);
-        return reply(latin1(onTop ? kKeyOk : kIracingNotOnTop));
+        appendText(reply, request, onTop ? kKeyOk : kIracingNotOnTop);
+        return true;
     }
     default:
-        return std::nullopt;
+        return false;
     }
+}
+
+std::optional<irMessage> handleCommand(const irMessage &request, CommandEnvironment &env)
+{
+    const QByteArray text = request.text.toUtf8();
+    RequestView view;
+    view.length = request.length;
+    view.command = request.command;
+    view.requestNumber = request.requestNumber;
+    view.text = text.constData();
+    view.textSize = text.size();
+    std::string bytes;
+    if (!answerRequest(view, env, &bytes))
+        return std::nullopt;
+    irMessage reply;
+    reply.command = request.command;
+    reply.requestNumber = request.requestNumber;
+    reply.raw = QByteArray(bytes.data(), static_cast<int>(bytes.size()));
+    return reply;
 }

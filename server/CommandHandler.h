@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <string>
 
 enum Command : int {
     kCommandClientName = 201,
@@ -43,8 +44,12 @@ public:
     virtual void keyboardKey(int key) = 0;
 };
 
-// Carries out `request` and returns its reply; nullopt for the commands that
-// get none (201, unknown ones, a request too short to parse).
+// Carries out `request` and appends its reply frame to `reply`; false for
+// the commands that get none (201, unknown ones, a request too short to
+// parse). The text is decoded only by the commands that read it, and 202,
+// 207 and 208 are answered with no allocation once `reply` has room.
+bool answerRequest(const RequestView &request, CommandEnvironment &env, std::string *reply);
+// The same for a parsed message, returning the reply.
 std::optional<irMessage> handleCommand(const irMessage &request, CommandEnvironment &env);
 
 // The 15 chat macros of "app.ini" in `documentsPath` (missing ones empty),

@@ -49,3 +49,31 @@ qint64 RateWindow::takeRefused()
     refused_ = 0;
     return refused;
 }
+
+int RateWindow::countWithin(qint64 nowMs) const
+{
+    int count = 0;
+    for (const qint64 at : admitted_)
+        count += at > nowMs - kWindowMs;
+    return count;
+}
+
+qint64 RateWindow::freeFromMs() const
+{
+    if (admitted_.empty())
+        return std::numeric_limits<qint64>::max();
+    const qint64 oldest = admitted_[next_];
+    return oldest == std::numeric_limits<qint64>::min() ? oldest : oldest + kWindowMs;
+}
+
+bool SharedRateWindow::admit(qint64 nowMs)
+{
+    if (nowMs < fullUntilMs_.load(std::memory_order_relaxed))
+        return false;
+    std::lock_guard<std::mutex> locker(lock_);
+    const bool fits = window_.fits(nowMs);
+    if (fits)
+        window_.record(nowMs);
+    fullUntilMs_.store(window_.freeFromMs(), std::memory_order_relaxed);
+    return fits;
+}

@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+#include <atomic>
+#include <mutex>
 #include <vector>
 
 // Milliseconds of a monotonic clock, for the windows and idle times.
@@ -23,9 +25,27 @@ public:
 
     // The events refused since the last call.
     qint64 takeRefused();
+    // The events admitted within the second before `nowMs`.
+    int countWithin(qint64 nowMs) const;
+    // When the next event fits (a time past when one fits now).
+    qint64 freeFromMs() const;
 
 private:
     std::vector<qint64> admitted_; // ring of the last admitted times
     std::size_t next_ = 0;         // the oldest of them
     qint64 refused_ = 0;
+};
+
+// One window for events of many threads (the debug lines of every client).
+// A refusal while the window is full costs one atomic read, no lock; the
+// caller counts what is refused.
+class SharedRateWindow {
+public:
+    explicit SharedRateWindow(int perSecond) : window_(perSecond) {}
+    bool admit(qint64 nowMs);
+
+private:
+    std::mutex lock_; // guards window_
+    RateWindow window_;
+    std::atomic<qint64> fullUntilMs_{0};
 };

@@ -1,7 +1,10 @@
 #include "server/RequestLimiter.h"
 
+#include <algorithm>
+
 namespace {
 constexpr int kMaxPeers = 256;
+constexpr qint64 kWindowMs = 1000;
 }
 
 RequestLimiter::RequestLimiter(const RequestRates &rates)
@@ -32,14 +35,32 @@ bool RequestLimiter::admitLocked(Client &client, SimulatorRequest request, qint6
     const bool chat = request == SimulatorRequest::ChatMacro;
     RateWindow &own = chat ? client.chat : client.keys;
     RateWindow &all = chat ? chat_ : keys_;
-    // Both must fit before either records: a request refused overall does
+    Pressers &pressers = chat ? chatPressers_ : keyPressers_;
+    // Only presses of the last second count: the list holds one entry a
+    // source, at most as many as the overall rate.
+    pressers.erase(std::remove_if(pressers.begin(), pressers.end(),
+                                  [nowMs](const std::pair<quint64, qint64> &p) {
+                                      return p.second <= nowMs - kWindowMs;
+                                  }),
+                   pressers.end());
+    auto mine = std::find_if(pressers.begin(), pressers.end(),
+                             [&client](const std::pair<quint64, qint64> &p) { return p.first == client.id; });
+    const int sources = static_cast<int>(pressers.size()) + (mine == pressers.end() ? 1 : 0);
+    const int overall = chat ? rates_.chatOverall : rates_.keysOverall;
+    // The press itself must fit the part: (count + 1) * (sources + 1) <= overall.
+    const bool withinPart = (own.countWithin(nowMs) + 1) * (sources + 1) <= overall;
+    // All must fit before anything records: a request refused overall does
     // not use up the client's own allowance.
-    if (!own.fits(nowMs) || !all.fits(nowMs)) {
+    if (!own.fits(nowMs) || !withinPart || !all.fits(nowMs)) {
         ++(chat ? droppedChat_ : droppedKeys_);
         return false;
     }
     own.record(nowMs);
     all.record(nowMs);
+    if (mine == pressers.end())
+        pressers.emplace_back(client.id, nowMs);
+    else
+        mine->second = nowMs;
     return true;
 }
 

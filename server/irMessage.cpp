@@ -5,10 +5,41 @@
 
 namespace {
 
-int decimalField(const QByteArray &frame, int offset, int digits)
+// Digits are read here; anything else the way the framework reads a number.
+int decimalField(const char *frame, int offset, int digits)
 {
-    return QByteArray::fromRawData(frame.constData() + offset, digits).toInt();
+    int value = 0;
+    for (int i = 0; i < digits; ++i) {
+        const unsigned digit = static_cast<unsigned>(frame[offset + i] - '0');
+        if (digit > 9)
+            return QByteArray(frame + offset, digits).toInt();
+        value = value * 10 + static_cast<int>(digit);
+    }
+    return value;
 }
+
+// `value` as zeroPadded() writes it, into `at`; returns the characters written.
+int writePadded(char *at, qint64 value, int width)
+{
+    char digits[24];
+    int count = 0;
+    const bool negative = value < 0;
+    quint64 magnitude = negative ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    int n = 0;
+    if (negative)
+        at[n++] = '-';
+    for (int pad = width - count - (negative ? 1 : 0); pad > 0; --pad)
+        at[n++] = '0';
+    while (count > 0)
+        at[n++] = digits[--count];
+    return n;
+}
+
+bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // "@" + the payload's byte count + ";" + the payload.
 QByteArray framed(const QByteArray &payload)
@@ -47,15 +78,61 @@ QByteArray zeroPadded(qint64 value, int width)
     return digits;
 }
 
-irMessage::irMessage(const QByteArray &frame)
+RequestView::RequestView(const char *frame, int size)
 {
-    if (frame.size() < frame::kTextOffset || frame.at(0) != frame::kMark)
+    if (size < frame::kTextOffset || frame[0] != frame::kMark)
         return;
     length = decimalField(frame, frame::kLengthOffset, frame::kLengthDigits);
     command = decimalField(frame, frame::kCommandOffset, frame::kCommandDigits);
     requestNumber = decimalField(frame, frame::kRequestNumberOffset, frame::kRequestNumberDigits);
-    text = QString::fromUtf8(frame.constData() + frame::kTextOffset,
-                             frame.size() - frame::kTextOffset);
+    text = frame + frame::kTextOffset;
+    textSize = size - frame::kTextOffset;
+}
+
+QString RequestView::argument() const
+{
+    const QString all = QString::fromUtf8(text, textSize);
+    return all.left(all.size() - 1);
+}
+
+int RequestView::numericArgument() const { return argument().toInt(); }
+
+irMessage::irMessage(const QByteArray &frame)
+{
+    const RequestView view(frame.constData(), frame.size());
+    length = view.length;
+    command = view.command;
+    requestNumber = view.requestNumber;
+    if (view.text)
+        text = QString::fromUtf8(view.text, view.textSize);
+}
+
+void appendReplyFrame(std::string *out, int command, int requestNumber, const char *utf8Text,
+                      int textSize)
+{
+    char fixed[2 * 24];
+    int fixedSize = writePadded(fixed, command, frame::kCommandDigits);
+    fixed[fixedSize++] = frame::kSeparator;
+    fixedSize += writePadded(fixed + fixedSize, requestNumber, frame::kRequestNumberDigits);
+    fixed[fixedSize++] = frame::kSeparator;
+    // The fixed fields, the text and its closing ";" must fit the length
+    // field; a cut backs off to the lead byte of the sequence it falls into.
+    const int room = frame::kMaxPayload - fixedSize - 1;
+    int sent = textSize;
+    if (sent > room) {
+        sent = room > 0 ? room : 0;
+        while (sent > 0 && isContinuation(utf8Text[sent]))
+            --sent;
+    }
+    char header[24];
+    int headerSize = 0;
+    header[headerSize++] = frame::kMark;
+    headerSize += writePadded(header + headerSize, fixedSize + sent + 1, frame::kLengthDigits);
+    header[headerSize++] = frame::kSeparator;
+    out->append(header, static_cast<std::size_t>(headerSize));
+    out->append(fixed, static_cast<std::size_t>(fixedSize));
+    out->append(utf8Text, static_cast<std::size_t>(sent));
+    out->push_back(frame::kSeparator);
 }
 
 QByteArray replyFrame(int command, int requestNumber, const QByteArray &utf8Text)
@@ -104,5 +181,6 @@ QByteArray requestFrame(int command, int requestNumber, const QString &text)
 }
 
 QString irMessage::argument() const { return text.left(text.size() - 1); }
+
 
 int irMessage::numericArgument() const { return argument().toInt(); }

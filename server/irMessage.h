@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 
 class irMessage {
 public:
@@ -31,6 +32,31 @@ public:
     std::int32_t requestNumber = 0;
     QString text;
 };
+
+// A received request frame read in place: the fields are parsed, the text's
+// bytes are not copied or decoded until a command asks for them.
+struct RequestView {
+    RequestView() = default;
+    // Reads `frame` as irMessage's constructor does; the frame must outlive it.
+    RequestView(const char *frame, int size);
+
+    // The text without its closing ";" (an empty text stays empty).
+    QString argument() const;
+    // The argument read as a base-10 integer; no number reads 0.
+    int numericArgument() const;
+
+    std::int32_t length = 0;
+    std::int32_t command = 0;
+    std::int32_t requestNumber = 0;
+    const char *text = nullptr;
+    int textSize = 0;
+};
+
+// Appends the reply frame for the UTF-8 text at `utf8Text` to `out`: the
+// same bytes as replyFrame(), built in place with no allocation once `out`
+// has room.
+void appendReplyFrame(std::string *out, int command, int requestNumber, const char *utf8Text,
+                      int textSize);
 
 // A request frame as a client sends it: the text goes as given, so a client
 // ends it with ";" itself, and a request with no text is exactly 19 bytes.

@@ -17,7 +17,7 @@ irServer::irServer(AppSettings *settings_, QObject *parent, const ServerLimits &
     : QTcpServer(parent), settings(settings_), limits(limits_),
       ownLimiter(requestLimiter_ ? nullptr : new RequestLimiter),
       requestLimiter(requestLimiter_ ? requestLimiter_ : ownLimiter.get()),
-      connectionLines(limits_.paneLinesPerSecond)
+      connectionLines(limits_.paneLinesPerSecond), budgets(limits_)
 {
     reportTimer.setInterval(kReportIntervalMs);
     connect(&reportTimer, &QTimer::timeout, this, &irServer::reportDropped);
@@ -86,7 +86,7 @@ void irServer::incomingConnection(qintptr socketDescriptor)
         return;
     }
 
-    auto *thread = new irServerThread(settings, socketDescriptor, this, limits);
+    auto *thread = new irServerThread(settings, socketDescriptor, this, &budgets, limits);
     connect(thread, &QThread::finished, this, [this, thread] { clientFinished(thread); });
     connect(thread, &irServerThread::sigDebugString, this, &irServer::OnDebugString);
     connect(thread, &irServerThread::sigDisconnected, this, &irServer::OnClientDisconnected);

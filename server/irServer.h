@@ -5,6 +5,7 @@
 
 #include "model/irVariables.h"
 #include "server/RateWindow.h"
+#include "server/RequestBudget.h"
 #include "server/RequestLimiter.h"
 #include "server/SnapshotStore.h"
 
@@ -29,9 +30,28 @@ struct ServerLimits {
     qint64 pauseAboveBytes = 1024 * 1024;    // unsent replies: stop reading requests
     qint64 resumeBelowBytes = 256 * 1024;    // and read on below this
     int noProgressTimeoutMs = 10000;         // replies wait and none of their bytes leaves
-    // Lines for the debug pane a second, for each client and for the
-    // connection lines together; the rest are counted.
+    // Lines for the debug pane a second, for all clients together and for
+    // the connection lines; the rest are counted. The trace lines of the
+    // debug output are bounded the same way.
     int paneLinesPerSecond = 20;
+    // Requests answered a second for one client: past it, its thread reads
+    // none of its requests until the next slot, and TCP holds it back.
+    int requestsPerClient = 240;
+    // Requests answered a second for all clients, shared among those that
+    // want more than their part.
+    int requestsOverall = 4000;
+};
+
+// The bounds every client thread of one server draws on together.
+struct SharedBudgets {
+    explicit SharedBudgets(const ServerLimits &limits)
+        : requests(limits.requestsPerClient, limits.requestsOverall),
+          paneLines(limits.paneLinesPerSecond), traceLines(limits.paneLinesPerSecond)
+    {
+    }
+    RequestBudget requests;
+    SharedRateWindow paneLines;
+    SharedRateWindow traceLines;
 };
 
 class irServer : public QTcpServer {
@@ -87,6 +107,7 @@ private:
     std::unique_ptr<RequestLimiter> ownLimiter;
     RequestLimiter *requestLimiter;
     RateWindow connectionLines;
+    SharedBudgets budgets; // outlives every client thread: they are joined first
     QTimer reportTimer; // once a second: what the bounds held back
     // Every client thread that has been started and not yet joined; all
     // touched on the GUI thread only.

@@ -18,16 +18,18 @@ constexpr int kReportIntervalMs = 1000;
 // the thread sooner.
 constexpr int kWaitSliceMs = 500;
 constexpr int kLevelInfo = 0;
+// A client past its rate waits at least this long, so a flood wakes its
+// thread for a few requests at a time rather than for each one.
+constexpr int kMinHoldMs = 10;
 
 using Socket = platform::ClientSocket;
 
 } // namespace
 
 irServerThread::irServerThread(AppSettings *settings_, qintptr socketDescriptor_, QObject *parent,
-                               const ServerLimits &limits_)
+                               SharedBudgets *budgets_, const ServerLimits &limits_)
     : QThread(parent), settings(settings_), socketDescriptor(socketDescriptor_), limits(limits_),
-      lastReceived(steadyMs()), socket(socketDescriptor_), paneLines(limits_.paneLinesPerSecond),
-      traceLines(limits_.paneLinesPerSecond)
+      budgets(budgets_), lastReceived(steadyMs()), socket(socketDescriptor_)
 {
 }
 
@@ -45,7 +47,7 @@ void irServerThread::setRequestLimiter(RequestLimiter *limiter)
 {
     requestLimiter = limiter;
     if (limiter)
-        requestBudget = limiter->newClient();
+        pressAllowance = limiter->newClient();
 }
 
 void irServerThread::stop()
@@ -56,6 +58,8 @@ void irServerThread::stop()
 
 void irServerThread::run()
 {
+    // Before any work: a flooding client must not take the GUI thread's time.
+    platform::lowerCurrentThreadPriority();
     qDebug() << " Thread started";
     if (!socket.open()) {
         emit error(QAbstractSocket::UnsupportedSocketOperationError);
@@ -63,6 +67,8 @@ void irServerThread::run()
     }
     readBuffer.resize(static_cast<std::size_t>(std::max(1, limits.readBufferBytes)));
     stallFromMs = steadyMs();
+    if (budgets)
+        budgetSlot = budgets->requests.join(stallFromMs);
     qDebug() << socketDescriptor << " Client connected";
 
     qint64 nextReportMs = stallFromMs + kReportIntervalMs;
@@ -77,8 +83,15 @@ void irServerThread::run()
         const int waitMs = nextWaitMs(now, &state);
         if (state != Wait::Go)
             break;
-        state = repliesSent < replies.size() ? flushReplies(waitMs) : readyRead(waitMs);
+        if (repliesSent < replies.size())
+            state = flushReplies(waitMs);
+        else if (heldFrame)
+            state = holdOn(waitMs);
+        else
+            state = readyRead(waitMs);
     }
+    if (budgets)
+        budgets->requests.leave(budgetSlot);
     reportHidden();
     if (!stopping.load())
         disconnected();
@@ -105,8 +118,11 @@ int irServerThread::nextWaitMs(qint64 now, Wait *ending)
         }
         waitMs = std::min(waitMs, left);
     }
-    // A held-back client is not stalling: the stall rule waits while paused.
-    if (!paused && reader.midFrame()) {
+    if (heldFrame && !paused)
+        waitMs = std::min(waitMs, std::max<qint64>(0, heldUntilMs - now));
+    // A held-back client is not stalling: the stall rule waits while paused
+    // or past its rate.
+    if (!paused && !heldFrame && reader.midFrame()) {
         const qint64 left = stallFromMs + limits.stallTimeoutMs - now;
         if (left <= 0) {
             qDebug() << socketDescriptor << " Incomplete frame stalled, disconnecting";
@@ -135,26 +151,57 @@ irServerThread::Wait irServerThread::readyRead(int timeoutMs)
     const qint64 now = steadyMs();
     lastReceived.store(now);
     stallFromMs = now;
-    FrameReader::Result result = reader.feed(readBuffer.data(), static_cast<qint64>(got));
-    if (result.headerNotFound)
-        debugString(QStringLiteral("Client: Header not found."), kLevelInfo);
-    frames = std::move(result.frames);
-    nextFrame = 0;
+    reader.append(readBuffer.data(), static_cast<qint64>(got));
     return Wait::Go;
 }
 
 void irServerThread::serve()
 {
-    while (!paused && !broken && nextFrame < frames.size() && !stopping.load()) {
-        const QByteArray frame = frames.at(nextFrame++);
-        traceFrame(frame);
-        irMessage message(frame);
-        handleMessage(message);
+    while (!paused && !broken && !stopping.load()) {
+        if (!heldFrame) {
+            bool headerNotFound = false;
+            if (!reader.next(&heldFrame, &heldSize, &headerNotFound)) {
+                heldFrame = nullptr;
+                if (headerNotFound)
+                    debugString(QStringLiteral("Client: Header not found."), kLevelInfo);
+                return;
+            }
+        }
+        if (!admitted(steadyMs()))
+            return;
+        const char *frame = heldFrame;
+        heldFrame = nullptr; // still valid: the reader takes nothing until the next frame
+        traceFrame(frame, heldSize);
+        reply.clear();
+        if (answerRequest(RequestView(frame, heldSize), *this, &reply))
+            sendToClient(reply.data(), reply.size());
     }
-    if (nextFrame >= frames.size()) {
-        frames.clear();
-        nextFrame = 0;
+}
+
+bool irServerThread::admitted(qint64 now)
+{
+    if (!budgets)
+        return true;
+    if (heldUntilMs > now)
+        return false;
+    const int waitMs = budgets->requests.take(budgetSlot, now);
+    if (waitMs > 0) {
+        heldUntilMs = now + std::max(waitMs, kMinHoldMs);
+        return false;
     }
+    if (heldUntilMs != 0) {
+        heldUntilMs = 0;
+        stallFromMs = now; // the stall rule starts afresh after a hold
+    }
+    return true;
+}
+
+irServerThread::Wait irServerThread::holdOn(int timeoutMs)
+{
+    // Nothing is read while held; only a broken connection or a stop wakes it.
+    if (socket.wait(false, false, timeoutMs) & Socket::kBroken)
+        return Wait::Stop;
+    return Wait::Go;
 }
 
 irServerThread::Wait irServerThread::flushReplies(int timeoutMs)
@@ -166,112 +213,119 @@ irServerThread::Wait irServerThread::flushReplies(int timeoutMs)
         sendWaiting();
     if (broken)
         return Wait::Stop;
-    // Requests are read on while replies wait, up to the bound.
-    if (!paused && (ready & Socket::kReadable))
+    // Requests are read on while replies wait, up to the bound, once those
+    // read are answered.
+    if (!paused && !heldFrame && (ready & Socket::kReadable))
         return readyRead(0);
     return Wait::Go;
 }
 
-void irServerThread::handleMessage(irMessage &message)
-{
-    const std::optional<irMessage> reply = handleCommand(message, *this);
-    if (reply)
-        sendToClient(reply->raw);
-}
-
-void irServerThread::sendToClient(const QByteArray &frame)
+void irServerThread::sendToClient(const char *frame, std::size_t size)
 {
     if (broken)
         return;
     if (repliesSent < replies.size()) {
-        replies.append(frame); // behind the replies that wait
+        replies.append(frame, size); // behind the replies that wait
     } else {
         std::size_t sent = 0;
-        if (socket.send(frame.constData(), static_cast<std::size_t>(frame.size()), &sent) ==
-            Socket::Result::Failed) {
+        if (socket.send(frame, size, &sent) == Socket::Result::Failed) {
             broken = true;
             return;
         }
-        if (sent == static_cast<std::size_t>(frame.size()))
+        if (sent == size)
             return;
-        replies = frame.mid(static_cast<int>(sent));
+        replies.assign(frame + sent, size - sent);
         repliesSent = 0;
         progressFromMs = steadyMs(); // replies wait from now
     }
-    if (replies.size() - repliesSent > limits.pauseAboveBytes)
+    if (static_cast<qint64>(replies.size() - repliesSent) > limits.pauseAboveBytes)
         paused = true;
 }
 
 void irServerThread::sendWaiting()
 {
     std::size_t sent = 0;
-    if (socket.send(replies.constData() + repliesSent,
-                    static_cast<std::size_t>(replies.size() - repliesSent),
-                    &sent) == Socket::Result::Failed) {
+    if (socket.send(replies.data() + repliesSent, replies.size() - repliesSent, &sent) ==
+        Socket::Result::Failed) {
         broken = true;
         return;
     }
     const qint64 now = steadyMs();
     if (sent > 0)
         progressFromMs = now;
-    repliesSent += static_cast<int>(sent);
+    repliesSent += sent;
     if (repliesSent == replies.size()) {
-        replies.clear();
+        replies.clear(); // the room stays for the next ones
         repliesSent = 0;
     } else if (repliesSent >= replies.size() / 2) {
         // Dropping the sent front now and then keeps the copying linear.
-        replies.remove(0, repliesSent);
+        replies.erase(0, repliesSent);
         repliesSent = 0;
     }
-    if (paused && replies.size() - repliesSent < limits.resumeBelowBytes) {
+    if (paused && static_cast<qint64>(replies.size() - repliesSent) < limits.resumeBelowBytes) {
         paused = false;
         stallFromMs = now; // the stall rule starts afresh
     }
 }
 
-void irServerThread::traceFrame(const QByteArray &frame)
+void irServerThread::traceFrame(const char *frame, int size)
 {
-    if (!traceLines.admit(steadyMs()))
+    // One budget for every client's trace lines: a write to the debug
+    // output costs a system call, and the output may well be discarded.
+    if (budgets && !budgets->traceLines.admit(steadyMs())) {
+        ++untraced;
         return;
-    const QString shown = printableText(QString::fromUtf8(utf8Prefix(frame, kTracedBytes)));
-    qDebug().noquote() << socketDescriptor << ": Data in:" << frame.size() << "bytes:" << shown;
+    }
+    const QByteArray start = utf8Prefix(QByteArray::fromRawData(frame, size), kTracedBytes);
+    const QString shown = printableText(QString::fromUtf8(start.constData(), start.size()));
+    qDebug().noquote() << socketDescriptor << ": Data in:" << size << "bytes:" << shown;
 }
 
 void irServerThread::reportHidden()
 {
-    const qint64 lines = paneLines.takeRefused();
+    const qint64 lines = hiddenLines;
+    hiddenLines = 0;
     if (lines > 0) {
         emit sigDebugString(QStringLiteral("(Server) - Client %1: %2 more lines not shown")
                                 .arg(socketDescriptor)
                                 .arg(lines),
                             kLevelInfo);
     }
-    const qint64 frames = traceLines.takeRefused();
+    const qint64 frames = untraced;
+    untraced = 0;
     if (frames > 0)
         qDebug().noquote() << socketDescriptor << ":" << frames << "more frames not traced";
 }
 
 void irServerThread::debugString(const QString &line, int level)
 {
-    if (paneLines.admit(steadyMs()))
-        emit sigDebugString(line, level);
+    // One budget for the lines of every client: a flood of many clients puts
+    // no more on the GUI thread than one client's.
+    if (budgets && !budgets->paneLines.admit(steadyMs())) {
+        ++hiddenLines;
+        return;
+    }
+    emit sigDebugString(line, level);
 }
 
 void irServerThread::trace(const QString &line)
 {
-    if (traceLines.admit(steadyMs()))
-        qDebug().noquote() << socketDescriptor << ":" << printableText(line.left(kTracedBytes));
+    if (budgets && !budgets->traceLines.admit(steadyMs())) {
+        ++untraced;
+        return;
+    }
+    qDebug().noquote() << socketDescriptor << ":" << printableText(line.left(kTracedBytes));
 }
 
 void irServerThread::chatClicked(int id)
 {
-    if (!requestLimiter || requestLimiter->admit(requestBudget, SimulatorRequest::ChatMacro))
+    if (!requestLimiter || requestLimiter->admit(pressAllowance, SimulatorRequest::ChatMacro))
         emit sigButtonChatClicked(id);
 }
 
 void irServerThread::keyboardKey(int key)
 {
-    if (!requestLimiter || requestLimiter->admit(requestBudget, SimulatorRequest::Key))
+    if (!requestLimiter || requestLimiter->admit(pressAllowance, SimulatorRequest::Key))
         emit sigKeyboardKey(key);
 }
 

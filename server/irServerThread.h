@@ -6,8 +6,13 @@
 //
 // While more than ServerLimits::pauseAboveBytes of replies wait, no request
 // is read (the socket's bounded buffers then hold the client back through
-// TCP) until they drain below resumeBelowBytes. A client from which no reply
-// byte leaves for noProgressTimeoutMs is disconnected.
+// TCP) until they drain below resumeBelowBytes; so too while the client is
+// past its request rate, until its next slot. A client from which no reply
+// byte leaves for noProgressTimeoutMs is disconnected. The thread runs below
+// normal priority, so the GUI thread (and the simulator) come first.
+//
+// In the steady state a request allocates nothing: the read buffer, the
+// frame reader's buffer and the reply buffer are reused.
 
 #include "platform/ClientSocket.h"
 #include "server/CommandHandler.h"
@@ -22,6 +27,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 class AppSettings;
@@ -30,8 +36,9 @@ class SnapshotStore;
 class irServerThread : public QThread, private CommandEnvironment {
     Q_OBJECT
 public:
+    // `budgets` are shared with the server's other clients and outlive run().
     irServerThread(AppSettings *settings, qintptr socketDescriptor, QObject *parent,
-                   const ServerLimits &limits = ServerLimits());
+                   SharedBudgets *budgets, const ServerLimits &limits = ServerLimits());
     ~irServerThread() override; // joins the thread, then closes the connection
 
     // The record the data messages read, and the limiter of chat and key
@@ -62,14 +69,17 @@ private:
     // Takes in what has arrived and answers every complete frame it can.
     Wait readyRead(int timeoutMs);
     void serve();
+    // Whether the rate lets the frame in hand be answered now.
+    bool admitted(qint64 now);
     Wait flushReplies(int timeoutMs);
+    // Past the rate: waits for the next slot, reading nothing.
+    Wait holdOn(int timeoutMs);
     int nextWaitMs(qint64 now, Wait *ending);
     // Reports the client gone (it left, stalled or did not read).
     void disconnected();
-    void handleMessage(irMessage &message);
-    void sendToClient(const QByteArray &frame);
+    void sendToClient(const char *frame, std::size_t size);
     void sendWaiting();
-    void traceFrame(const QByteArray &frame);
+    void traceFrame(const char *frame, int size);
     void reportHidden();
 
     // CommandEnvironment, called on the client thread.
@@ -87,6 +97,7 @@ private:
     AppSettings *settings;
     const qintptr socketDescriptor;
     const ServerLimits limits;
+    SharedBudgets *const budgets;
     const SnapshotStore *irVars = nullptr;
     RequestLimiter *requestLimiter = nullptr;
     std::atomic<qint64> lastReceived;
@@ -98,16 +109,21 @@ private:
     // Client thread only.
     std::vector<char> readBuffer;
     FrameReader reader;
-    QVector<QByteArray> frames; // read, not yet answered
-    int nextFrame = 0;
-    QByteArray replies;        // written to no socket yet, from repliesSent on
-    int repliesSent = 0;
+    // The frame taken from the reader and not yet answered; it points into
+    // the reader, which takes no bytes while it is held.
+    const char *heldFrame = nullptr;
+    int heldSize = 0;
+    qint64 heldUntilMs = 0;    // past the rate: no request before then
+    int budgetSlot = -1;
+    std::string reply;         // the reply being made
+    std::string replies;       // written to no socket yet, from repliesSent on
+    std::size_t repliesSent = 0;
     bool paused = false;       // replies above the bound: requests wait
     bool broken = false;       // a write failed: the client is gone
     qint64 stallFromMs = 0;    // the newest byte of an incomplete frame
     qint64 progressFromMs = 0; // the last reply byte that left, while replies wait
     QString clientName;
-    RequestLimiter::Client requestBudget;
-    RateWindow paneLines;  // lines for the debug pane
-    RateWindow traceLines; // frames written to the debug output
+    RequestLimiter::Client pressAllowance;
+    qint64 hiddenLines = 0;  // lines for the debug pane the budget held back
+    qint64 untraced = 0;     // frames not written to the debug output
 };

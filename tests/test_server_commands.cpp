@@ -15,6 +15,9 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <map>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -172,27 +175,59 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
 }
 
 // The bounds per client and overall are checked with loopback clients; here
-// the sliding second, a page by its address, and the report.
-TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerClientOrPageAndDropsAreReportedOnce)
+// the sliding second, a page by its address, the overall bound shared among
+// the sources that press, and the report.
+TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
 {
     const auto chat = SimulatorRequest::ChatMacro;
-    // a client (or the page at address "peer"), request, time, times, admitted
-    const std::vector<std::tuple<bool, SimulatorRequest, qint64, int, int>> steps = {
-        {false, chat, 0, 3, 2},    // 2 a second for one client
-        {false, chat, 999, 1, 0},  // still within the second of the first two
-        {false, chat, 1000, 1, 1}, // the first has left the window
-        {true, SimulatorRequest::Key, 1000, 12, 10},
+    const auto key = SimulatorRequest::Key;
+    struct Presses {
+        const char *name;
+        const char *source; // "client" and "phone" are TCP clients, anything else a page's address
+        SimulatorRequest request;
+        qint64 fromMs;
+        int times;
+        qint64 everyMs;
+        int admitted;
     };
+    // Run in time order, rows at the same time in table order.
+    const std::vector<Presses> rows = {
+        {"2 a second for a lone client", "client", chat, 0, 3, 0, 2},
+        {"still within the second of the first two", "client", chat, 999, 1, 0, 0},
+        {"the first has left the window", "client", chat, 1000, 1, 0, 1},
+        {"a lone page keeps its own full rate", "page", key, 1000, 12, 0, 10},
+        {"a client flooding gets a part of the overall rate", "client", chat, 5000, 100, 100, 10},
+        {"and so does a page flooding", "page", chat, 5000, 100, 100, 10},
+        {"a paired phone pressing every 2 s gets every press", "phone", chat, 5000, 5, 2000, 5},
+    };
+    struct Press {
+        qint64 atMs;
+        std::size_t row;
+    };
+    std::vector<Press> timeline;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (int i = 0; i < rows[r].times; ++i)
+            timeline.push_back({rows[r].fromMs + i * rows[r].everyMs, r});
+    }
+    std::stable_sort(timeline.begin(), timeline.end(), [](const Press &a, const Press &b) { return a.atMs < b.atMs; });
     RequestLimiter limiter;
-    RequestLimiter::Client client = limiter.newClient();
-    for (const auto &[peer, request, atMs, times, expected] : steps) {
-        int admitted = 0;
-        for (int i = 0; i < times; ++i)
-            admitted += peer ? limiter.admitPeer("peer", request, atMs) : limiter.admit(client, request, atMs);
-        EXPECT_EQ(admitted, expected) << "at " << atMs;
+    std::map<std::string, RequestLimiter::Client> clients;
+    clients.emplace("client", limiter.newClient());
+    clients.emplace("phone", limiter.newClient());
+    std::vector<int> admitted(rows.size(), 0);
+    for (const Press &press : timeline) {
+        const Presses &row = rows[press.row];
+        const auto client = clients.find(row.source);
+        const bool done = client == clients.end() ? limiter.admitPeer(row.source, row.request, press.atMs)
+                                                  : limiter.admit(client->second, row.request, press.atMs);
+        admitted[press.row] += done;
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        SCOPED_TRACE(rows[r].name);
+        EXPECT_EQ(admitted[r], rows[r].admitted);
     }
     EXPECT_EQ(limiter.takeDroppedReport(),
-              QStringLiteral("(Server) - 2 chat macros and 2 keys dropped (too many requests)"));
+              QStringLiteral("(Server) - 182 chat macros and 2 keys dropped (too many requests)"));
     EXPECT_EQ(limiter.takeDroppedReport(), QString());
 }
 

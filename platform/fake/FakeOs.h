@@ -43,6 +43,7 @@ public:
     int registerCount() const { return get(registers_); }
     int timerBeginCount() const { return get(timerBegins_); }
     int timerEndCount() const { return get(timerEnds_); }
+    int loweredThreads() const { return get(loweredThreads_); }
 
     // --- Os ---------------------------------------------------------------
     // Handles only need to be distinct from null.
@@ -73,6 +74,7 @@ public:
     bool programVersion(VersionNumbers *version) override;
     // No test asks the fake to end the program.
     void setTerminationHandler(void (*)()) override {}
+    void lowerCurrentThreadPriority() override { Lock lock(mutex_); ++loweredThreads_; }
 
 private:
     using Lock = std::lock_guard<std::mutex>;
@@ -97,7 +99,7 @@ private:
     std::vector<Broadcast> broadcasts_;
     std::vector<Key> keys_;
     std::int64_t sleptMs_ = 0;
-    int registers_ = 0, timerBegins_ = 0, timerEnds_ = 0;
+    int registers_ = 0, timerBegins_ = 0, timerEnds_ = 0, loweredThreads_ = 0;
 };
 
 } // namespace platform

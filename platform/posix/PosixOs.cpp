@@ -8,6 +8,8 @@
 #include "platform/posix/SimulatorControl.h"
 #include "platform/posix/TerminationSignals.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +22,10 @@ namespace platform {
 namespace {
 
 using posix::SharedMemory;
+
+// Well below a normal thread's 0, not quite the idle 19: a client thread
+// still gets a share when the machine is busy.
+constexpr int kLoweredNice = 10;
 
 // What a mapping handle stands for: the object's name. Like a Windows mapping
 // handle it exists only while the object does; the view is mapped from it.
@@ -137,6 +143,20 @@ public:
     void endTimerResolution(unsigned) override {}
 
     void setTerminationHandler(void (*handler)()) override { posix::watchTerminationSignals(handler); }
+    void lowerCurrentThreadPriority() override
+    {
+        // Linux keeps a nice value per thread, and Qt's priorities act only
+        // for the idle class; the id of a thread names it here alone.
+#ifdef __linux__
+        const id_t self = static_cast<id_t>(::syscall(SYS_gettid));
+#else
+        const id_t self = 0; // elsewhere the whole process
+#endif
+        errno = 0;
+        const int now = ::getpriority(PRIO_PROCESS, self);
+        if (errno == 0 && now < kLoweredNice)
+            (void)::setpriority(PRIO_PROCESS, self, kLoweredNice);
+    }
 
     bool programVersion(VersionNumbers *version) override
     {

@@ -165,6 +165,10 @@ public:
     void beginTimerResolution(unsigned ms) override { timeBeginPeriod(ms); }
     void endTimerResolution(unsigned ms) override { timeEndPeriod(ms); }
 
+    void lowerCurrentThreadPriority() override
+    {
+        (void)SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+    }
     void setTerminationHandler(void (*handler)()) override
     {
         terminationHandler = handler;
