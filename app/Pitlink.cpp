@@ -380,6 +380,13 @@ void Pitlink::startDashboard()
         return requestLimiter.admitPeer(peer, macro ? SimulatorRequest::ChatMacro : SimulatorRequest::Key);
     });
     dashboard->setToken(pairingToken());
+    // Key buttons set up on any page are kept for every page, and for the next start.
+    dashboard->setKeys(settings->dashboardKeys());
+    connect(dashboard, &DashboardServer::sigKeysChanged, this, [this](const QVector<DashboardKey> &keys) {
+        settings->setDashboardKeys(keys);
+        if (!settings->sync())
+            OnDebugString(QStringLiteral("(Server) - Could not save the dashboard's key buttons"), 0);
+    });
     if (!dashboard->start(port)) {
         delete dashboard;
         dashboard = nullptr;

@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 const char *const kDocumentsPath = "paths/iracingdocument";
 const char *const kServerIp = "main/ip";
@@ -16,6 +18,12 @@ const char *const kWindowState = "main/windowstate";
 const char *const kWindowGeometry = "main/windowgeometry";
 const char *const kStayOnTop = "driverwindow/stayontop";
 const char *const kWebPort = "main/webport";
+// A list: keys\1\label, keys\1\key, ..., keys\size.
+const char *const kDashboardKeys = "dashboard/keys";
+const char *const kKeyLabel = "label";
+const char *const kKeyCode = "key";
+// Entries looked at in a file edited by hand; the rest only count as dropped.
+constexpr int kDashboardKeysRead = 4 * kMaxDashboardKeys;
 const char *const kDashboardToken = "dashboard/token";
 constexpr quint16 kDefaultWebPort = 47813;
 } // namespace
@@ -117,3 +125,39 @@ void AppSettings::setDashboardToken(const QByteArray &token)
 bool AppSettings::driversWindowStayOnTop() const { return value(kStayOnTop, false).toBool(); }
 void AppSettings::setDriversWindowStayOnTop(bool on) { setValue(kStayOnTop, on); }
 
+
+QVector<DashboardKey> AppSettings::dashboardKeys() const
+{
+    QVector<DashboardKey> stored;
+    int total = 0;
+    {
+        QMutexLocker locker(&lock_);
+        total = settings_->beginReadArray(QLatin1String(kDashboardKeys));
+        for (int i = 0; i < std::min(total, kDashboardKeysRead); ++i) {
+            settings_->setArrayIndex(i);
+            DashboardKey key;
+            key.label = settings_->value(QLatin1String(kKeyLabel)).toString().trimmed();
+            bool number = false;
+            key.key = settings_->value(QLatin1String(kKeyCode)).toString().trimmed().toInt(&number, 10);
+            if (!number)
+                key.key = 0;
+            stored.append(key);
+        }
+        settings_->endArray();
+    }
+    return keptDashboardKeys(stored, total);
+}
+
+void AppSettings::setDashboardKeys(const QVector<DashboardKey> &keys)
+{
+    QMutexLocker locker(&lock_);
+    // Entries of a longer old list would stay behind the new size.
+    settings_->remove(QLatin1String(kDashboardKeys));
+    settings_->beginWriteArray(QLatin1String(kDashboardKeys), keys.size());
+    for (int i = 0; i < keys.size(); ++i) {
+        settings_->setArrayIndex(i);
+        settings_->setValue(QLatin1String(kKeyLabel), keys.at(i).label);
+        settings_->setValue(QLatin1String(kKeyCode), keys.at(i).key);
+    }
+    settings_->endArray();
+}

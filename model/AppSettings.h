@@ -3,6 +3,8 @@
 // keys. Safe to call from any thread: one lock serialises every access to
 // the QSettings object, which is not meant to be shared between threads.
 
+#include "model/DashboardKeys.h"
+
 #include <QByteArray>
 #include <QMutex>
 #include <QString>
@@ -49,6 +51,10 @@ public:
     void setDashboardToken(const QByteArray &token);
     bool driversWindowStayOnTop() const;
     void setDriversWindowStayOnTop(bool on);
+    // The dashboard's key buttons: the valid ones of those stored (see
+    // keptDashboardKeys); a list replaces the stored one whole.
+    QVector<DashboardKey> dashboardKeys() const;
+    void setDashboardKeys(const QVector<DashboardKey> &keys);
 
     // Writes pending changes to the file now; false when the file could not
     // be written (or read) at some point, e.g. a folder stands in its place.

@@ -13,6 +13,9 @@
 #include "ui/WidgetDriverInfo.h"
 
 #include <QGridLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -509,6 +512,67 @@ TEST_F(MainWindow, settingsDefaultsAndWhatIsReadBack)
         EXPECT_EQ(s.mainWindowState(), QByteArray("\x00\x01state", 7));
         EXPECT_EQ(s.mainWindowGeometry(), QByteArray("geometry"));
     }
+}
+
+TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
+{
+    // One key as a page sends it and as the settings file holds it, there
+    // followed by "B" on code 66. `code` is JSON and the stored text alike.
+    struct Case {
+        const char *name;
+        const char *label;
+        const char *code;
+        const char *refusal; // a part of the page's reason; "" takes the key
+    };
+    const Case cases[] = {
+        {"a label trimmed, the highest code", " Pit ", "254", ""},
+        {"20 characters beyond UTF-16", u8"😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀", "1", ""},
+        {"an empty label", "", "80", "empty"},
+        {"a blank label", "   ", "80", "empty"},
+        {"21 characters", "abcdefghijklmnopqrstu", "80", "longer than 20"},
+        {"a control character", "A\a", "80", "control"},
+        {"code 0", "A", "0", "code"},
+        {"code 255", "A", "255", "code"},
+        {"a huge code", "A", "1e300", "code"},
+        {"a code with a fraction", "A", "80.5", "entry"},
+        {"a code that is no number", "A", "0x50", "entry"},
+    };
+    QObject owner;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool valid = *c.refusal == '\0';
+        const QString label = QString::fromUtf8(c.label);
+        const QJsonValue code = QJsonDocument::fromJson(QByteArray("[") + c.code + "]").array().at(0);
+        const QJsonArray list{QJsonObject{{"label", label}, {"key", code}}};
+        const DashboardKeysParse parsed = parseDashboardKeys(QJsonDocument(QJsonObject{{"keys", list}}).toJson());
+        EXPECT_EQ(parsed.ok, valid);
+        EXPECT_TRUE(valid ? parsed.reason.isEmpty() : parsed.reason.contains(QLatin1String(c.refusal)))
+            << parsed.reason.toStdString();
+        EXPECT_EQ(parsed.keys.value(0).label, valid ? label.trimmed() : QString());
+
+        QSettings raw(settingsFile(), QSettings::IniFormat);
+        raw.setValue("dashboard/keys/size", 2);
+        raw.setValue("dashboard/keys/1/label", label);
+        raw.setValue("dashboard/keys/1/key", QString::fromLatin1(c.code));
+        raw.setValue("dashboard/keys/2/label", "B");
+        raw.setValue("dashboard/keys/2/key", 66);
+        raw.sync();
+        debugLines.clear();
+        const QVector<DashboardKey> keys = AppSettings(&owner, settingsFile()).dashboardKeys();
+        EXPECT_EQ(keys.size(), valid ? 2 : 1);
+        EXPECT_EQ(keys.value(0).label, valid ? label.trimmed() : QStringLiteral("B"));
+        EXPECT_EQ(debugLines.filter(QStringLiteral("Dashboard keys:")).size(), valid ? 0 : 1);
+    }
+    // More than 32: a page is refused, the file's first 32 are kept.
+    const QByteArray entry = R"({"label":"A","key":65})";
+    EXPECT_FALSE(parseDashboardKeys("{\"keys\":[" + (entry + ',').repeated(32) + entry + "]}").ok);
+    presetSettings([](AppSettings &s) { s.setDashboardKeys(QVector<DashboardKey>(40, {"A", 65})); });
+    debugLines.clear();
+    EXPECT_EQ(AppSettings(&owner, settingsFile()).dashboardKeys(), QVector<DashboardKey>(32, {"A", 65}));
+    EXPECT_EQ(debugLines.filter(QStringLiteral("Dashboard keys: 8 of 40")).size(), 1);
+    // A shorter list leaves nothing of a longer one behind.
+    presetSettings([](AppSettings &s) { s.setDashboardKeys({{"Pit", 80}}); });
+    EXPECT_EQ(AppSettings(&owner, settingsFile()).dashboardKeys(), QVector<DashboardKey>({{"Pit", 80}}));
 }
 
 // What a phone's camera reads off the pairing code, as zbarimg decodes it.

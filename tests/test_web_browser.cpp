@@ -15,9 +15,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 namespace {
 
-constexpr int kBrowserDeadlineMs = 50000;
+constexpr int kBrowserDeadlineMs = 55000;
 // How long a press that must not come is waited for.
 constexpr int kQuietMs = 2000;
 
@@ -40,19 +42,19 @@ TEST(DashboardInBrowser, pairsShowsTheRacePlaysMacrosOnlyFromItsOwnPageAndComesB
     PitlinkSeams seams;
     seams.settingsFile = ini.fileName();
     seams.networkInterfaces = [] { return QList<NetworkInterfaceRecord>(); };
-    Pitlink window(nullptr, seams);
-    PitlinkTestAccess access(window);
-    access.serverButton();
+    auto window = std::make_unique<Pitlink>(nullptr, seams);
+    auto access = std::make_unique<PitlinkTestAccess>(*window);
+    access->serverButton();
     const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(webPort);
-    EXPECT_TRUE(access.ui().plainTextEdit_debug->toPlainText().contains(QStringLiteral("(Server) - Dashboard at ") + url)) << access.ui().plainTextEdit_debug->toPlainText().toStdString();
-    const QString pairingUrl = url + QStringLiteral("?pair=") + QString::fromLatin1(access.settings().dashboardToken());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return access.vars().simConnected && access.vars().trackName != "n/a"; },
+    EXPECT_TRUE(access->ui().plainTextEdit_debug->toPlainText().contains(QStringLiteral("(Server) - Dashboard at ") + url)) << access->ui().plainTextEdit_debug->toPlainText().toStdString();
+    const QString pairingUrl = url + QStringLiteral("?pair=") + QString::fromLatin1(access->settings().dashboardToken());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return access->vars().simConnected && access->vars().trackName != "n/a"; },
                           kLinkDeadlineMs));
 
     QProcess browser;
     browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     browser.start(QStringLiteral(PITLINK_PYTHON),
-                  {QStringLiteral(PITLINK_BROWSER_CHECK), pairingUrl, access.vars().trackName,
+                  {QStringLiteral(PITLINK_BROWSER_CHECK), pairingUrl, access->vars().trackName,
                    QStringLiteral(PITLINK_SHOTS_DIR)});
     QStringList said;
     const bool finished = QTest::qWaitFor(
@@ -74,13 +76,27 @@ TEST(DashboardInBrowser, pairsShowsTheRacePlaysMacrosOnlyFromItsOwnPageAndComesB
                     browser.write(heard ? "heard\n" : "unheard\n");
                 }
                 if (said.last() == QLatin1String("new code")) {
-                    access.openPairing();
-                    window.findChild<PairingDialog *>()->pushButton_newCode->click();
+                    access->openPairing();
+                    window->findChild<PairingDialog *>()->pushButton_newCode->click();
                     browser.write("renewed\n");
                 }
+                // A new Pitlink on the same settings file.
+                if (said.last() == QLatin1String("restart pitlink")) {
+                    access.reset();
+                    window.reset();
+                    window = std::make_unique<Pitlink>(nullptr, seams);
+                    access = std::make_unique<PitlinkTestAccess>(*window);
+                    access->serverButton();
+                    browser.write("restarted\n");
+                }
+                if (said.last() == QLatin1String("stop simulator")) {
+                    sim.process.kill();
+                    sim.process.waitForFinished(kSimDeadlineMs);
+                    browser.write("stopped\n");
+                }
                 if (said.last() == QLatin1String("restart")) {
-                    access.serverButton(); // Stop Server
-                    access.serverButton(); // Start Server
+                    access->serverButton(); // Stop Server
+                    access->serverButton(); // Start Server
                     browser.write("restarted\n");
                 }
             }

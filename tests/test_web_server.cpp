@@ -25,6 +25,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -113,6 +114,7 @@ protected:
     void publishBulky(int times)
     {
         irVariables v;
+        v.simConnected = true; // else the track is not sent
         v.trackName = QString(300 * 1024, QLatin1Char('t'));
         for (int i = 0; i < times && dashboard->connectionCount() > 0; ++i) {
             v.speed += 1.0f;
@@ -135,7 +137,12 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
     dashboard->setPressGate([&refuse](const QString &, bool) { return !refuse; });
     QSignalSpy chats(dashboard.get(), &DashboardServer::sigButtonChatClicked);
     QSignalSpy keys(dashboard.get(), &DashboardServer::sigKeyboardKey);
+    QStringList keyLists;
+    QObject::connect(dashboard.get(), &DashboardServer::sigKeysChanged, [&keyLists](const QVector<DashboardKey> &list) {
+        keyLists << QStringLiteral("%1 keys").arg(list.size());
+    });
     const QByteArray stream = "GET /events HTTP/1.1";
+    const QByteArray keyList = "POST /keys HTTP/1.1";
     const QByteArray page = "GET / HTTP/1.1";
     const struct {
         const char *name;
@@ -143,7 +150,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         Setting setting;
         const char *status;
         QByteArray part; // of the head, or the whole body after it
-        QString played;  // "chat N", "key N" or nothing
+        QString played;  // "chat N", "key N", "N keys" or nothing
     } rows[] = {
         {"paired page", request(page, {kHost, kPaired}), Setting::SimulatorInFront, "200", "frame-ancestors 'none'", ""},
         {"unpaired page says how to pair", request(page, {kHost}), Setting::SimulatorInFront, "200", "Scan the code", ""},
@@ -169,6 +176,10 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"body too large", press(QByteArray(4097, ' ')), Setting::SimulatorInFront, "413", "", ""},
         {"head too large", request(page, {kHost, "X-Fill: " + QByteArray(9000, 'h')}), Setting::SimulatorInFront, "431", "", ""},
         {"chunked", request("POST /press HTTP/1.1", {kHost, kPaired, kJson, "Transfer-Encoding: chunked"}), Setting::SimulatorInFront, "400", "", ""},
+        {"key buttons", request(keyList, {kHost, kPaired, kJson}, R"({"keys":[{"label":"Pit","key":80},{"label":"F","key":70}]})"), Setting::SimulatorInFront, "200", "\r\n\r\nok", "2 keys"},
+        {"key buttons refused whole", request(keyList, {kHost, kPaired, kJson}, R"({"keys":[{"label":"Pit","key":80},{"label":" ","key":70}]})"), Setting::SimulatorInFront, "400", "\r\n\r\nempty label", ""},
+        {"unpaired key buttons", request(keyList, {kHost, kJson}, R"({"keys":[]})"), Setting::SimulatorInFront, "403", "", ""},
+        {"key buttons as a form", request(keyList, {kHost, kPaired, "Content-Type: text/plain"}, R"({"keys":[]})"), Setting::SimulatorInFront, "415", "", ""},
         {"other path", request("GET /other HTTP/1.1", {kHost}), Setting::SimulatorInFront, "404", "", ""},
         {"other method", request("DELETE / HTTP/1.1", {kHost}), Setting::SimulatorInFront, "405", "", ""},
     };
@@ -186,9 +197,11 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
             played << QStringLiteral("chat %1").arg(chat.at(0).toInt());
         for (const QList<QVariant> &key : keys)
             played << QStringLiteral("key %1").arg(key.at(0).toInt());
+        played << keyLists;
         EXPECT_EQ(played.join(QLatin1Char(',')), row.played);
         chats.clear();
         keys.clear();
+        keyLists.clear();
     }
 }
 
@@ -389,18 +402,28 @@ irVariables race()
     return v;
 }
 
-QJsonObject message(const irVariables &v)
+// A race of 20 laps, `left` of them left.
+void lapsRace(irVariables &v, int left)
 {
-    return QJsonDocument::fromJson(dashboardStateMessage(v, {})).object();
+    v.sessionLength = -1.0;
+    v.sessionLaps = 20;
+    v.sessionLapsRemain = left;
 }
 
-// The tiles in order, each as "label: value".
+QJsonObject message(const irVariables &v)
+{
+    return QJsonDocument::fromJson(dashboardStateMessage(v, {}, {})).object();
+}
+
+// The tiles in order, each as "label: value unit".
 QStringList tileTexts(const QJsonObject &m)
 {
     QStringList texts;
-    for (const QJsonValue &t : m.value(QStringLiteral("tiles")).toArray())
+    for (const QJsonValue &t : m.value(QStringLiteral("tiles")).toArray()) {
+        const QString unit = t.toObject().value(QStringLiteral("unit")).toString();
         texts << t.toObject().value(QStringLiteral("label")).toString() + QStringLiteral(": ")
-                     + t.toObject().value(QStringLiteral("value")).toString();
+                     + t.toObject().value(QStringLiteral("value")).toString() + (unit.isEmpty() ? "" : " " + unit);
+    }
     return texts;
 }
 
@@ -410,31 +433,54 @@ TEST(DashboardState, tilesFollowTheSnapshot)
 {
     EXPECT_EQ(tileTexts(message(race())),
               QStringList({"Session: Race", "Time left: 49:59", "Lap: 4", "Position: 3", "Class position: 2",
-                           "Speed: 180 km/h", "Fuel: 20.0 l", "Fuel laps: 20.0", QString::fromUtf8("Track: 30.0 \u00B0C"),
-                           QString::fromUtf8("Air: 20.0 \u00B0C"), "Sky: partly cloudy", "Wind: 18 km/h E",
-                           "Humidity: 55 %"}));
-    // change to the race, and the tile it shows
-    const std::vector<std::pair<std::function<void(irVariables &)>, const char *>> cases = {
-        {[](irVariables &v) { v.displayUnits = 0; }, "Speed: 112 mph"},
-        {[](irVariables &v) { v.displayUnits = 0; }, "Fuel: 5.3 gal"},
-        {[](irVariables &v) { v.displayUnits = 0; }, "Air: 68.0 \u00B0F"},
-        {[](irVariables &v) { v.skies = 7; }, "Sky: -"},
-        {[](irVariables &v) { v.sessionLength = 7201.0; v.sessionTime = 0.0; }, "Time left: 2:00:01"},
-        {[](irVariables &v) { v.sessionTime = 4000.0; }, "Time left: 00:00"},
-        {[](irVariables &v) { v.sessionLength = -1.0; v.sessionLaps = 20; }, "Laps left: 12"},
-        {[](irVariables &v) { v.sessionLength = -1.0; }, "Left: -"},
-        {[](irVariables &v) { v.playerCarClassPosition = 0; }, "Class position: -"},
-        {[](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.fuelLevel = 0.0f; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.fuelUsePerHour = kNaN; }, "Fuel laps: -"},
-        {[](irVariables &v) { v.speed = kNaN; }, "Speed: -"},
+                           "Speed: 180 km/h", "Fuel: 20.0 l", "Fuel laps: 20.0 laps", "Fuel to finish: +15.0 l",
+                           QString::fromUtf8("Track: 30.0 \u00B0C"), QString::fromUtf8("Air: 20.0 \u00B0C"),
+                           "Sky: partly cloudy", "Wind: 18 E km/h", "Humidity: 55 %"}));
+    // Without the simulator the start values are no race.
+    for (const QString &text : tileTexts(message(irVariables())))
+        EXPECT_TRUE(text.endsWith(": -")) << text.toStdString();
+    EXPECT_EQ(message(irVariables()).value(QStringLiteral("track")).toString(), QString());
+    // Fuel to finish: (laps to go + the current lap) x 1 l a lap, against 20 l.
+    struct Case {
+        const char *name;
+        std::function<void(irVariables &)> change;
+        const char *tile;
     };
-    for (const auto &c : cases) {
+    const Case cases[] = {
+        {"miles", [](irVariables &v) { v.displayUnits = 0; }, "Speed: 112 mph"},
+        {"gallons", [](irVariables &v) { v.displayUnits = 0; }, "Fuel: 5.3 gal"},
+        {"Fahrenheit", [](irVariables &v) { v.displayUnits = 0; }, "Air: 68.0 \u00B0F"},
+        {"unknown sky", [](irVariables &v) { v.skies = 7; }, "Sky: -"},
+        {"hours", [](irVariables &v) { v.sessionLength = 7201.0; v.sessionTime = 0.0; }, "Time left: 2:00:01"},
+        {"time over", [](irVariables &v) { v.sessionTime = 4000.0; }, "Time left: 00:00"},
+        {"laps race", [](irVariables &v) { lapsRace(v, 12); }, "Laps left: 12"},
+        {"no length", [](irVariables &v) { v.sessionLength = -1.0; }, "Left: -"},
+        {"not placed", [](irVariables &v) { v.playerCarClassPosition = 0; }, "Class position: -"},
+        {"no fuel use", [](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "Fuel laps: -"},
+        {"no lap time", [](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; }, "Fuel laps: -"},
+        {"negative density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; }, "Fuel laps: -"},
+        {"empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, "Fuel laps: -"},
+        {"fuel use NaN", [](irVariables &v) { v.fuelUsePerHour = kNaN; }, "Fuel laps: -"},
+        {"speed NaN", [](irVariables &v) { v.speed = kNaN; }, "Speed: -"},
+        {"laps race: 13 laps, 7 l spare", [](irVariables &v) { lapsRace(v, 12); }, "Fuel to finish: -7.0 l"},
+        {"timed: 2999.5 s is 34 laps and this one", [](irVariables &) {}, "Fuel to finish: +15.0 l"},
+        {"timed, exactly 10 laps left", [](irVariables &v) { v.sessionTime = 2700.0; }, "Fuel to finish: -9.0 l"},
+        {"timed, in gallons", [](irVariables &v) { v.displayUnits = 0; }, "Fuel to finish: +4.0 gal"},
+        {"no laps left", [](irVariables &v) { lapsRace(v, 0); }, "Fuel to finish: -"},
+        {"no length, unlimited laps", [](irVariables &v) { v.sessionLength = -1.0; }, "Fuel to finish: -"},
+        {"session time not read", [](irVariables &v) { v.sessionTime = -1.0; }, "Fuel to finish: -"},
+        {"time over, no laps to go", [](irVariables &v) { v.sessionTime = 3600.0; }, "Fuel to finish: -"},
+        {"zero fuel use", [](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "Fuel to finish: -"},
+        {"negative density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -0.75f; }, "Fuel to finish: -"},
+        {"empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, "Fuel to finish: -"},
+        {"fuel level NaN", [](irVariables &v) { v.fuelLevel = kNaN; }, "Fuel to finish: -"},
+        {"session time NaN", [](irVariables &v) { v.sessionTime = std::nan(""); }, "Fuel to finish: -"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         irVariables v = race();
-        c.first(v);
-        EXPECT_TRUE(tileTexts(message(v)).contains(QString::fromUtf8(c.second))) << c.second;
+        c.change(v);
+        EXPECT_TRUE(tileTexts(message(v)).contains(QString::fromUtf8(c.tile))) << c.tile;
     }
 }
 
@@ -464,6 +510,7 @@ TEST(DashboardState, standingsJoinResultsAsTheDriversWindowDoesAndTextsStayText)
     EXPECT_EQ(rowTexts(m), QStringList({QString::fromUtf8("1|12|B\u00E9a <script>|A 4.99||1502|1:22:000|-|P"),
                                         QStringLiteral("2|11|Ann|A 4.99|#fc0706|1501|1:23:456|1:24:000"),
                                         QStringLiteral("-|13|Cy|A 4.99|#ffffff|1503|-|-")}));
+    EXPECT_TRUE(dashboardStateMessage(v, {}, {{"Pit <b>", 80}}).contains(R"("keys":[{"key":80,"label":"Pit <b>"}])"));
 }
 
 } // namespace

@@ -292,7 +292,7 @@ void DashboardHttp::handleHead(Connection &c)
             answer(c, "200 OK", "paired\n");
         else
             openStream(c);
-    } else if (h.path == "/press") {
+    } else if (h.path == "/press" || h.path == "/keys") {
         if (h.method != "POST")
             answer(c, "405 Method Not Allowed", "not allowed\n");
         else if (!isPaired(h))
@@ -339,6 +339,18 @@ void DashboardHttp::awaitBody(Connection &c)
 void DashboardHttp::handleBody(Connection &c)
 {
     const QByteArray body = c.received.left(static_cast<int>(c.head.contentLength));
+    if (c.head.path == "/keys") {
+        // A whole list of key buttons, taken whole or refused with the reason.
+        const DashboardKeysParse keys = parseDashboardKeys(body);
+        if (!keys.ok) {
+            answer(c, "400 Bad Request", keys.reason.toUtf8());
+            return;
+        }
+        if (keysSink)
+            keysSink(keys.keys);
+        answer(c, "200 OK", "ok");
+        return;
+    }
     bool macro = false;
     int value = 0;
     if (!parsePress(body, &macro, &value)) {

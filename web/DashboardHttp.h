@@ -4,6 +4,7 @@
 // worker. Lives in the dashboard's own thread; the owner talks to it only
 // through queued calls, and it hands presses back the same way.
 
+#include "model/DashboardKeys.h"
 #include "web/DashboardAccess.h"
 #include "web/HttpRequestHead.h"
 
@@ -38,6 +39,8 @@ public:
     using PressGate = std::function<bool(const QString &peer, bool macro)>;
     // Carries a checked press to the owner: a macro (0-based) or a key.
     using PressSink = std::function<void(bool macro, int value)>;
+    // Carries a page's checked list of key buttons to the owner.
+    using KeysSink = std::function<void(const QVector<DashboardKey> &keys)>;
 
     DashboardHttp(const DashboardLimits &limits, const QByteArray &page, const QByteArray &pairingPage);
     ~DashboardHttp() override;
@@ -47,6 +50,7 @@ public:
     quint16 port() const;
     void setPressGate(PressGate gate) { pressGate = std::move(gate); }
     void setPressSink(PressSink sink) { pressSink = std::move(sink); }
+    void setKeysSink(KeysSink sink) { keysSink = std::move(sink); }
     // A new token ends every paired page's stream at once.
     void setToken(const QByteArray &token);
     void setMessage(const QByteArray &message);
@@ -99,6 +103,7 @@ private:
     PairingAttempts pairingAttempts;
     PressGate pressGate;
     PressSink pressSink;
+    KeysSink keysSink;
     QByteArray token;
     QByteArray message;
     quint64 version = 0;

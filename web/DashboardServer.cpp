@@ -53,6 +53,15 @@ bool DashboardServer::start(quint16 port)
             },
             Qt::QueuedConnection);
     });
+    http->setKeysSink([this](const QVector<DashboardKey> &fresh) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, fresh] {
+                setKeys(fresh);
+                emit sigKeysChanged(fresh);
+            },
+            Qt::QueuedConnection);
+    });
     thread = std::make_unique<QThread>();
     thread->setObjectName(QStringLiteral("dashboard"));
     http->moveToThread(thread.get());
@@ -109,6 +118,18 @@ int DashboardServer::connectionCount() const
     return http ? http->streamCount() : 0;
 }
 
+void DashboardServer::setKeys(const QVector<DashboardKey> &fresh)
+{
+    if (fresh == keys)
+        return;
+    keys = fresh;
+    // The pages get the list now, not with the next change of the race.
+    if (published) {
+        published = false;
+        publish(lastVars, macrosPath);
+    }
+}
+
 void DashboardServer::publish(const irVariables &vars, const QString &documentsPath)
 {
     if (!http)
@@ -127,7 +148,7 @@ void DashboardServer::publish(const irVariables &vars, const QString &documentsP
         return;
     lastVars = vars;
     published = true;
-    const QByteArray message = dashboardStateMessage(vars, macros);
+    const QByteArray message = dashboardStateMessage(vars, macros, keys);
     DashboardHttp *h = http;
     QMetaObject::invokeMethod(h, [h, message] { h->setMessage(message); }, Qt::QueuedConnection);
 }

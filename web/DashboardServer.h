@@ -40,6 +40,8 @@ public:
     void setToken(const QByteArray &token);
     // Open pages, from any thread.
     int connectionCount() const;
+    // The key buttons every page shows; kept across stops and starts. GUI thread.
+    void setKeys(const QVector<DashboardKey> &keys);
 
     // Hands the pages the state of `vars`; the message is built only when the
     // snapshot or the macros changed. The chat macros are read from
@@ -49,6 +51,8 @@ public:
 signals:
     void sigButtonChatClicked(int id);
     void sigKeyboardKey(int key);
+    // A page set up a new list of key buttons; the pages have it already.
+    void sigKeysChanged(const QVector<DashboardKey> &keys);
 
 private:
     // Runs `call` on the dashboard's thread and waits for it.
@@ -63,6 +67,7 @@ private:
 
     irVariables lastVars;
     QVector<ChatMacro> macros;
+    QVector<DashboardKey> keys;
     QString macrosPath;
     QElapsedTimer macrosAge;
     bool published = false;

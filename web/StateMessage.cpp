@@ -47,11 +47,6 @@ QString fixed(double value, int decimals)
     return QString::number(value, 'f', decimals);
 }
 
-QString withUnit(const QString &value, const char *unit)
-{
-    return value == kNoValue ? value : value + QLatin1Char(' ') + QString::fromUtf8(unit);
-}
-
 QString clockText(double seconds)
 {
     const long long whole = static_cast<long long>(seconds);
@@ -77,23 +72,61 @@ QPair<QString, QString> remaining(const irVariables &v)
 
 QString placing(int position) { return position > 0 ? QString::number(position) : kNoValue; }
 
-QString fuelLaps(const irVariables &v)
+// Litres a lap takes, from the fuel use per hour (kg) over the car's fuel
+// density and estimated lap time; NaN when any of them is missing or not
+// above 0.
+double litresPerLap(const irVariables &v)
 {
-    const double level = v.fuelLevel;
     const double kgPerLitre = v.playerDriver.driverCarFuelKgPerLtr;
     const double kgPerHour = v.fuelUsePerHour;
     const double lapTime = v.playerDriver.driverCarEstLapTime;
-    if (!positiveFinite(level) || !positiveFinite(kgPerLitre) || !positiveFinite(kgPerHour)
-        || !positiveFinite(lapTime))
+    if (!positiveFinite(kgPerLitre) || !positiveFinite(kgPerHour) || !positiveFinite(lapTime))
+        return std::nan("");
+    return kgPerHour / kgPerLitre * lapTime / kSecondsPerHour;
+}
+
+// Laps still to start after the current one, by the rule of remaining():
+// the time left over the estimated lap time, rounded up, in a timed
+// session, else the laps left; NaN when not known or not above 0.
+double lapsToGo(const irVariables &v)
+{
+    if (std::isfinite(v.sessionLength) && v.sessionLength > 0.0) {
+        const double left = v.sessionLength - v.sessionTime;
+        const double lapTime = v.playerDriver.driverCarEstLapTime;
+        if (!(v.sessionTime >= 0.0) || !positiveFinite(left) || !positiveFinite(lapTime))
+            return std::nan("");
+        return std::ceil(left / lapTime);
+    }
+    if (v.sessionLaps >= 0 && v.sessionLaps < kUnlimitedLaps && v.sessionLapsRemain > 0)
+        return v.sessionLapsRemain;
+    return std::nan("");
+}
+
+// The fuel to add to finish (those laps and the current one), "+"; or the
+// fuel to spare, "-".
+QString fuelToFinish(const irVariables &v, const Units &units)
+{
+    const double needed = (lapsToGo(v) + 1.0) * litresPerLap(v);
+    if (!positiveFinite(v.fuelLevel) || !std::isfinite(needed))
         return kNoValue;
-    return fixed(level * kgPerLitre * kSecondsPerHour / (kgPerHour * lapTime), 1);
+    double toAdd = needed - v.fuelLevel;
+    if (units.imperial)
+        toAdd *= kGallonsPerLitre;
+    return (toAdd > 0.0 ? QStringLiteral("+") : QStringLiteral("-")) + fixed(std::fabs(toAdd), 1);
+}
+
+QString fuelLaps(const irVariables &v)
+{
+    const double perLap = litresPerLap(v);
+    if (!positiveFinite(v.fuelLevel) || !std::isfinite(perLap))
+        return kNoValue;
+    return fixed(v.fuelLevel / perLap, 1);
 }
 
 QString temperature(float celsius, const Units &units)
 {
     const double c = celsius;
-    return units.imperial ? withUnit(fixed(c * 9.0 / 5.0 + 32.0, 1), "\xC2\xB0" "F")
-                          : withUnit(fixed(c, 1), "\xC2\xB0" "C");
+    return fixed(units.imperial ? c * 9.0 / 5.0 + 32.0 : c, 1);
 }
 
 QString skyText(int skies)
@@ -115,18 +148,24 @@ QString compass(float radians)
 
 QString windText(const irVariables &v, const Units &units)
 {
-    const QString speed = withUnit(fixed(v.windVel * units.speedFactor, 0), units.speedUnit);
+    const QString speed = fixed(v.windVel * units.speedFactor, 0);
     const QString direction = compass(v.windDir);
-    if (speed == kNoValue)
-        return kNoValue;
-    return direction == kNoValue ? speed : speed + QLatin1Char(' ') + direction;
+    if (speed == kNoValue || direction == kNoValue)
+        return speed;
+    return speed + QLatin1Char(' ') + direction;
 }
 
-QJsonObject tile(const char *id, const QString &label, const QString &value)
+// The page shows the unit on a line of its own, and none under a "-".
+// Without the simulator every value is "-": what the snapshot holds then
+// are start values, not the race.
+QJsonObject tile(const irVariables &v, const char *id, const QString &label, const QString &value,
+                 const char *unit = "")
 {
+    const bool known = v.simConnected && value != kNoValue;
     return QJsonObject{{QStringLiteral("id"), QLatin1String(id)},
                        {QStringLiteral("label"), label},
-                       {QStringLiteral("value"), value}};
+                       {QStringLiteral("value"), known ? value : kNoValue},
+                       {QStringLiteral("unit"), known ? QString::fromUtf8(unit) : QString()}};
 }
 
 QJsonArray tiles(const irVariables &v)
@@ -134,22 +173,23 @@ QJsonArray tiles(const irVariables &v)
     const Units units = unitsOf(v);
     const auto left = remaining(v);
     const double fuel = units.imperial ? v.fuelLevel * kGallonsPerLitre : v.fuelLevel;
+    const char *volume = units.imperial ? "gal" : "l";
+    const char *degrees = units.imperial ? "\xC2\xB0" "F" : "\xC2\xB0" "C";
     QJsonArray t;
-    t.append(tile("session", QStringLiteral("Session"), v.sessionType));
-    t.append(tile("remaining", left.first, left.second));
-    t.append(tile("lap", QStringLiteral("Lap"), QString::number(v.playerLaps)));
-    t.append(tile("position", QStringLiteral("Position"), placing(v.playerCarPosition)));
-    t.append(tile("classPosition", QStringLiteral("Class position"), placing(v.playerCarClassPosition)));
-    t.append(tile("speed", QStringLiteral("Speed"),
-                  withUnit(fixed(v.speed * units.speedFactor, 0), units.speedUnit)));
-    t.append(tile("fuel", QStringLiteral("Fuel"), withUnit(fixed(fuel, 1), units.imperial ? "gal" : "l")));
-    t.append(tile("fuelLaps", QStringLiteral("Fuel laps"), fuelLaps(v)));
-    t.append(tile("trackTemp", QStringLiteral("Track"), temperature(v.trackTempCrew, units)));
-    t.append(tile("airTemp", QStringLiteral("Air"), temperature(v.airTemp, units)));
-    t.append(tile("sky", QStringLiteral("Sky"), skyText(v.skies)));
-    t.append(tile("wind", QStringLiteral("Wind"), windText(v, units)));
-    t.append(tile("humidity", QStringLiteral("Humidity"),
-                  withUnit(fixed(v.relativeHumidity * 100.0, 0), "%")));
+    t.append(tile(v, "session", QStringLiteral("Session"), v.sessionType));
+    t.append(tile(v, "remaining", left.first, left.second));
+    t.append(tile(v, "lap", QStringLiteral("Lap"), QString::number(v.playerLaps)));
+    t.append(tile(v, "position", QStringLiteral("Position"), placing(v.playerCarPosition)));
+    t.append(tile(v, "classPosition", QStringLiteral("Class position"), placing(v.playerCarClassPosition)));
+    t.append(tile(v, "speed", QStringLiteral("Speed"), fixed(v.speed * units.speedFactor, 0), units.speedUnit));
+    t.append(tile(v, "fuel", QStringLiteral("Fuel"), fixed(fuel, 1), volume));
+    t.append(tile(v, "fuelLaps", QStringLiteral("Fuel laps"), fuelLaps(v), "laps"));
+    t.append(tile(v, "fuelFinish", QStringLiteral("Fuel to finish"), fuelToFinish(v, units), volume));
+    t.append(tile(v, "trackTemp", QStringLiteral("Track"), temperature(v.trackTempCrew, units), degrees));
+    t.append(tile(v, "airTemp", QStringLiteral("Air"), temperature(v.airTemp, units), degrees));
+    t.append(tile(v, "sky", QStringLiteral("Sky"), skyText(v.skies)));
+    t.append(tile(v, "wind", QStringLiteral("Wind"), windText(v, units), units.speedUnit));
+    t.append(tile(v, "humidity", QStringLiteral("Humidity"), fixed(v.relativeHumidity * 100.0, 0), "%"));
     return t;
 }
 
@@ -195,17 +235,23 @@ QVector<ChatMacro> chatMacroButtons(const QStringList &texts)
     return buttons;
 }
 
-QByteArray dashboardStateMessage(irVariables vars, const QVector<ChatMacro> &macros)
+QByteArray dashboardStateMessage(irVariables vars, const QVector<ChatMacro> &macros,
+                                 const QVector<DashboardKey> &keys)
 {
     QJsonObject o;
     o.insert(QStringLiteral("connected"), vars.simConnected);
     o.insert(QStringLiteral("imperial"), unitsOf(vars).imperial);
-    o.insert(QStringLiteral("track"), vars.trackName);
+    // Without the simulator its start value ("n/a") is no track.
+    o.insert(QStringLiteral("track"), vars.simConnected ? vars.trackName : QString());
     o.insert(QStringLiteral("tiles"), tiles(vars));
     o.insert(QStringLiteral("standings"), standings(vars));
     QJsonArray buttons;
     for (const ChatMacro &m : macros)
         buttons.append(QJsonObject{{QStringLiteral("number"), m.number}, {QStringLiteral("text"), m.text}});
     o.insert(QStringLiteral("macros"), buttons);
+    QJsonArray keyButtons;
+    for (const DashboardKey &k : keys)
+        keyButtons.append(QJsonObject{{QStringLiteral("label"), k.label}, {QStringLiteral("key"), k.key}});
+    o.insert(QStringLiteral("keys"), keyButtons);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }

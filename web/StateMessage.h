@@ -4,6 +4,7 @@
 // ready to show (units applied, "-" for what is not known), so the page only
 // places text.
 
+#include "model/DashboardKeys.h"
 #include "model/irVariables.h"
 
 #include <QByteArray>
@@ -17,7 +18,8 @@ struct ChatMacro {
 
 // The compact JSON text of the state message; see the README for its keys.
 // The snapshot is taken by value: the standings join sorts its own copy.
-QByteArray dashboardStateMessage(irVariables vars, const QVector<ChatMacro> &macros);
+QByteArray dashboardStateMessage(irVariables vars, const QVector<ChatMacro> &macros,
+                                 const QVector<DashboardKey> &keys);
 
 // The non-empty macros of the 15 that command 205 reads.
 QVector<ChatMacro> chatMacroButtons(const QStringList &texts);
