@@ -5,7 +5,7 @@
 if(NOT WIN32)
     pitlink_add_test(NAME test_web_browser
         SOURCES test_web_browser.cpp app_test_main.cpp
-        LIBS pitlink_core pitlink_simwriter Qt5::Test GUI SERIAL TIMEOUT 60)
+        LIBS pitlink_core pitlink_simwriter Qt5::Test GUI SERIAL TIMEOUT 180)
     find_program(PITLINK_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
     target_compile_definitions(test_web_browser PRIVATE
         PITLINK_SIM_PATH="$<TARGET_FILE:pitlink-sim>"
