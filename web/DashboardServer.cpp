@@ -57,6 +57,9 @@ bool DashboardServer::start(quint16 port)
         QMetaObject::invokeMethod(
             this,
             [this, fresh] {
+                // The same list again is no change to save.
+                if (fresh == keys)
+                    return;
                 setKeys(fresh);
                 emit sigKeysChanged(fresh);
             },
