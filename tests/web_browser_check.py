@@ -424,7 +424,11 @@ def main():
 
         check_layout(driver, shots)
 
-        # Deleting takes a second tap.
+        # Deleting takes a second tap. The hostile state is gone first: the
+        # real one that replaces it draws the list anew, and with it the
+        # armed button.
+        wait_for(lambda: len(driver.find_element(By.CSS_SELECTOR, "#raceButtons .act").get_attribute("textContent")) < 2000,
+                 STEP_DEADLINE_S, "the real state does not come back")
         driver.find_element(By.ID, "openSetup").click()
         delete = lambda: driver.find_element(By.CSS_SELECTOR, "#keyList .del")
         delete().click()
