@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -17,6 +18,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -34,6 +37,29 @@ TEST(PulseEvent, waitWithoutPulseReturnsFalseAfterItsTimeOut)
     const auto start = Clock::now();
     EXPECT_FALSE(waitForPulse(block, 60));
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(55));
+}
+
+// A signal handled by the process (as Qt's and the termination handler's
+// are) interrupts the sleep's system call; the sleep goes on for the rest.
+TEST(PosixOs, aSleepInterruptedByAHandledSignalLastsItsWholeTime)
+{
+    static std::atomic<int> handled{0};
+    struct sigaction action {};
+    action.sa_handler = [](int) { handled.fetch_add(1); };
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+    const pthread_t sleeper = ::pthread_self();
+    std::thread interrupter([sleeper] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::pthread_kill(sleeper, SIGUSR1);
+    });
+    const auto start = Clock::now();
+    platform::systemOs().sleepMs(400);
+    const auto slept = Clock::now() - start;
+    interrupter.join();
+    ::sigaction(SIGUSR1, &previous, nullptr);
+    EXPECT_EQ(handled.load(), 1);
+    EXPECT_GE(slept, std::chrono::milliseconds(395));
 }
 
 TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
