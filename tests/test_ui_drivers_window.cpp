@@ -13,12 +13,16 @@
 
 #include <array>
 #include <limits>
-#include <tuple>
 
 namespace {
 
 // Position 0 in the results means not placed; -1 gives no result.
-struct Car { int carIdx, number, position; const char *name; };
+struct Car {
+    int carIdx;
+    int number;
+    int position;
+    const char *name;
+};
 
 // Car n's other cells follow from its index, so a row can be checked whole.
 irVariables snapshot(const QVector<Car> &cars)
@@ -26,14 +30,21 @@ irVariables snapshot(const QVector<Car> &cars)
     irVariables vars;
     for (const Car &car : cars) {
         irDriver d;
-        d.carIdx = car.carIdx, d.carNumberRaw = car.number, d.iRating = 1500 + car.carIdx;
-        d.userName = QString::fromLatin1(car.name), d.clubName = QStringLiteral("Club ") + d.userName;
-        d.licString = QStringLiteral("A 4.99"), d.licColor = QStringLiteral("0x0153db");
+        d.carIdx = car.carIdx;
+        d.carNumberRaw = car.number;
+        d.iRating = 1500 + car.carIdx;
+        d.userName = QString::fromLatin1(car.name);
+        d.clubName = QStringLiteral("Club ") + d.userName;
+        d.licString = QStringLiteral("A 4.99");
+        d.licColor = QStringLiteral("0x0153db");
         vars.drivers.append(d);
         if (car.position >= 0) {
             irResult r;
-            r.carIdx = car.carIdx, r.position = car.position, r.incidents = car.carIdx;
-            r.fastestTime = 80.0f + car.carIdx, r.fastestLap = car.carIdx + 1;
+            r.carIdx = car.carIdx;
+            r.position = car.position;
+            r.incidents = car.carIdx;
+            r.fastestTime = 80.0f + car.carIdx;
+            r.fastestLap = car.carIdx + 1;
             r.reasonOutStr = QStringLiteral("Running");
             vars.results.append(r);
         }
@@ -53,18 +64,23 @@ protected:
     QColor shade(int row, int column) { return table->item(row, column)->background().color(); }
 };
 
-TEST_F(DriversWindow, formHasItsColumnsAndNamesStaysOnTopAsStoredAndTheTimerRefillsTheStoredSnapshot)
+TEST_F(DriversWindow, formHasItsTitleSizeMarginsAndColumns)
 {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("WidgetDirverInfo"));
     EXPECT_EQ(window.size(), QSize(907, 663));
     const auto *grid = qobject_cast<QGridLayout *>(window.layout());
     ASSERT_TRUE(grid);
-    EXPECT_EQ(std::make_tuple(grid->spacing(), grid->contentsMargins()), std::make_tuple(6, QMargins(11, 11, 11, 11)));
+    EXPECT_EQ(grid->spacing(), 6);
+    EXPECT_EQ(grid->contentsMargins(), QMargins(11, 11, 11, 11));
     QStringList headers;
     for (int c = 0; c < table->columnCount(); ++c)
         headers << table->horizontalHeaderItem(c)->text();
     EXPECT_EQ(headers, QStringList({"Pos", "Car#", "Name", "Licence", "iRating", "Club", "Division",
                                     "Best Time", "Best Lap", "LastTime", "Laps", "Inc", "ReasonOut"}));
+}
+
+TEST_F(DriversWindow, stayOnTopIsStoredAndTakenByTheNextWindow)
+{
     QCheckBox *box = window.findChild<QCheckBox *>("checkBox_stayontop");
     EXPECT_EQ(box->text(), QStringLiteral("Stay On Top"));
     EXPECT_FALSE(box->isChecked());
@@ -81,7 +97,10 @@ TEST_F(DriversWindow, formHasItsColumnsAndNamesStaysOnTopAsStoredAndTheTimerRefi
         EXPECT_EQ(reopened.findChild<QCheckBox *>("checkBox_stayontop")->isChecked(), on);
         EXPECT_EQ(bool(reopened.windowFlags() & Qt::WindowStaysOnTopHint), on);
     }
+}
 
+TEST_F(DriversWindow, theTimerRefillsTheStoredSnapshot)
+{
     irVariables vars = snapshot({{0, 11, 1, "Ann"}});
     QMetaObject::invokeMethod(&window, "OnTimerUpdate"); // nothing stored yet
     EXPECT_EQ(table->rowCount(), 0);
@@ -155,11 +174,14 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 const TableCase kTableCases[] = {
-    {"a time that is no number shows and sorts as missing", kColumnBestTime, {83.456, kNaN, 80.0}, {"1:20:000", "1:23:456", "-"}},
+    {"a time that is no number shows and sorts as missing", kColumnBestTime, {83.456, kNaN, 80.0},
+     {"1:20:000", "1:23:456", "-"}},
     // Descending is the same order reversed by Qt: one row for all columns.
     {"an infinite last time is missing, missing first descending", kColumnLastTime, {kInf, 91.5, -1.0},
      {"-", "-", "1:31:500"}, Gesture::none, Qt::DescendingOrder},
-    {"any finite time wraps within the day", kColumnBestTime, {3e9, 83.456, 86400.5}, {"1:23:456", "0:00:500", "20:00:000"}},
+    {"any finite time wraps within the day, a whole number of days to midnight", kColumnBestTime,
+     {3e9, 83.456, 172800.0},
+     {"1:23:456", "0:00:000", "20:00:000"}},
     {"missing laps sort last ascending", kColumnLaps, {12, -1, 5}, {"5", "12", "-"}},
     {"positions sort as numbers, unplaced last", kColumnPos, {10, 0, 9}, {"9", "10", "-"}},
     {"iRatings sort as numbers", kColumnIRating, {900, 10000, 1000}, {"900", "1000", "10000"}},
@@ -170,15 +192,20 @@ const TableCase kTableCases[] = {
 void setColumnValue(irVariables &vars, int car, int column, double value)
 {
     irResult &r = vars.results[car];
-    switch (column) {
-    case kColumnPos: r.position = static_cast<int>(value); break;
-    case kColumnIRating: vars.drivers[car].iRating = static_cast<int>(value); break;
-    case kColumnBestTime: r.fastestTime = static_cast<float>(value); break;
-    case kColumnLastTime: r.lastTime = static_cast<float>(value); break;
-    case kColumnLaps: r.lapsComplete = static_cast<int>(value); break;
-    case kColumnBestLap: r.fastestLap = static_cast<int>(value); break;
-    default: FAIL() << "no value for column " << column;
-    }
+    if (column == kColumnPos)
+        r.position = static_cast<int>(value);
+    else if (column == kColumnIRating)
+        vars.drivers[car].iRating = static_cast<int>(value);
+    else if (column == kColumnBestTime)
+        r.fastestTime = static_cast<float>(value);
+    else if (column == kColumnLastTime)
+        r.lastTime = static_cast<float>(value);
+    else if (column == kColumnLaps)
+        r.lapsComplete = static_cast<int>(value);
+    else if (column == kColumnBestLap)
+        r.fastestLap = static_cast<int>(value);
+    else
+        FAIL() << "no value for column " << column;
 }
 
 void sendMouse(QWidget *to, QEvent::Type type, QPoint at, Qt::MouseButtons held)
