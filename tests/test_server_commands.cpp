@@ -2,6 +2,7 @@
 // messages, and the request rate bounds: pure code, no sockets. A recording
 // environment stands in for the client thread.
 
+#include "qt_printers.h"
 #include "server/CommandHandler.h"
 #include "server/FrameFormat.h"
 #include "server/FrameReader.h"

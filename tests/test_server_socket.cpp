@@ -1,5 +1,6 @@
 // The server with real loopback sockets and real client threads.
 
+#include "qt_printers.h"
 #include "server/FrameFormat.h"
 #include "server/FrameReader.h"
 #include "server/irMessage.h"

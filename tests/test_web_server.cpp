@@ -4,6 +4,7 @@
 // connections, headers and bodies, a page that stops reading, and a stop that
 // does not wait for it.
 
+#include "qt_printers.h"
 #include "platform/fake/FakeOs.h"
 #include "server/RequestLimiter.h"
 #include "simlink/TelemetryLayout.h"
