@@ -410,6 +410,11 @@ QByteArray Pitlink::pairingToken()
     const QByteArray stored = settings->dashboardToken();
     if (isPairingToken(stored))
         return stored;
+    return replacePairingToken();
+}
+
+QByteArray Pitlink::replacePairingToken()
+{
     const QByteArray token = newPairingToken();
     settings->setDashboardToken(token);
     // Saved at once: a browser paired now stays paired after a crash.
@@ -435,9 +440,7 @@ void Pitlink::OnPairing()
 
 void Pitlink::OnNewPairingCode()
 {
-    const QByteArray token = newPairingToken();
-    settings->setDashboardToken(token);
-    settings->sync();
+    const QByteArray token = replacePairingToken();
     if (dashboard)
         dashboard->setToken(token);
     if (pairingDialog)

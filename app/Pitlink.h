@@ -84,6 +84,8 @@ private:
     QString dashboardHost() const;
     // The stored pairing secret, made (and saved) the first time it is needed.
     QByteArray pairingToken();
+    // A new secret, stored and saved: every paired browser must pair again.
+    QByteArray replacePairingToken();
     QString pairingUrl();
 
     Ui_PitlinkClass ui;

@@ -142,7 +142,7 @@ void DashboardHttp::makeRoomForNewcomer()
     QHash<QString, int> pendingPerAddress;
     int pending = 0;
     for (const Connection &c : qAsConst(connections)) {
-        if (c.phase == Phase::Head || c.phase == Phase::Body) {
+        if (isPending(c)) {
             ++pendingPerAddress[c.address];
             ++pending;
         }
@@ -156,7 +156,7 @@ void DashboardHttp::makeRoomForNewcomer()
     }
     const Connection *oldest = nullptr;
     for (const Connection &c : qAsConst(connections)) {
-        const bool candidate = (c.phase == Phase::Head || c.phase == Phase::Body) && c.address == busiest;
+        const bool candidate = isPending(c) && c.address == busiest;
         if (candidate && (!oldest || c.openedMs < oldest->openedMs))
             oldest = &c;
     }
@@ -407,21 +407,25 @@ void DashboardHttp::sendState(Connection &c)
     c.progressMs = c.sentMs;
 }
 
-void DashboardHttp::answer(Connection &c, const QByteArray &status, const QByteArray &text,
-                           const QByteArray &extraFields)
+// Every answer closes its connection once it is read (see written()).
+void DashboardHttp::respond(Connection &c, const QByteArray &status, const QByteArray &fields, const QByteArray &body)
 {
     c.phase = Phase::Answered;
     c.progressMs = clock.elapsed();
-    c.socket->write("HTTP/1.1 " + status + "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: "
-                    + QByteArray::number(text.size())
-                    + "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n" + extraFields
-                    + "Connection: close\r\n\r\n" + text);
+    c.socket->write("HTTP/1.1 " + status + "\r\n" + fields + "Content-Length: " + QByteArray::number(body.size())
+                    + "\r\nConnection: close\r\n\r\n" + body);
+}
+
+void DashboardHttp::answer(Connection &c, const QByteArray &status, const QByteArray &text,
+                           const QByteArray &extraFields)
+{
+    respond(c, status,
+            "Content-Type: text/plain; charset=utf-8\r\nCache-Control: no-store\r\n"
+            "X-Content-Type-Options: nosniff\r\n" + extraFields,
+            text);
 }
 
 void DashboardHttp::answerPage(Connection &c, const QByteArray &body)
 {
-    c.phase = Phase::Answered;
-    c.progressMs = clock.elapsed();
-    c.socket->write("HTTP/1.1 200 OK\r\n" + QByteArray(kPageFields) + "Content-Length: "
-                    + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    respond(c, "200 OK", kPageFields, body);
 }

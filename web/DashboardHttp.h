@@ -74,6 +74,9 @@ private:
         HttpRequestHead head;
     };
 
+    // Not answered yet: its request is still arriving.
+    static bool isPending(const Connection &c) { return c.phase == Phase::Head || c.phase == Phase::Body; }
+
     void accept();
     void read(QTcpSocket *socket);
     void written(QTcpSocket *socket);
@@ -89,6 +92,7 @@ private:
     void answer(Connection &c, const QByteArray &status, const QByteArray &text,
                 const QByteArray &extraFields = QByteArray());
     void answerPage(Connection &c, const QByteArray &page);
+    void respond(Connection &c, const QByteArray &status, const QByteArray &fields, const QByteArray &body);
     bool isPaired(const HttpRequestHead &head) const;
     void pairingRequest(Connection &c);
 
