@@ -26,4 +26,8 @@ constexpr int kTextOffset = kRequestNumberOffset + kRequestNumberDigits + 1; // 
 constexpr int kMaxPayload = 999999;
 constexpr int kMaxFrame = kHeaderSize + kMaxPayload;
 
+// A fixed-width number field of a frame: digits are read here, anything else
+// the way the framework reads a number from bytes (no number reads 0).
+int numberField(const char *field, int digits);
+
 } // namespace frame

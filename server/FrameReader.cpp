@@ -4,13 +4,24 @@
 
 #include <algorithm>
 
+int frame::numberField(const char *field, int digits)
+{
+    int value = 0;
+    for (int i = 0; i < digits; ++i) {
+        const unsigned digit = static_cast<unsigned>(field[i] - '0');
+        if (digit > 9)
+            return QByteArray(field, digits).toInt();
+        value = value * 10 + static_cast<int>(digit);
+    }
+    return value;
+}
+
 namespace {
 
-// The length field as the framework reads a number from bytes: anything that
-// is no number reads 0, which no header accepts.
+// A length that is no number reads 0, which no header accepts.
 int lengthField(const char *header)
 {
-    return QByteArray::fromRawData(header + frame::kLengthOffset, frame::kLengthDigits).toInt();
+    return frame::numberField(header + frame::kLengthOffset, frame::kLengthDigits);
 }
 
 // Where the frame at `bytes` stands: its size when complete, 0 when more

@@ -5,19 +5,6 @@
 
 namespace {
 
-// Digits are read here; anything else the way the framework reads a number.
-int decimalField(const char *frame, int offset, int digits)
-{
-    int value = 0;
-    for (int i = 0; i < digits; ++i) {
-        const unsigned digit = static_cast<unsigned>(frame[offset + i] - '0');
-        if (digit > 9)
-            return QByteArray(frame + offset, digits).toInt();
-        value = value * 10 + static_cast<int>(digit);
-    }
-    return value;
-}
-
 // `value` as zeroPadded() writes it, into `at`; returns the characters written.
 int writePadded(char *at, qint64 value, int width)
 {
@@ -82,9 +69,9 @@ RequestView::RequestView(const char *frame, int size)
 {
     if (size < frame::kTextOffset || frame[0] != frame::kMark)
         return;
-    length = decimalField(frame, frame::kLengthOffset, frame::kLengthDigits);
-    command = decimalField(frame, frame::kCommandOffset, frame::kCommandDigits);
-    requestNumber = decimalField(frame, frame::kRequestNumberOffset, frame::kRequestNumberDigits);
+    length = frame::numberField(frame + frame::kLengthOffset, frame::kLengthDigits);
+    command = frame::numberField(frame + frame::kCommandOffset, frame::kCommandDigits);
+    requestNumber = frame::numberField(frame + frame::kRequestNumberOffset, frame::kRequestNumberDigits);
     text = frame + frame::kTextOffset;
     textSize = size - frame::kTextOffset;
 }
