@@ -124,7 +124,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
     // are served even when the whole frame takes longer.
     // stall time-out, cuts (the frame is sent up to each, then paused), pause, served
     const std::vector<std::tuple<int, std::vector<int>, int, bool>> cases = {
-        {200, {12}, 0, false}, {2000, {12}, 0, true}, {1500, {6, 12}, 900, true}};
+        {200, {12}, 0, false}, {2000, {12}, 0, true}, {1500, {2, 4, 6, 8, 10, 12}, 300, true}};
     for (const auto &[stallMs, cuts, pauseMs, served] : cases) {
         start([stallMs = stallMs](ServerLimits &l) { l.stallTimeoutMs = stallMs; });
         auto client = connectedClient();
@@ -194,7 +194,9 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
         if (idleEvictMs < 400) {
             EXPECT_FALSE(newcomer.nextFrame().isEmpty());
             EXPECT_TRUE(idle->waitDisconnected());
-            EXPECT_TRUE(log.contains("(Server) - Client " + idleId + " idle for 0 s, closed for a new connection"));
+            // Idle about 0.4 s: whole seconds, so 0 here and 1 on a busy machine.
+            const QRegularExpression evicted("^\\(Server\\) - Client " + idleId + " idle for [01] s, closed for a new connection$");
+            EXPECT_FALSE(log.filter(evicted).isEmpty());
         } else {
             EXPECT_TRUE(newcomer.waitDisconnected());
             EXPECT_TRUE(logged("(Server) - Too many clients"));
