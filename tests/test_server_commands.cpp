@@ -87,7 +87,8 @@ TEST(Commands, RepliesSignalsAndLogLines)
     };
     for (const auto &[command, text, simulator, foreground, attached, reply, signalled, line] : cases) {
         RecordingEnvironment env;
-        env.simulator = simulator, env.foreground = foreground;
+        env.simulator = simulator;
+        env.foreground = foreground;
         if (attached)
             env.vars = irVariables();
         EXPECT_EQ(handle(env, command, text), reply) << command << text.constData();
