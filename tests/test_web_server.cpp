@@ -98,8 +98,10 @@ protected:
         dashboard.reset();
         platform::setOs(nullptr);
     }
-    void start(const DashboardLimits &limits = DashboardLimits())
+    void start(const std::function<void(DashboardLimits &)> &change = [](DashboardLimits &) {})
     {
+        DashboardLimits limits;
+        change(limits);
         dashboard.reset();
         dashboard = std::make_unique<DashboardServer>(nullptr, limits);
         dashboard->setToken(kToken);
@@ -258,9 +260,7 @@ TEST_F(DashboardHttpTest, aNewCodeEndsThePagesOfTheOldOneAtOnce)
 
 TEST_F(DashboardHttpTest, pagesBeyondAnAddresssShareOrTheBoundAreRefusedAndTheOthersGetEachNewState)
 {
-    DashboardLimits limits;
-    limits.resendMs = 60000; // only a new state is sent
-    start(limits);
+    start([](DashboardLimits &l) { l.resendMs = 60000; }); // only a new state is sent
     std::vector<std::unique_ptr<QTcpSocket>> streams;
     for (const char *from : {"127.0.0.1", "127.0.0.2", "127.0.0.3"}) {
         for (int i = 0; i < 4; ++i)
@@ -299,9 +299,6 @@ enum class Attack { Idle, SlowBody };
 
 TEST_F(DashboardHttpTest, slowAndIdleSocketsOfOneAddressKeepNoOtherFromItsPageAndEndAtTheirDeadline)
 {
-    DashboardLimits limits;
-    limits.idleTimeoutMs = 1500;
-    limits.requestTimeoutMs = 2500;
     const struct {
         const char *name;
         Attack attack;
@@ -311,7 +308,10 @@ TEST_F(DashboardHttpTest, slowAndIdleSocketsOfOneAddressKeepNoOtherFromItsPageAn
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        start(limits);
+        start([](DashboardLimits &l) {
+            l.idleTimeoutMs = 1500;
+            l.requestTimeoutMs = 2500;
+        });
         QSignalSpy chats(dashboard.get(), &DashboardServer::sigButtonChatClicked);
         std::vector<std::unique_ptr<QTcpSocket>> attackers;
         for (int i = 0; i < 64; ++i) {
@@ -345,9 +345,7 @@ TEST_F(DashboardHttpTest, slowAndIdleSocketsOfOneAddressKeepNoOtherFromItsPageAn
 
 TEST_F(DashboardHttpTest, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
 {
-    DashboardLimits limits;
-    limits.requestTimeoutMs = 1000; // the stall allowed a write, shortened
-    start(limits);
+    start([](DashboardLimits &l) { l.requestTimeoutMs = 1000; }); // the stall allowed a write, shortened
     auto stalled = openStream(port, true);
     ASSERT_TRUE(waitForPages(1));
     publishBulky(750);
