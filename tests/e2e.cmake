@@ -2,7 +2,7 @@
 # separate processes on the real POSIX backend.
 if(NOT WIN32)
     pitlink_add_test(NAME test_e2e
-        SOURCES test_e2e.cpp server_test_main.cpp
+        SOURCES test_e2e.cpp test_main.cpp
         LIBS Qt5::Core Qt5::Network Qt5::Test SERIAL TIMEOUT 120)
     target_compile_definitions(test_e2e PRIVATE
         PITLINK_SIM_PATH="$<TARGET_FILE:pitlink-sim>"

@@ -5,6 +5,7 @@
 // for new data several times a pass gets it (or misses it) as the test plans.
 
 #include "platform/fake/FakeOs.h"
+#include "qt_printers.h"
 #include "simlink/SimClient.h"
 #include "simlink/TelemetryLayout.h"
 #include "simlink/TelemetryLink.h"
@@ -13,15 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QString>
-
 #include <deque>
-#include <ostream>
 #include <map>
 #include <string>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
 
 class FakeSimulator : public platform::FakeOs {
 public:

@@ -2,7 +2,7 @@
 # real shared memory and the fixed control block, and start pitlink-sim.
 if(NOT WIN32)
     pitlink_add_test(NAME test_platform_posix
-        SOURCES test_platform_posix.cpp server_test_main.cpp
+        SOURCES test_platform_posix.cpp test_main.cpp
         LIBS pitlink_platform Qt5::Core SERIAL TIMEOUT 60)
     target_compile_definitions(test_platform_posix PRIVATE PITLINK_SIM_PATH="$<TARGET_FILE:pitlink-sim>")
     add_dependencies(test_platform_posix pitlink-sim)

@@ -1,9 +1,14 @@
 #pragma once
-// How GoogleTest prints the Qt texts the suites compare, so a failed check
-// shows the text rather than a list of bytes cut short. (A QStringList
-// prints as a list of its strings through the QString printer.)
+// How GoogleTest prints the Qt values the suites compare, so a failed check
+// shows the value rather than a raw dump or a list of bytes cut short. (A
+// QStringList prints as a list of its strings through the QString printer;
+// QColor, a GUI type, is printed by the drivers window's test.)
 
 #include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMargins>
+#include <QRect>
 #include <QString>
 
 #include <ostream>
@@ -24,3 +29,13 @@ inline void PrintTo(const QByteArray &bytes, std::ostream *out)
 }
 
 inline void PrintTo(const QString &text, std::ostream *out) { PrintTo(text.toUtf8(), out); }
+// A document holds only arrays and objects: the value as an array's one element.
+inline void PrintTo(const QJsonValue &value, std::ostream *out)
+{
+    *out << QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).mid(1).chopped(1).constData();
+}
+inline void PrintTo(const QSize &s, std::ostream *out) { *out << s.width() << 'x' << s.height(); }
+// As x,y wxh.
+inline void PrintTo(const QRect &r, std::ostream *out) { *out << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height(); }
+// As left top right bottom.
+inline void PrintTo(const QMargins &m, std::ostream *out) { *out << m.left() << ' ' << m.top() << ' ' << m.right() << ' ' << m.bottom(); }

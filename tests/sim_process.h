@@ -2,6 +2,8 @@
 // pitlink-sim as a child process: started, steered through its stdin and
 // read line by line from its stdout.
 
+#include "qt_printers.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>

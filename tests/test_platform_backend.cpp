@@ -150,7 +150,8 @@ private:
     {
         kill();
         pending_.clear();
-        int in[2] = {-1, -1}, out[2] = {-1, -1};
+        int in[2] = {-1, -1};
+        int out[2] = {-1, -1};
         bool started = ::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -305,7 +306,8 @@ TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterr
     platform::ClientSocket socket(served);
     ASSERT_TRUE(socket.open());
     char buffer[16];
-    std::size_t got = 0, sent = 0;
+    std::size_t got = 0;
+    std::size_t sent = 0;
     EXPECT_EQ(socket.receive(buffer, sizeof buffer, 0, &got), Result::TimedOut);
     Clock::time_point start = Clock::now();
     EXPECT_EQ(socket.receive(buffer, sizeof buffer, 100, &got), Result::TimedOut);

@@ -1,4 +1,5 @@
 #include "model/AppSettings.h"
+#include "qt_printers.h"
 #include "ui/DriverTableCells.h"
 #include "ui/WidgetDriverInfo.h"
 
@@ -13,6 +14,9 @@
 
 #include <array>
 #include <limits>
+
+// Colours as #aarrggbb.
+inline void PrintTo(const QColor &color, std::ostream *out) { *out << color.name(QColor::HexArgb).toStdString(); }
 
 namespace {
 

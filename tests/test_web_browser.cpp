@@ -33,7 +33,8 @@ TEST(DashboardInBrowser, pairsShowsTheRacePlaysMacrosOnlyFromItsOwnPageAndComesB
     SimProcess sim;
     ASSERT_TRUE(sim.start({"--documents", documents}));
 
-    const quint16 port = freePort(), webPort = freePort(port);
+    const quint16 port = freePort();
+    const quint16 webPort = freePort(port);
     QFile ini(dir.path() + QStringLiteral("/pitlink.ini"));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write(QStringLiteral("[main]\nport=%1\nwebport=%2\n\n[paths]\niracingdocument=%3\n")

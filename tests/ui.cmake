@@ -1,3 +1,3 @@
 pitlink_add_test(NAME test_ui_drivers_window
-    SOURCES test_ui_drivers_window.cpp app_test_main.cpp
+    SOURCES test_ui_drivers_window.cpp test_main.cpp
     LIBS pitlink_core Qt5::Test GUI)

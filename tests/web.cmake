@@ -4,7 +4,7 @@
 # end-to-end tests.
 if(NOT WIN32)
     pitlink_add_test(NAME test_web_browser
-        SOURCES test_web_browser.cpp app_test_main.cpp
+        SOURCES test_web_browser.cpp test_main.cpp
         LIBS pitlink_core pitlink_simwriter Qt5::Test GUI SERIAL TIMEOUT 180)
     find_program(PITLINK_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
     target_compile_definitions(test_web_browser PRIVATE
@@ -16,7 +16,7 @@ if(NOT WIN32)
 endif()
 # Its state message, and its HTTP side with real loopback sockets.
 pitlink_add_test(NAME test_web_server
-    SOURCES test_web_server.cpp server_test_main.cpp
+    SOURCES test_web_server.cpp test_main.cpp
     LIBS pitlink_core Qt5::Test TIMEOUT 60)
 
 

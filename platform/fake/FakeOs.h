@@ -25,7 +25,6 @@ public:
     // The mapping's bytes. The view points into this buffer, so a test may
     // change bytes in place; resizing invalidates views handed out earlier.
     std::vector<unsigned char> &image() { return image_; }
-    void setImage(std::vector<unsigned char> bytes) { set(image_, std::move(bytes)); }
     void setMappingAvailable(bool available) { set(mappingAvailable_, available); }
     void setViewAvailable(bool available) { set(viewAvailable_, available); }
     void setEventAvailable(bool available) { set(eventAvailable_, available); }
