@@ -409,6 +409,7 @@ TEST_F(MainWindow, missedWaitsKeepTheSnapshotAndTheTickTakesTheNewestSample)
 
 TEST_F(MainWindow, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConnected)
 {
+    QSettings(settingsFile(), QSettings::IniFormat).setValue("main/webport", freePort());
     link();
     settle();
     access->openDriversWindow();
@@ -431,6 +432,7 @@ TEST_F(MainWindow, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConne
     press(QStringLiteral("0"), true);
     QPointer<irServer> server = access->server();
     EXPECT_TRUE(said(QStringLiteral("(Server) - Listening to port %1").arg(server->serverPort())));
+    EXPECT_TRUE(said(QStringLiteral("(Server) - Dashboard at http://")));
     access->tick();
     EXPECT_EQ(server->varsCopy(), irVariables()) << "no client: not touched";
 

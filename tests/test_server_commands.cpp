@@ -98,6 +98,7 @@ TEST(Commands, RepliesSignalsAndLogLines)
     }
     RecordingEnvironment env;
     EXPECT_FALSE(handleCommand(irMessage(QByteArray("@000005;20201")), env));
+    EXPECT_EQ(irMessage(QByteArray("@000011;2025000007;")).command, 202) << "three digits, whatever follows";
 }
 
 TEST(Commands, DataMessagesCarryEveryKeyWithItsType)

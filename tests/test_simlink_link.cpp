@@ -208,6 +208,10 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     writer.varHeader(gear)->valueType = kTypeInt;
     writer.varHeader(gear)->valueOffset = c.sampleSize() - 2;
     EXPECT_EQ(c.readInt(gear, 0), 0) << "value past the sample";
+    writer.setConnected(false);
+    writer.publish();
+    EXPECT_FALSE(c.waitForSample(16));
+    EXPECT_EQ(c.sampleSize(), 0) << "the simulator gone: its last sample is dropped";
 }
 
 // What the layout allows links (it sets no cap on the ring and no alignment);

@@ -6,7 +6,6 @@
 
 #include "qt_printers.h"
 #include "platform/fake/FakeOs.h"
-#include "server/RequestLimiter.h"
 #include "simlink/TelemetryLayout.h"
 #include "web/DashboardServer.h"
 #include "web/StateMessage.h"
@@ -23,7 +22,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -135,13 +133,21 @@ enum class Setting { SimulatorInFront, SimulatorBehind, GateRefuses };
 TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnsweredAsTheCommandsAnswerThem)
 {
     bool refuse = false;
+    QStringList peers; // the budgets are kept per address
     start();
-    dashboard->setPressGate([&refuse](const QString &, bool) { return !refuse; });
-    QSignalSpy chats(dashboard.get(), &DashboardServer::sigButtonChatClicked);
-    QSignalSpy keys(dashboard.get(), &DashboardServer::sigKeyboardKey);
-    QStringList keyLists;
-    QObject::connect(dashboard.get(), &DashboardServer::sigKeysChanged, [&keyLists](const QVector<DashboardKey> &list) {
-        keyLists << QStringLiteral("%1 keys").arg(list.size());
+    dashboard->setPressGate([&refuse, &peers](const QString &peer, bool) {
+        peers << peer;
+        return !refuse;
+    });
+    QStringList played;
+    QObject::connect(dashboard.get(), &DashboardServer::sigButtonChatClicked, [&played](int id) {
+        played << QStringLiteral("chat %1").arg(id);
+    });
+    QObject::connect(dashboard.get(), &DashboardServer::sigKeyboardKey, [&played](int code) {
+        played << QStringLiteral("key %1").arg(code);
+    });
+    QObject::connect(dashboard.get(), &DashboardServer::sigKeysChanged, [&played](const QVector<DashboardKey> &list) {
+        played << QStringLiteral("%1 keys").arg(list.size());
     });
     const QByteArray stream = "GET /events HTTP/1.1";
     const QByteArray keyList = "POST /keys HTTP/1.1";
@@ -162,6 +168,8 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"name that can be rebound", request(stream, {"Host: evil.example:47813", kPaired}), Setting::SimulatorInFront, "421", "", ""},
         {"no host", request(page, {kPaired}), Setting::SimulatorInFront, "421", "", ""},
         {"IPv6 host", request(page, {"Host: [::1]:47813", kPaired}), Setting::SimulatorInFront, "200", "frame-ancestors", ""},
+        {"IPv6 host with junk after it", request(page, {"Host: [::1]x", kPaired}), Setting::SimulatorInFront, "421", "", ""},
+        {"control character in a field", request(page, {kHost, kPaired, "X-Note: a\x01b"}), Setting::SimulatorInFront, "400", "", ""},
         {"foreign origin", request(page, {kHost, "Origin: http://evil.example", kPaired}), Setting::SimulatorInFront, "403", "", ""},
         {"unpaired stream", request(stream, {kHost, "Cookie: pitlink=" + kToken.left(23)}), Setting::SimulatorInFront, "403", "", ""},
         {"unpaired press", request("POST /press HTTP/1.1", {kHost, kJson}, R"({"macro":3})"), Setting::SimulatorInFront, "403", "", ""},
@@ -191,18 +199,12 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         const QByteArray answer = exchange(port, row.request);
         EXPECT_TRUE(answer.startsWith(QByteArray("HTTP/1.1 ") + row.status)) << answer.left(300).constData();
         EXPECT_TRUE(answer.contains(row.part)) << answer.left(300).constData();
-        QTest::qWait(50); // the presses are queued to this thread
-        QStringList played;
-        for (const QList<QVariant> &chat : chats)
-            played << QStringLiteral("chat %1").arg(chat.at(0).toInt());
-        for (const QList<QVariant> &key : keys)
-            played << QStringLiteral("key %1").arg(key.at(0).toInt());
-        played << keyLists;
+        QCoreApplication::processEvents(); // the presses were queued to this thread before the answer
         EXPECT_EQ(played.join(QLatin1Char(',')), row.played);
-        chats.clear();
-        keys.clear();
-        keyLists.clear();
+        played.clear();
     }
+    peers.removeDuplicates();
+    EXPECT_EQ(peers, QStringList{"127.0.0.1"});
 }
 
 TEST_F(DashboardHttpTest, tenWrongTokensAMinuteFromOneAddressAreAllItGets)
@@ -215,37 +217,6 @@ TEST_F(DashboardHttpTest, tenWrongTokensAMinuteFromOneAddressAreAllItGets)
     const QByteArray right = request("GET /?pair=" + kToken + " HTTP/1.1", {kHost});
     EXPECT_TRUE(exchange(port, right).startsWith("HTTP/1.1 429"));
     EXPECT_TRUE(exchange(port, right, "127.0.0.2").startsWith("HTTP/1.1 303"));
-}
-
-TEST_F(DashboardHttpTest, aPhonesPressesAllPlayWhileAPageAndATcpClientFloodMacros)
-{
-    RequestLimiter limiter;
-    start();
-    dashboard->setPressGate([&limiter](const QString &peer, bool macro) {
-        return limiter.admitPeer(peer, macro ? SimulatorRequest::ChatMacro : SimulatorRequest::Key);
-    });
-    RequestLimiter::Client tcp = limiter.newClient();
-    // Every 5 ms a macro from the TCP client and one from a page elsewhere.
-    std::vector<std::unique_ptr<QTcpSocket>> page;
-    QTimer flood;
-    QObject::connect(&flood, &QTimer::timeout, [&] {
-        limiter.admit(tcp, SimulatorRequest::ChatMacro);
-        page.push_back(std::make_unique<QTcpSocket>());
-        page.back()->connectToHost(QHostAddress::LocalHost, port);
-        page.back()->write(press(R"({"macro":1})"));
-    });
-    flood.start(5);
-    QStringList phone;
-    for (int i = 0; i < 3; ++i) {
-        QTest::qWait(1100);
-        phone << QString::fromLatin1(exchange(port, press(R"({"macro":2})"), "127.0.0.2").split('\n').last());
-    }
-    flood.stop();
-    const auto refused = std::count_if(page.begin(), page.end(), [](const auto &p) {
-        return p->readAll().contains("429 Too Many Requests");
-    });
-    EXPECT_GT(refused, 0) << "the page flooded within its budget";
-    EXPECT_EQ(phone, QStringList({"ok", "ok", "ok"}));
 }
 
 TEST_F(DashboardHttpTest, aNewCodeEndsThePagesOfTheOldOneAtOnce)
