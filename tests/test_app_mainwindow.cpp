@@ -591,7 +591,7 @@ QString decodedQrCode(QLabel &code, const QString &folder)
 
 TEST_F(MainWindow, thePairingCodeReadsAsTheAddressAndANewCodeReplacesTheStoredOne)
 {
-    presetSettings([](AppSettings &s) { s.setDashboardToken("too-short"); });
+    presetSettings([](AppSettings &s) { s.setDashboardToken("a-token-of-24-chars-but!"); });
     open();
     access->openPairing();
     auto *dialog = window->findChild<PairingDialog *>();

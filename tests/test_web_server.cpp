@@ -179,6 +179,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"key", press(R"({"key":32})"), Setting::SimulatorInFront, "200", "\r\n\r\nok", "key 32"},
         {"key while behind", press(R"({"key":32})"), Setting::SimulatorBehind, "200", "\r\n\r\nnot in front", "key 32"},
         {"macro 16", press(R"({"macro":16})"), Setting::SimulatorInFront, "400", "\r\n\r\nbad press", ""},
+        {"key 254", press(R"({"key":254})"), Setting::SimulatorInFront, "200", "\r\n\r\nok", "key 254"},
         {"key 255", press(R"({"key":255})"), Setting::SimulatorInFront, "400", "\r\n\r\nbad press", ""},
         {"fraction", press(R"({"key":3.5})"), Setting::SimulatorInFront, "400", "\r\n\r\nbad press", ""},
         {"two presses", press(R"({"key":3,"macro":1})"), Setting::SimulatorInFront, "400", "\r\n\r\nbad press", ""},
