@@ -11,6 +11,7 @@
 #include "simlink/Broadcast.h"
 #include "ui/PairingDialog.h"
 #include "ui/WidgetDriverInfo.h"
+#include "web/DashboardServer.h"
 
 #include <QGridLayout>
 #include <QJsonArray>
@@ -433,6 +434,10 @@ TEST_F(MainWindow, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConne
     QPointer<irServer> server = access->server();
     EXPECT_TRUE(said(QStringLiteral("(Server) - Listening to port %1").arg(server->serverPort())));
     EXPECT_TRUE(said(QStringLiteral("(Server) - Dashboard at http://")));
+    // Key buttons set up on a page are saved at once.
+    emit window->findChild<DashboardServer *>()->sigKeysChanged({DashboardKey{QStringLiteral("Pit"), 80}});
+    EXPECT_EQ(AppSettings(window.get(), settingsFile()).dashboardKeys().value(0).key, 80);
+    EXPECT_FALSE(said(QStringLiteral("Could not save the dashboard's key buttons")));
     access->tick();
     EXPECT_EQ(server->varsCopy(), irVariables()) << "no client: not touched";
 
