@@ -151,8 +151,8 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
     // app.ini (none: no file), reply text
     const std::vector<std::pair<QByteArray, QString>> cases = {
         {"[Autochat Messages]\nAutoChatStr1=Gr\xc3\xbc\xc3\x9f" "e\nAutoChatStr2=Gr\xfc\xdf" "e\n"
-         "AutoChatStr3=left,right,centre\nAutoChatStr15=\xe2\x82\xac 5\n",
-         gruesse + "|" + gruesse + "|left,right,centre||||||||||||" + QString::fromUtf8("\xe2\x82\xac 5")},
+         "AutoChatStr3=left,right,centre\nAutoChatStr14=\xf4\x8f\xbf\xbf\nAutoChatStr15=\xe2\x82\xac 5\n",
+         gruesse + "|" + gruesse + "|left,right,centre|||||||||||" + QString::fromUtf8("\xf4\x8f\xbf\xbf|\xe2\x82\xac 5")},
         // Latin-1 e acute, cut short, overlong, surrogate, beyond U+10FFFF: not UTF-8.
         {"[Autochat Messages]\nAutoChatStr1=caf\xe9\nAutoChatStr2=\xc3 \nAutoChatStr3=\xc0\xaf\n"
          "AutoChatStr4=\xed\xa0\x80\nAutoChatStr5=\xf4\x90\x80\x80\nAutoChatStr6=\xf0\x9f\x8f\x81\n",

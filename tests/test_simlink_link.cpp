@@ -493,6 +493,8 @@ void expectIndexAgrees(const std::string &text, const std::vector<std::string> &
             ASSERT_EQ(plainLength, indexLength) << path;
         }
     }
+    index.use(text.c_str(), text.size() + 1);
+    EXPECT_EQ(index.builds(), 1) << "the same text is not indexed again";
 }
 
 TEST(SessionInfoIndexTest, answersEveryProgramPathLikeThePlainQuery)
