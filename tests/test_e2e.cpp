@@ -167,6 +167,7 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     ASSERT_TRUE(pitlink.waitForFinished(kSimDeadlineMs));
     EXPECT_EQ(pitlink.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(pitlink.exitCode(), 0);
+    EXPECT_FALSE(pitlink.readAll().contains(": 0 more frames not traced")) << "only frames left out are counted";
     EXPECT_TRUE(dashboard.state() == QAbstractSocket::UnconnectedState || dashboard.waitForDisconnected(kSimDeadlineMs));
     QSettings saved(dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
     EXPECT_FALSE(saved.value("main/windowgeometry").toByteArray().isEmpty()) << "saved at close";
