@@ -169,6 +169,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"no host", request(page, {kPaired}), Setting::SimulatorInFront, "421", "", ""},
         {"IPv6 host", request(page, {"Host: [::1]:47813", kPaired}), Setting::SimulatorInFront, "200", "frame-ancestors", ""},
         {"IPv6 host with junk after it", request(page, {"Host: [::1]x", kPaired}), Setting::SimulatorInFront, "421", "", ""},
+        {"port of six digits", request(page, {"Host: 127.0.0.1:047813", kPaired}), Setting::SimulatorInFront, "421", "", ""},
         {"control character in a field", request(page, {kHost, kPaired, "X-Note: a\x01b"}), Setting::SimulatorInFront, "400", "", ""},
         {"foreign origin", request(page, {kHost, "Origin: http://evil.example", kPaired}), Setting::SimulatorInFront, "403", "", ""},
         {"unpaired stream", request(stream, {kHost, "Cookie: pitlink=" + kToken.left(23)}), Setting::SimulatorInFront, "403", "", ""},
