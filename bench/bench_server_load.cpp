@@ -9,7 +9,7 @@
 //
 //   bench_server_load [--seconds S] [--pitlink PATH] [--sim PATH]
 //                     [--flood [--command 202|207] | --paced]
-//                     [--rounds N] [--load-normal]
+//                     [--rounds N] [--load-normal] [--baseline-lowered]
 //
 // The closed-loop rows run the server in this process (irServer) with its
 // request bound and budget raised through ServerLimits, since the program's
@@ -23,6 +23,8 @@
 // core on loopback (pre/req: the server's threads switched out while
 // runnable, per request). srv us/req: the CPU of the threads that serve
 // clients alone, per request (Pitlink's client threads, the baseline's).
+// --baseline-lowered gives the baseline's threads the priority Pitlink gives
+// its own, to tell that cost from Pitlink's.
 // --flood: 16 clients send 202 (or --command's) for 10 s; prints Pitlink's
 // CPU in cores, the rate of a CPU-bound loop standing for the simulator
 // (quiet and during the flood, in the same run), Pitlink's memory growth, the
@@ -91,8 +93,10 @@ void pause(int ms)
 
 // ---- The baseline (child process): plain sockets, a thread per client ----
 
-void serveBaselineClient(int fd, const QByteArray &replyText)
+void serveBaselineClient(int fd, const QByteArray &replyText, bool lowered)
 {
+    if (lowered)
+        platform::lowerCurrentThreadPriority();
     char buffer[frame::kTextOffset * 64];
     std::size_t have = 0;
     std::string reply;
@@ -121,7 +125,7 @@ void serveBaselineClient(int fd, const QByteArray &replyText)
     ::close(fd);
 }
 
-int serveBaseline(int replyBytes)
+int serveBaseline(int replyBytes, bool lowered)
 {
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     const int on = 1;
@@ -144,7 +148,7 @@ int serveBaseline(int replyBytes)
         const int fd = ::accept(listener, nullptr, nullptr);
         if (fd < 0)
             continue;
-        std::thread(serveBaselineClient, fd, text).detach();
+        std::thread(serveBaselineClient, fd, text, lowered).detach();
     }
 }
 
@@ -334,11 +338,13 @@ private:
 
 class Baseline {
 public:
-    bool start(int replyBytes)
+    bool start(int replyBytes, bool lowered)
     {
+        QStringList args{QStringLiteral("--baseline"), QString::number(replyBytes)};
+        if (lowered)
+            args << QStringLiteral("--lowered");
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QCoreApplication::applicationFilePath(),
-                      {QStringLiteral("--baseline"), QString::number(replyBytes)});
+        process.start(QCoreApplication::applicationFilePath(), args);
         if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000))
             return false;
         const QByteArray line = process.readLine();
@@ -578,6 +584,7 @@ void discardDebugOutput(QtMsgType, const QMessageLogContext &, const QString &) 
 struct PacedOptions {
     int rounds = 1;
     bool loadAtNormalPriority = false;
+    bool baselineLowered = false; // its threads at the priority Pitlink gives its own
 };
 
 int loadMode(Program &program, int seconds, bool pacedOnly, const PacedOptions &paced)
@@ -585,7 +592,7 @@ int loadMode(Program &program, int seconds, bool pacedOnly, const PacedOptions &
     qInstallMessageHandler(discardDebugOutput);
     const int replyBytes = askOnce(program.port, 207, 2000).size();
     Baseline baseline;
-    if (!baseline.start(replyBytes)) {
+    if (!baseline.start(replyBytes, paced.baselineLowered)) {
         std::fprintf(stderr, "bench_server_load: the baseline did not start\n");
         return 1;
     }
@@ -635,7 +642,8 @@ int loadMode(Program &program, int seconds, bool pacedOnly, const PacedOptions &
     // Pitlink gives its client threads (pre/req shows the difference).
     if (!paced.loadAtNormalPriority)
         platform::lowerCurrentThreadPriority();
-    std::printf("paced load at %s priority\n", paced.loadAtNormalPriority ? "normal" : "the client threads'");
+    std::printf("paced load at %s priority, baseline threads at %s priority\n", paced.loadAtNormalPriority ? "normal" : "the client threads'",
+                paced.baselineLowered ? "the client threads'" : "normal");
     const int pacedSeconds = seconds + 2;
     // CPU per request beyond what Pitlink takes with no client, against the
     // baseline's (which takes nothing idle).
@@ -889,7 +897,7 @@ int main(int argc, char *argv[])
         return at > 0 && at + 1 < args.size() ? args.at(at + 1) : fallback;
     };
     if (args.contains(QStringLiteral("--baseline")))
-        return serveBaseline(option("--baseline", QStringLiteral("817")).toInt());
+        return serveBaseline(option("--baseline", QStringLiteral("817")).toInt(), args.contains(QStringLiteral("--lowered")));
     const int seconds = std::max(1, option("--seconds", QStringLiteral("3")).toInt());
 
     Program program;
@@ -903,5 +911,6 @@ int main(int argc, char *argv[])
     PacedOptions paced;
     paced.rounds = std::max(1, option("--rounds", QStringLiteral("3")).toInt());
     paced.loadAtNormalPriority = args.contains(QStringLiteral("--load-normal"));
+    paced.baselineLowered = args.contains(QStringLiteral("--baseline-lowered"));
     return loadMode(program, seconds, args.contains(QStringLiteral("--paced")), paced);
 }
