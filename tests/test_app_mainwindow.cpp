@@ -627,6 +627,7 @@ TEST(SessionLabels, showWhatIsReadSoFar)
     const Case cases[] = {
         {-1.0, 7200.0, -1, "", ""},                     // nothing read yet: no "/" either
         {-1.0, 7200.0, 25, "", "3/25"},                 // laps read before the clock
+        {0.0, 7200.0, 25, "00:00:00/02:00", "3/25"},    // the clock at its start
         {3723.5, -1.0, -1, "01:02:03/", ""},            // the clock read before the laps
         {3723.5, 86400.0, 25, "01:02:03/", "3/25"},     // a day or more is no time of day
     };

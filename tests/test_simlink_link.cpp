@@ -508,6 +508,15 @@ TEST(SessionInfoIndexTest, answersEveryProgramPathLikeThePlainQuery)
     expectIndexAgrees(small, pollPaths(0));
     expectIndexAgrees(small, pollPaths(1));
     expectIndexAgrees("A:\n B: 1\n", {"A:{x", "A:B:{1", "A:B:", "A:{1}B:", "A:B:{1}"});
+    // A path found nowhere is looked for again once text stands where the NUL stood.
+    char grows[] = "A: 1\n\0B: 2\n";
+    SessionInfoIndex index;
+    index.use(grows, sizeof grows);
+    const char *start = nullptr;
+    int length = 0;
+    EXPECT_FALSE(index.query("B:", &start, &length));
+    grows[5] = '\n';
+    EXPECT_TRUE(index.query("B:", &start, &length));
 }
 
 } // namespace
