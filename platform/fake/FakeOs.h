@@ -2,7 +2,7 @@
 // A platform backend that tests steer: a memory image for the telemetry
 // mapping, an event whose waits last their time-out, a clock the test
 // advances, windows that come and go, and records of everything the program
-// sent. Thread-safe.
+// sent. Thread-safe, but for the image (below).
 
 #include "platform/Platform.h"
 
@@ -22,8 +22,10 @@ public:
     struct Key { std::uint16_t code; bool up; };
 
     // --- steering -------------------------------------------------------
-    // The mapping's bytes. The view points into this buffer, so a test may
-    // change bytes in place; resizing invalidates views handed out earlier.
+    // The mapping's bytes, not guarded: the view points into this buffer, so
+    // no lock could cover what the program reads through it. A test sets it
+    // up while no other thread reads it, and may change bytes in place;
+    // resizing invalidates views handed out earlier.
     std::vector<unsigned char> &image() { return image_; }
     void setMappingAvailable(bool available) { set(mappingAvailable_, available); }
     void setViewAvailable(bool available) { set(viewAvailable_, available); }
@@ -88,8 +90,8 @@ private:
         return member;
     }
 
-    mutable std::mutex mutex_; // guards every member below
-    std::vector<unsigned char> image_;
+    std::vector<unsigned char> image_; // see image()
+    mutable std::mutex mutex_;          // guards every member below
     bool mappingAvailable_ = true, viewAvailable_ = true, eventAvailable_ = true, instantTimeouts_ = false;
     std::int64_t now_ = 1700000000;
     std::map<std::string, WindowId> windows_;
