@@ -517,6 +517,8 @@ TEST(SessionInfoIndexTest, answersEveryProgramPathLikeThePlainQuery)
     EXPECT_FALSE(index.query("B:", &start, &length));
     grows[5] = '\n';
     EXPECT_TRUE(index.query("B:", &start, &length));
+    EXPECT_FALSE(index.query("B:", nullptr, &length));
+    EXPECT_FALSE(index.query(nullptr, &start, &length));
 }
 
 } // namespace
