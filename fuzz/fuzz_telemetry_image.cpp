@@ -119,9 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::uint8_t flags = size > 0 && (data[0] & kRecipe) ? data[0] : 0;
     Input in{data + 1, size > 0 ? size - 1 : 0};
     if (flags & kRecipe)
-        fake.setImage(recipeImage(in));
+        fake.image() = recipeImage(in);
     else
-        fake.setImage(std::vector<unsigned char>(data, data + size));
+        fake.image().assign(data, data + size);
     setTelemetryCopyHook(flags & kTornCopies ? &tearCopy : nullptr, &fake.image());
 
     SimClient &client = SimClient::shared();
