@@ -168,43 +168,37 @@ double cpuSecondsOf(qint64 pid)
     return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-// Times the threads of a process were switched out while they could run:
-// on loopback, a reply's reader woken at a higher priority than the server's
-// thread takes its core at once. Exited threads are not counted.
-qint64 preemptionsOf(qint64 pid)
-{
-    qint64 total = 0;
-    const QStringList threads = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &thread : threads) {
-        QFile status(QStringLiteral("/proc/%1/task/%2/status").arg(pid).arg(thread));
-        if (!status.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("nonvoluntary_ctxt_switches:"))
-                total += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
-        }
-    }
-    return total;
-}
+// What the threads of a process have counted so far (exited threads are not
+// counted): how often they were switched out while they could run (on
+// loopback, a reply's reader woken at a higher priority than the server's
+// thread takes its core at once), and the CPU time, to the nanosecond (the
+// scheduler's own count), of those that serve clients: those named
+// `servingThread`, or with none every thread but the main one.
+struct ThreadCounts {
+    qint64 preemptions = 0;
+    qint64 servingNs = 0;
+};
 
-// CPU time of the threads that serve clients, in seconds, to the nanosecond
-// (the scheduler's own count): those named `threadName`, or with none every
-// thread but the main one. Exited threads are not counted.
-double servingCpuSecondsOf(qint64 pid, const char *threadName)
+ThreadCounts threadCountsOf(qint64 pid, const char *servingThread)
 {
-    qint64 ns = 0;
+    ThreadCounts counts;
     const QStringList threads = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &thread : threads) {
         const QString task = QStringLiteral("/proc/%1/task/%2/").arg(pid).arg(thread);
+        QFile status(task + QStringLiteral("status"));
         QFile comm(task + QStringLiteral("comm"));
         QFile schedstat(task + QStringLiteral("schedstat"));
-        if (!comm.open(QIODevice::ReadOnly) || !schedstat.open(QIODevice::ReadOnly))
+        if (!status.open(QIODevice::ReadOnly) || !comm.open(QIODevice::ReadOnly) || !schedstat.open(QIODevice::ReadOnly))
             continue;
-        const bool serving = threadName ? comm.readAll().trimmed() == threadName : thread.toLongLong() != pid;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("nonvoluntary_ctxt_switches:"))
+                counts.preemptions += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        }
+        const bool serving = servingThread ? comm.readAll().trimmed() == servingThread : thread.toLongLong() != pid;
         if (serving)
-            ns += schedstat.readAll().split(' ').first().toLongLong();
+            counts.servingNs += schedstat.readAll().split(' ').first().toLongLong();
     }
-    return static_cast<double>(ns) / 1e9;
+    return counts;
 }
 
 double rssMbOf(qint64 pid)
@@ -411,8 +405,7 @@ public:
             if (!c->socket->waitForConnected(5000))
                 ++figures_.errors;
         }
-        const qint64 preempted0 = preemptionsOf(serverPid_);
-        const double serving0 = servingCpuSecondsOf(serverPid_, servingThread_);
+        const ThreadCounts before = threadCountsOf(serverPid_, servingThread_);
         const qint64 start = clock_.nsecsElapsed();
         endNs_ = start + qint64(seconds_) * 1000000000;
         if (rate_ > 0) {
@@ -430,9 +423,9 @@ public:
         QTimer::singleShot(seconds_ * 1000 + kReplyGraceMs, &loop_, &QEventLoop::quit);
         loop_.exec();
         scheduler_.stop();
-        // Before the threads end.
-        figures_.preemptions = preemptionsOf(serverPid_) - preempted0;
-        figures_.servingCpuSeconds = servingCpuSecondsOf(serverPid_, servingThread_) - serving0;
+        const ThreadCounts after = threadCountsOf(serverPid_, servingThread_); // before the threads end
+        figures_.preemptions = after.preemptions - before.preemptions;
+        figures_.servingCpuSeconds = static_cast<double>(after.servingNs - before.servingNs) / 1e9;
         for (auto &c : clients_) {
             if (c->waitingFor)
                 ++figures_.errors; // no reply in time
@@ -647,8 +640,8 @@ int loadMode(Program &program, int seconds, bool pacedOnly, const PacedOptions &
     const int pacedSeconds = seconds + 2;
     // CPU per request beyond what Pitlink takes with no client, against the
     // baseline's (which takes nothing idle).
-    const auto perRequestRatio = [idleShare, pacedSeconds](const Row &pit, const Row &base) {
-        const double pitUs = (pit.cpuShare - idleShare) * pacedSeconds * 1e6 / (pit.rate * pacedSeconds);
+    const auto perRequestRatio = [idleShare](const Row &pit, const Row &base) {
+        const double pitUs = pit.rate > 0 ? (pit.cpuShare - idleShare) * 1e6 / pit.rate : 0.0;
         return base.cpuUsPerRequest > 0 ? pitUs / base.cpuUsPerRequest : 0.0;
     };
     // Alternating rounds, so that a busy moment of the machine falls on one
@@ -657,7 +650,7 @@ int loadMode(Program &program, int seconds, bool pacedOnly, const PacedOptions &
     std::vector<double> servingRatios;
     Row p;
     Row b;
-    for (int round = 0; round < std::max(1, paced.rounds); ++round) {
+    for (int round = 0; round < paced.rounds; ++round) {
         p = measure("pitlink 60/s", program.port, program.pid(), kPacedClients, pacedSeconds, kPacedRate, kPitlinkServing);
         b = measure("baseline 60/s", baseline.port, baseline.pid(), kPacedClients, pacedSeconds, kPacedRate);
         ratios.push_back(perRequestRatio(p, b));
