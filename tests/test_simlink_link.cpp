@@ -446,12 +446,34 @@ TEST_F(LinkTest, broadcastsPackAcceptedCodesAndDropOthers)
     EXPECT_LE(fake.registerCount(), 1) << "registered once for the whole process";
 }
 
-const std::string kDrivers =
-    "DriverInfo:\n DriverCarIdx: 0\n Drivers:\n - CarIdx: 0\n   UserName: Anna\n   CarNumber: -1\n - CarIdx: 1\n"
-    "   CarNumber: 12\n - CarIdx: 12\n   UserName: Bert  \n   ClubName:\n - CarIdx: 2 \n   UserName: Space\n"
-    "SessionInfo:\n Sessions:\n - SessionNum: 0\n   SessionType: Practice\n - SessionNum: 1\n   SessionType: Qualify\n"
-    " - SessionNum: 2\n   SessionType: Race\n   ResultsPositions:\n"
-    "   - Position: 1\n     CarIdx: 12\n   - Position: 2\n     CarIdx: 0\n     Time: 91.5\n";
+const std::string kDrivers = R"(DriverInfo:
+ DriverCarIdx: 0
+ Drivers:
+ - CarIdx: 0
+   UserName: Anna
+   CarNumber: -1
+ - CarIdx: 1
+   CarNumber: 12
+ - CarIdx: 12
+   UserName: Bert  
+   ClubName:
+ - CarIdx: 2 
+   UserName: Space
+SessionInfo:
+ Sessions:
+ - SessionNum: 0
+   SessionType: Practice
+ - SessionNum: 1
+   SessionType: Qualify
+ - SessionNum: 2
+   SessionType: Race
+   ResultsPositions:
+   - Position: 1
+     CarIdx: 12
+   - Position: 2
+     CarIdx: 0
+     Time: 91.5
+)";
 
 TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
 {
