@@ -70,15 +70,37 @@ public:
 // A practice of 10 laps and a race of unlimited laps over two hours.
 inline std::string sessionText()
 {
-    return "WeekendInfo:\n TrackName: spa up\n"
-           "SessionInfo:\n NumSessions: 2\n Sessions:\n"
-           " - SessionNum: 0\n   SessionLaps: 10\n   SessionTime: 600.0000 sec\n   SessionType: Practice\n"
-           "   ResultsPositions:\n   - Position: 1\n     CarIdx: 3\n"
-           " - SessionNum: 1\n   SessionLaps: unlimited\n   SessionTime: 7200.0000 sec\n   SessionType: Race\n"
-           "   ResultsPositions:\n   - Position: 1\n     CarIdx: 3\n   - Position: 2\n     CarIdx: 0\n"
-           "DriverInfo:\n DriverCarIdx: 0\n Drivers:\n"
-           " - CarIdx: 0\n   UserName: Player\n   CarNumberRaw: 1\n"
-           " - CarIdx: 3\n   UserName: Leader\n   CarNumberRaw: 33\n";
+    return R"(WeekendInfo:
+ TrackName: spa up
+SessionInfo:
+ NumSessions: 2
+ Sessions:
+ - SessionNum: 0
+   SessionLaps: 10
+   SessionTime: 600.0000 sec
+   SessionType: Practice
+   ResultsPositions:
+   - Position: 1
+     CarIdx: 3
+ - SessionNum: 1
+   SessionLaps: unlimited
+   SessionTime: 7200.0000 sec
+   SessionType: Race
+   ResultsPositions:
+   - Position: 1
+     CarIdx: 3
+   - Position: 2
+     CarIdx: 0
+DriverInfo:
+ DriverCarIdx: 0
+ Drivers:
+ - CarIdx: 0
+   UserName: Player
+   CarNumberRaw: 1
+ - CarIdx: 3
+   UserName: Leader
+   CarNumberRaw: 33
+)";
 }
 
 inline QStringList debugLines;

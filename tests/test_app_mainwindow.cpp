@@ -40,46 +40,55 @@ TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
     EXPECT_EQ(ui().actionExit->text(), QStringLiteral("Exit"));
     EXPECT_EQ(ui().actionDriversWindow->text(), QStringLiteral("Drivers"));
     EXPECT_EQ(ui().menuPitlink->title(), QStringLiteral("Pitlink"));
-    // widget (or spacer: ""), layout, row, column, row span, column span, text
-    struct Cell { const char *widget, *layout; int row, column, rowSpan, columnSpan; const char *text; };
+    // The widget (a spacer: ""), its layout, its cell as column, row, column
+    // span and row span, and its text (none: not checked).
+    struct Cell {
+        const char *widget;
+        const char *layout;
+        QRect cell;
+        const char *text;
+    };
     const Cell cells[] = {
-        {"groupBox_paths", "gridLayout", 0, 1, 1, 2, "Paths"},
-        {"groupBox_server", "gridLayout", 0, 3, 2, 3, "Server"},
-        {"pushButton_startServer", "gridLayout", 1, 1, 1, 1, "Start Server"},
-        {"checkBox_startup_server", "gridLayout", 1, 2, 1, 1, "Server starts at startup"},
-        {"groupBox", "gridLayout", 2, 1, 1, 5, "Session"},
-        {"plainTextEdit_debug", "gridLayout", 3, 1, 1, 6, nullptr},
-        {"label_4", "gridLayout_3", 0, 0, 1, 1, "Path to iracing documents"},
-        {"lineEdit_ir_PathDocuments", "gridLayout_3", 1, 0, 1, 1, nullptr},
-        {"toolButton_openFolder", "gridLayout_3", 1, 1, 1, 1, "..."},
-        {"label_3", "gridLayout_2", 0, 0, 1, 1, "Network:"},
-        {"comboBox_netinterfaces", "gridLayout_2", 0, 1, 1, 1, nullptr},
-        {"label", "gridLayout_2", 1, 0, 1, 1, "IP:"},
-        {"lineEdit_ip", "gridLayout_2", 1, 1, 1, 1, nullptr},
-        {"label_2", "gridLayout_2", 2, 0, 1, 1, "Port:"},
-        {"lineEdit_port", "gridLayout_2", 2, 1, 1, 1, nullptr},
-        {"label_5", "gridLayout_4", 0, 0, 1, 1, "Time:"},
-        {"label_sessionTime", "gridLayout_4", 0, 1, 1, 1, "0"},
-        {"", "gridLayout_4", 0, 2, 1, 1, nullptr},
-        {"label_8", "gridLayout_4", 0, 3, 1, 1, "Laps:"},
-        {"label_laps", "gridLayout_4", 0, 4, 1, 1, "0/0"},
-        {"", "gridLayout_4", 0, 5, 1, 1, nullptr},
-        {"label_6", "gridLayout_4", 1, 0, 1, 1, "Type:"},
-        {"label_sessionType", "gridLayout_4", 1, 1, 1, 1, "n/a"},
-        {"", "gridLayout_4", 1, 2, 1, 1, nullptr},
-        {"label_7", "gridLayout_4", 1, 3, 1, 1, "Track:"},
-        {"label_trackname", "gridLayout_4", 1, 4, 1, 1, "n/a"},
-        {"", "gridLayout_4", 1, 5, 1, 1, nullptr},
+        {"groupBox_paths", "gridLayout", {1, 0, 2, 1}, "Paths"},
+        {"groupBox_server", "gridLayout", {3, 0, 3, 2}, "Server"},
+        {"pushButton_startServer", "gridLayout", {1, 1, 1, 1}, "Start Server"},
+        {"checkBox_startup_server", "gridLayout", {2, 1, 1, 1}, "Server starts at startup"},
+        {"groupBox", "gridLayout", {1, 2, 5, 1}, "Session"},
+        {"plainTextEdit_debug", "gridLayout", {1, 3, 6, 1}, nullptr},
+        {"label_4", "gridLayout_3", {0, 0, 1, 1}, "Path to iracing documents"},
+        {"lineEdit_ir_PathDocuments", "gridLayout_3", {0, 1, 1, 1}, nullptr},
+        {"toolButton_openFolder", "gridLayout_3", {1, 1, 1, 1}, "..."},
+        {"label_3", "gridLayout_2", {0, 0, 1, 1}, "Network:"},
+        {"comboBox_netinterfaces", "gridLayout_2", {1, 0, 1, 1}, nullptr},
+        {"label", "gridLayout_2", {0, 1, 1, 1}, "IP:"},
+        {"lineEdit_ip", "gridLayout_2", {1, 1, 1, 1}, nullptr},
+        {"label_2", "gridLayout_2", {0, 2, 1, 1}, "Port:"},
+        {"lineEdit_port", "gridLayout_2", {1, 2, 1, 1}, nullptr},
+        {"label_5", "gridLayout_4", {0, 0, 1, 1}, "Time:"},
+        {"label_sessionTime", "gridLayout_4", {1, 0, 1, 1}, "0"},
+        {"", "gridLayout_4", {2, 0, 1, 1}, nullptr},
+        {"label_8", "gridLayout_4", {3, 0, 1, 1}, "Laps:"},
+        {"label_laps", "gridLayout_4", {4, 0, 1, 1}, "0/0"},
+        {"", "gridLayout_4", {5, 0, 1, 1}, nullptr},
+        {"label_6", "gridLayout_4", {0, 1, 1, 1}, "Type:"},
+        {"label_sessionType", "gridLayout_4", {1, 1, 1, 1}, "n/a"},
+        {"", "gridLayout_4", {2, 1, 1, 1}, nullptr},
+        {"label_7", "gridLayout_4", {3, 1, 1, 1}, "Track:"},
+        {"label_trackname", "gridLayout_4", {4, 1, 1, 1}, "n/a"},
+        {"", "gridLayout_4", {5, 1, 1, 1}, nullptr},
     };
     for (const Cell &c : cells) {
         SCOPED_TRACE(std::string(c.layout) + " " + c.widget);
         auto *layout = w.findChild<QGridLayout *>(QString::fromLatin1(c.layout));
         ASSERT_NE(layout, nullptr);
-        QLayoutItem *item = layout->itemAtPosition(c.row, c.column);
+        QLayoutItem *item = layout->itemAtPosition(c.cell.y(), c.cell.x());
         ASSERT_NE(item, nullptr);
-        int row, column, rowSpan, columnSpan;
+        int row = -1;
+        int column = -1;
+        int rowSpan = -1;
+        int columnSpan = -1;
         layout->getItemPosition(layout->indexOf(item), &row, &column, &rowSpan, &columnSpan);
-        EXPECT_EQ(QRect(column, row, columnSpan, rowSpan), QRect(c.column, c.row, c.columnSpan, c.rowSpan));
+        EXPECT_EQ(QRect(column, row, columnSpan, rowSpan), c.cell);
         QWidget *widget = item->widget();
         ASSERT_EQ(widget == nullptr, item->spacerItem() != nullptr);
         EXPECT_EQ(widget ? widget->objectName() : QString(), QString::fromLatin1(c.widget));
@@ -106,7 +115,8 @@ TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
     EXPECT_NEAR(fields[0]->width(), fields[1]->width(), 1);
     EXPECT_LT(fields[2]->width() * 2, fields[1]->width());
     sim.setVersion(std::nullopt);
-    EXPECT_EQ((open(), statusText(2)), QStringLiteral("v")) << "no version data";
+    open();
+    EXPECT_EQ(statusText(2), QStringLiteral("v")) << "no version data";
 }
 
 TEST_F(MainWindow, debugLinesAppearUndecoratedInOrder)
@@ -191,25 +201,27 @@ TEST_F(MainWindow, exitClosesTheDriversWindowSavesTheFieldsAndTheNextStartShowsT
 constexpr int kNoPort = -1;   // no port stored
 constexpr int kFreePort = -2; // a port found free when the case runs
 
-// Settings, what a user types and presses, and what closing then saves: the
-// port stored before, a folder where pitlink.ini should be, what is typed
-// into the emptied port field and what the field then holds, a server that
-// must then listen on the stored port, a close by a termination request
-// rather than by the user, and the port saved (kNoPort: the file cannot be
-// read back).
+// Settings, what a user types, and what closing then saves. A free port
+// stored is one a server must then listen on; no port saved (kNoPort) is a
+// folder where pitlink.ini should be.
 struct WindowCase {
-    const char *name; int storedPort; bool folderForFile; const char *typed, *field; bool startServer, termination; int savedPort;
+    const char *name;
+    int storedPort;
+    const char *typed; // into the emptied port field
+    const char *field; // what the field then holds
+    bool termination;  // closed by a termination request rather than by the user
+    int savedPort;
 };
 
 const WindowCase kWindowCases[] = {
-    {"letters cannot be typed", kNoPort, false, "12ab", "12", false, false, 12},
-    {"a number above 65535 cannot be typed", kNoPort, false, "70000", "7000", false, false, 7000},
-    {"0 and leading zeros cannot be typed", kNoPort, false, "0815", "815", false, false, 815},
-    {"an empty field keeps the port last saved", 4465, false, "", "", false, false, 4465},
-    {"an empty field with no port saved saves 47812", kNoPort, false, "", "", false, false, 47812},
-    {"an empty field starts the server on the port last saved", kFreePort, false, "", "", true, false, kFreePort},
-    {"a folder in the file's place is reported to the user", kNoPort, true, "47900", "47900", false, false, kNoPort},
-    {"a termination request is answered without a box", kNoPort, true, "47900", "47900", false, true, kNoPort},
+    {"letters cannot be typed", kNoPort, "12ab", "12", false, 12},
+    {"a number above 65535 cannot be typed", kNoPort, "70000", "7000", false, 7000},
+    {"0 and leading zeros cannot be typed", kNoPort, "0815", "815", false, 815},
+    {"an empty field keeps the port last saved", 4465, "", "", false, 4465},
+    {"an empty field with no port saved saves 47812", kNoPort, "", "", false, 47812},
+    {"an empty field starts the server on the port last saved", kFreePort, "", "", false, kFreePort},
+    {"a folder in the file's place is reported to the user", kNoPort, "47900", "47900", false, kNoPort},
+    {"a termination request is answered without a box", kNoPort, "47900", "47900", true, kNoPort},
 };
 
 TEST_F(MainWindow, whatTheUserTypesAndWhatClosingSaves)
@@ -221,21 +233,24 @@ TEST_F(MainWindow, whatTheUserTypesAndWhatClosingSaves)
         const int stored = c.storedPort == kFreePort ? freePort() : c.storedPort;
         if (stored != kNoPort)
             presetSettings([stored](AppSettings &s) { s.setServerPort(static_cast<quint16>(stored)); });
-        ASSERT_TRUE(!c.folderForFile || QDir().mkpath(settingsFile()));
+        ASSERT_TRUE(c.savedPort != kNoPort || QDir().mkpath(settingsFile()));
 
         Pitlink &w = open();
         w.show();
         ui().lineEdit_port->clear();
         QTest::keyClicks(ui().lineEdit_port, QString::fromLatin1(c.typed));
         EXPECT_EQ(ui().lineEdit_port->text(), QString::fromLatin1(c.field));
-        if (c.startServer) {
+        if (c.storedPort == kFreePort) {
             access->serverButton();
             EXPECT_EQ(access->server() ? access->server()->serverPort() : 0, stored);
         }
 
         debugLines.clear();
         dialogs.said.clear(); // the missing app.ini's box
-        c.termination ? w.closeOnTerminationRequest() : void(w.close());
+        if (c.termination)
+            w.closeOnTerminationRequest();
+        else
+            w.close();
         window.reset();
         const QString failed = QStringLiteral("Settings could not be saved to %1").arg(settingsFile());
         EXPECT_EQ(debugLines.contains(failed), c.savedPort == kNoPort);
@@ -278,7 +293,10 @@ TEST_F(MainWindow, aMissingAppIniIsReportedBeforeTheWindowShowsAndAChosenFolderI
 
 TEST_F(MainWindow, networkListHoldsUsableIpv4AddressesAndTheSavedChoice)
 {
-    const auto preset = [](AppSettings &s) { s.setServerIp("1.2.3.4"); s.setNetInterface("10.0.0.8 - wlan0"); };
+    const auto preset = [](AppSettings &s) {
+        s.setServerIp("1.2.3.4");
+        s.setNetInterface("10.0.0.8 - wlan0");
+    };
     presetSettings(preset);
     interfaces.clear();
     open();
@@ -287,8 +305,9 @@ TEST_F(MainWindow, networkListHoldsUsableIpv4AddressesAndTheSavedChoice)
     EXPECT_EQ(ui().lineEdit_ip->text(), QStringLiteral("1.2.3.4")) << "no usable address: kept";
     window.reset();
 
-    NetworkInterfaceRecord loop = iface("lo", "127.0.0.1"), down = iface("eth1", "192.168.2.1"),
-                           twoAddresses = iface("wlan0", "10.0.0.7");
+    NetworkInterfaceRecord loop = iface("lo", "127.0.0.1");
+    NetworkInterfaceRecord down = iface("eth1", "192.168.2.1");
+    NetworkInterfaceRecord twoAddresses = iface("wlan0", "10.0.0.7");
     loop.loopBack = true;
     down.running = false;
     twoAddresses.addresses.append({QStringLiteral("10.0.0.8"), true});
@@ -309,16 +328,28 @@ TEST_F(MainWindow, networkListHoldsUsableIpv4AddressesAndTheSavedChoice)
 TEST_F(MainWindow, autostartStartsTheServerAfterTheDelayAndKeepsOneStartedByAClick)
 {
     autoStartDelayMs = 100;
-    // autostart, clicked before the delay
-    for (const auto &c : {std::make_pair(true, false), std::make_pair(true, true), std::make_pair(false, false)}) {
-        presetSettings([&c](AppSettings &s) { s.setAutoStartServer(c.first); s.setServerPort(0); }); // any free port
+    const struct {
+        const char *name;
+        bool autostart;
+        bool clicked; // before the delay
+    } cases[] = {
+        {"started after the delay", true, false},
+        {"a server started by a click is kept", true, true},
+        {"no autostart", false, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        presetSettings([&c](AppSettings &s) {
+            s.setAutoStartServer(c.autostart);
+            s.setServerPort(0); // any free port
+        });
         open();
         EXPECT_EQ(access->server(), nullptr) << "not before the delay";
-        if (c.second)
+        if (c.clicked)
             ui().pushButton_startServer->click();
         irServer *clicked = access->server();
         QTest::qWait(300);
-        ASSERT_EQ(access->server() != nullptr, c.first || c.second);
+        ASSERT_EQ(access->server() != nullptr, c.autostart || c.clicked);
         EXPECT_TRUE(!clicked || access->server() == clicked) << "the automatic start must not stop it";
         window.reset();
     }
@@ -326,29 +357,32 @@ TEST_F(MainWindow, autostartStartsTheServerAfterTheDelayAndKeepsOneStartedByACli
 
 TEST_F(MainWindow, theSimulatorsStatesOneStepAfterTheOther)
 {
-    // The timer resolution is raised once, not again when the simulator comes back.
-    struct Step { const char *name; std::function<void()> change; const char *text; bool connected, onTop; int timerBegins; };
-    const Step steps[] = {
-        {"no window", [] {}, "iRacing not found", false, false, 0},
-        {"a window but no telemetry", [this] { sim.showWindow(true); sim.setMappingAvailable(false); },
-         "iRacing not startet", false, false, 0},
-        {"telemetry", [this] { sim.setMappingAvailable(true); sim.publishOnWait = true; }, "iRacing founded", true, true, 1},
-        {"gone", [this] { sim.hideWindow(); }, "iRacing not found", false, false, 1},
-        {"back behind another window", [this] { sim.showWindow(false); }, "iRacing founded", true, false, 1},
-        {"linked, no more samples", [this] { sim.publishOnWait = false; }, "iRacing founded", true, false, 1},
+    // Two polls: what one pass reads shows in the next. The timer resolution
+    // is raised once, not again when the simulator comes back.
+    const auto expectState = [this](const char *step, const char *text, bool connected, bool onTop, int timerBegins) {
+        SCOPED_TRACE(step);
+        access->poll();
+        access->poll();
+        EXPECT_EQ(statusText(0), QString::fromLatin1(text));
+        EXPECT_EQ(access->connected(), connected);
+        EXPECT_EQ(access->onTop(), onTop);
+        EXPECT_EQ(sim.timerBeginCount(), timerBegins);
+        EXPECT_EQ(access->telemetryTimer().isActive(), timerBegins == 1) << "ticks from the first link on";
     };
     open();
-    for (const Step &s : steps) {
-        SCOPED_TRACE(s.name);
-        s.change();
-        access->poll();
-        access->poll();
-        EXPECT_EQ(statusText(0), QString::fromLatin1(s.text));
-        EXPECT_EQ(access->connected(), s.connected);
-        EXPECT_EQ(access->onTop(), s.onTop);
-        EXPECT_EQ(sim.timerBeginCount(), s.timerBegins);
-        EXPECT_EQ(access->telemetryTimer().isActive(), s.timerBegins == 1) << "ticks from the first link on";
-    }
+    expectState("no window", "iRacing not found", false, false, 0);
+    sim.showWindow(true);
+    sim.setMappingAvailable(false);
+    expectState("a window but no telemetry", "iRacing not startet", false, false, 0);
+    sim.setMappingAvailable(true);
+    sim.publishOnWait = true;
+    expectState("telemetry", "iRacing founded", true, true, 1);
+    sim.hideWindow();
+    expectState("gone", "iRacing not found", false, false, 1);
+    sim.showWindow(false);
+    expectState("back behind another window", "iRacing founded", true, false, 1);
+    sim.publishOnWait = false;
+    expectState("linked, no more samples", "iRacing founded", true, false, 1);
 }
 
 TEST_F(MainWindow, theSnapshotAndLabelsFollowTheSessionNumber)
@@ -507,14 +541,25 @@ TEST_F(MainWindow, settingsDefaultsAndWhatIsReadBack)
     QSettings raw(file, QSettings::IniFormat);
     raw.setValue("main/port", 70000); // written by hand or an older program
     // The dashboard's port: a whole number from 0 (off) to 65535, else the default.
+    // The text stored names the row.
     const std::vector<std::pair<const char *, int>> webPorts{
-        {"8080", 8080},   {"0", 0},       {"65535", 65535}, {"65536", 47813}, {"-1", 47813},
-        {"80x", 47813},   {"8.5", 47813}, {"", 47813},      {nullptr, 47813}};
+        {"8080", 8080},
+        {"0", 0},
+        {"65535", 65535},
+        {"65536", 47813},
+        {"-1", 47813},
+        {"80x", 47813},
+        {nullptr, 47813},
+    };
     for (const auto &w : webPorts) {
-        w.first ? raw.setValue("main/webport", QString::fromLatin1(w.first)) : raw.remove("main/webport");
+        SCOPED_TRACE(w.first ? w.first : "absent");
+        if (w.first)
+            raw.setValue("main/webport", QString::fromLatin1(w.first));
+        else
+            raw.remove("main/webport");
         raw.sync();
         AppSettings s(&owner, file);
-        EXPECT_EQ(s.webPort(), w.second) << (w.first ? w.first : "absent");
+        EXPECT_EQ(s.webPort(), w.second);
         EXPECT_EQ(s.serverPort(), 4464) << "the low 16 bits";
         EXPECT_EQ(s.mainWindowState(), QByteArray("\x00\x01state", 7));
         EXPECT_EQ(s.mainWindowGeometry(), QByteArray("geometry"));
@@ -623,17 +668,25 @@ TEST_F(MainWindow, thePairingCodeReadsAsTheAddressAndANewCodeReplacesTheStoredOn
 
 TEST(SessionLabels, showWhatIsReadSoFar)
 {
-    struct Case { double time, length; int sessionLaps; const char *timeLabel, *lapsLabel; };
+    struct Case {
+        const char *name;
+        double time;
+        double length;
+        int sessionLaps;
+        const char *timeLabel;
+        const char *lapsLabel;
+    };
     const Case cases[] = {
-        {-1.0, 7200.0, -1, "", ""},                     // nothing read yet: no "/" either
-        {-1.0, 7200.0, 25, "", "3/25"},                 // laps read before the clock
-        {0.0, 7200.0, 25, "00:00:00/02:00", "3/25"},    // the clock at its start
-        {3723.5, -1.0, -1, "01:02:03/", ""},            // the clock read before the laps
-        {3723.5, 86400.0, 25, "01:02:03/", "3/25"},     // a day or more is no time of day
+        {"nothing read yet: no \"/\" either", -1.0, 7200.0, -1, "", ""},
+        {"laps read before the clock", -1.0, 7200.0, 25, "", "3/25"},
+        {"the clock at its start", 0.0, 7200.0, 25, "00:00:00/02:00", "3/25"},
+        {"the clock read before the laps", 3723.5, -1.0, -1, "01:02:03/", ""},
+        {"a day or more is no time of day", 3723.5, 86400.0, 25, "01:02:03/", "3/25"},
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(sessionTimeLabel(c.time, c.length), QString::fromLatin1(c.timeLabel)) << c.time << " " << c.length;
-        EXPECT_EQ(lapsLabel(3, c.sessionLaps), QString::fromLatin1(c.lapsLabel)) << c.sessionLaps;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(sessionTimeLabel(c.time, c.length), QString::fromLatin1(c.timeLabel));
+        EXPECT_EQ(lapsLabel(3, c.sessionLaps), QString::fromLatin1(c.lapsLabel));
     }
 }
 

@@ -83,18 +83,23 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     // The client's own output and exit codes: 3 no reply, 2 no server, 1 usage.
     const QString open = QString::number(port);
     const QString closed = QString::number(freePort());
-    const std::vector<std::tuple<QStringList, int, QByteArray>> tool = {
-        {{"--raw", "127.0.0.1", open, "202"}, 0, "@000020;202;000001;pit-link;"},
-        {{"127.0.0.1", open, "201", "Pit wall"}, 0, ""}, // no reply awaited
-        {{"--timeout", "300", "127.0.0.1", open, "204"}, 3, "no reply"},
-        {{"127.0.0.1", closed, "202"}, 2, "cannot connect"},
-        {{"127.0.0.1"}, 1, ""},
+    const struct {
+        const char *name;
+        QStringList args;
+        int exitCode;
+        QByteArray output; // the whole standard output, or a part of the error output
+    } tool[] = {
+        {"a raw reply", {"--raw", "127.0.0.1", open, "202"}, 0, "@000020;202;000001;pit-link;"},
+        {"no reply awaited", {"127.0.0.1", open, "201", "Pit wall"}, 0, ""},
+        {"no reply", {"--timeout", "300", "127.0.0.1", open, "204"}, 3, "no reply"},
+        {"no server", {"127.0.0.1", closed, "202"}, 2, "cannot connect"},
+        {"usage", {"127.0.0.1"}, 1, ""},
     };
     for (const auto &c : tool) {
-        const auto ran = run(std::get<0>(c));
-        EXPECT_EQ(std::get<0>(ran), std::get<1>(c)) << std::get<0>(c).join(' ').toStdString();
-        EXPECT_TRUE(std::get<1>(c) == 0 ? std::get<1>(ran) == std::get<2>(c) : std::get<2>(ran).contains(std::get<2>(c)))
-            << std::get<0>(c).join(' ').toStdString();
+        SCOPED_TRACE(c.name);
+        const auto ran = run(c.args);
+        EXPECT_EQ(std::get<0>(ran), c.exitCode);
+        EXPECT_TRUE(c.exitCode == 0 ? std::get<1>(ran) == c.output : std::get<2>(ran).contains(c.output));
     }
 
     const QString macros = ask("205");

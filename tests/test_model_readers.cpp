@@ -11,8 +11,8 @@
 
 #include <QTextCodec>
 
-#include <tuple>
-#include <utility>
+#include <sstream>
+#include <string>
 #include <vector>
 
 using namespace telemetry;
@@ -20,44 +20,126 @@ using namespace telemetry;
 namespace {
 
 // The weekend, the sessions and the roster; user names in the local code page
-// (Windows-1252 for the tests), the rest UTF-8.
-const std::string kSessionText =
-    "WeekendInfo:\n TrackName: spa 2022 gp\n TrackDisplayShortName: Spa\n NumCarTypes: 2\n NumCarClasses: 1\n"
-    " NumStarters: 24\nSessionInfo:\n NumSessions: 3\n Sessions:\n"
-    " - SessionNum: 0\n   SessionLaps: unlimited\n   SessionTime: 7200.0000 sec\n   SessionNumLapsToAvg: 0\n"
-    "   SessionType: Practice\n   ResultsPositions:\n   - Position: 0\n     CarIdx: 9\n"
-    "   - Position: 99\n     CarIdx: 4\n"
-    " - SessionNum: 2\n   SessionLaps: 30\n   SessionTime: unlimited\n   SessionNumLapsToAvg: 5\n   SessionType: Race\n"
-    "   ResultsPositions:\n   - Position: 1\n     ClassPosition: 2\n     CarIdx: 5\n     Lap: 12\n     Time: 1234.25\n"
-    "     FastestLap: 7\n     FastestTime: 90.125\n     LastTime: 91.5\n     LapsComplete: 12\n     Incidents: 4\n"
-    "     ReasonOutId: 3\n     ReasonOutStr: Running\n   - Position: 2\n     CarIdx: 0\n     LapsComplete: 11\n"
-    "   - Position: 3\n     CarIdx: 1\n     Time: nan\n     FastestTime: inf\n     LastTime: -inf\n"
-    "   - Position: 100\n     CarIdx: 2\n"
-    // Laps and lengths: spaces around a number are dropped, what is no number reads as 0.
-    " - SessionNum: 3\n   SessionLaps: 90 \n   SessionTime: 90 \n - SessionNum: 4\n   SessionLaps: Unlimited\n"
-    "   SessionTime: Unlimited\n - SessionNum: 5\n   SessionLaps: 25 laps\n   SessionTime: 1,5\n"
-    "DriverInfo:\n DriverCarIdx: 5\n DriverCarFuelKgPerLtr: 0.750\n DriverCarFuelMaxLtr: 120.000\n"
-    " DriverCarMaxFuelPct: 1.000\n DriverCarEstLapTime: 91.2500\n Drivers:\n"
-    " - CarIdx: 0\n   UserName: M\xfcller J\xf6rg\n   CarNumber: \"07\"\n   CarNumberRaw: 7\n   CarID: 132\n"
-    "   IRating: 2841\n   LicLevel: 18\n   LicSubLevel: 3.49\n   LicString: A 3.49\n   LicColor: 0x0153db\n"
-    "   ClubName: \xc3\x96sterreich\n   DivisionName: Division 2\n"
-    " - CarIdx: 1\n   UserName: Bea\n   IRating: many\n   ClubName: " + std::string(2047, 'x') +
-    "\n   DivisionName: " + std::string(2048, 'y') + "\n - CarIdx: 5\n   CarNumber: 55\n"
-    " - CarIdx: 100\n   UserName: Outside\n";
+// (Windows-1252 for the tests), the rest UTF-8. Session 3's laps and length
+// end in a space.
+const std::string kSessionText = R"(WeekendInfo:
+ TrackName: spa 2022 gp
+ TrackDisplayShortName: Spa
+ NumCarTypes: 2
+ NumCarClasses: 1
+ NumStarters: 24
+SessionInfo:
+ NumSessions: 3
+ Sessions:
+ - SessionNum: 0
+   SessionLaps: unlimited
+   SessionTime: 7200.0000 sec
+   SessionNumLapsToAvg: 0
+   SessionType: Practice
+   ResultsPositions:
+   - Position: 0
+     CarIdx: 9
+   - Position: 99
+     CarIdx: 4
+ - SessionNum: 2
+   SessionLaps: 30
+   SessionTime: unlimited
+   SessionNumLapsToAvg: 5
+   SessionType: Race
+   ResultsPositions:
+   - Position: 1
+     ClassPosition: 2
+     CarIdx: 5
+     Lap: 12
+     Time: 1234.25
+     FastestLap: 7
+     FastestTime: 90.125
+     LastTime: 91.5
+     LapsComplete: 12
+     Incidents: 4
+     ReasonOutId: 3
+     ReasonOutStr: Running
+   - Position: 2
+     CarIdx: 0
+     LapsComplete: 11
+   - Position: 3
+     CarIdx: 1
+     Time: nan
+     FastestTime: inf
+     LastTime: -inf
+   - Position: 100
+     CarIdx: 2
+ - SessionNum: 3
+   SessionLaps: 90 
+   SessionTime: 90 
+ - SessionNum: 4
+   SessionLaps: Unlimited
+   SessionTime: Unlimited
+ - SessionNum: 5
+   SessionLaps: 25 laps
+   SessionTime: 1,5
+DriverInfo:
+ DriverCarIdx: 5
+ DriverCarFuelKgPerLtr: 0.750
+ DriverCarFuelMaxLtr: 120.000
+ DriverCarMaxFuelPct: 1.000
+ DriverCarEstLapTime: 91.2500
+ Drivers:
+ - CarIdx: 0
+   UserName: )" "M\xfcller J\xf6rg" R"(
+   CarNumber: "07"
+   CarNumberRaw: 7
+   CarID: 132
+   IRating: 2841
+   LicLevel: 18
+   LicSubLevel: 3.49
+   LicString: A 3.49
+   LicColor: 0x0153db
+   ClubName: Österreich
+   DivisionName: Division 2
+ - CarIdx: 1
+   UserName: Bea
+   IRating: many
+   ClubName: )" + std::string(2047, 'x') + R"(
+   DivisionName: )" + std::string(2048, 'y') + R"(
+ - CarIdx: 5
+   CarNumber: 55
+ - CarIdx: 100
+   UserName: Outside
+)";
 
-auto shown(const irDriver &d)
+// A record as the names and values of the fields that left their start
+// value, so a failure names the field.
+template <typename T> std::string named(const char *name, const T &value, const T &start)
 {
-    return std::make_tuple(d.carIdx, d.userName, d.carNumber, d.carNumberRaw, d.carId, d.iRating, d.licLevel,
-                           d.licSubLevel, d.licString, d.licColor, d.clubName, d.divisionName, d.position);
+    std::ostringstream out;
+    if (!(value == start))
+        out << ' ' << name << '=' << value;
+    return out.str();
 }
-auto shown(const irResult &r)
+std::string named(const char *name, const QString &value, const QString &start)
 {
-    return std::make_tuple(r.position, r.classPosition, r.carIdx, r.lap, r.time, r.fastestLap, r.fastestTime,
-                           r.lastTime, r.lapsComplete, r.incidents, r.reasonOutId, r.reasonOutStr);
+    return named(name, value.toStdString(), start.toStdString());
 }
-template <typename T> std::vector<decltype(shown(T()))> shown(const QVector<T> &all)
+#define NAMED(field) named(#field, r.field, start.field)
+std::string shown(const irDriver &r)
 {
-    std::vector<decltype(shown(T()))> out;
+    const irDriver start;
+    return NAMED(carIdx) + NAMED(userName) + NAMED(carNumber) + NAMED(carNumberRaw) + NAMED(carId) + NAMED(iRating)
+           + NAMED(licLevel) + NAMED(licSubLevel) + NAMED(licString) + NAMED(licColor) + NAMED(clubName)
+           + NAMED(divisionName) + NAMED(position);
+}
+std::string shown(const irResult &r)
+{
+    const irResult start;
+    return NAMED(position) + NAMED(classPosition) + NAMED(carIdx) + NAMED(lap) + NAMED(time) + NAMED(fastestLap)
+           + NAMED(fastestTime) + NAMED(lastTime) + NAMED(lapsComplete) + NAMED(incidents) + NAMED(reasonOutId)
+           + NAMED(reasonOutStr);
+}
+#undef NAMED
+template <typename T> std::vector<std::string> shown(const QVector<T> &all)
+{
+    std::vector<std::string> out;
     for (const T &one : all)
         out.push_back(shown(one));
     return out;
@@ -79,60 +161,71 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
     // Cars 0 to 99 in order.
     QVector<irDriver> drivers(1); // an old roster is replaced
     readDriverRoster(SimClient::shared(), drivers);
-    using Driver = decltype(shown(irDriver()));
     EXPECT_EQ(shown(drivers),
-              (std::vector<Driver>{
-                  {0, QString::fromUtf8("M\xc3\xbcller J\xc3\xb6rg"), "\"07\"", 7, 132, 2841, 18.0, 3.49, "A 3.49",
-                   "0x0153db", QString::fromUtf8("\xc3\x96sterreich"), "Division 2", kNoPosition},
+              (std::vector<std::string>{
+                  " carIdx=0 userName=M\xc3\xbcller J\xc3\xb6rg carNumber=\"07\" carNumberRaw=7 carId=132 iRating=2841"
+                  " licLevel=18 licSubLevel=3.49 licString=A 3.49 licColor=0x0153db clubName=\xc3\x96sterreich"
+                  " divisionName=Division 2",
                   // No number reads as 0; 2047 bytes and the zero byte fit the buffer, 2048 are not taken.
-                  {1, "Bea", "", 0, 0, 0, 0.0, 0.0, "", "", QString(2047, 'x'), "", kNoPosition},
+                  " carIdx=1 userName=Bea clubName=" + std::string(2047, 'x'),
                   // No user name: listed, but it cannot be joined to a result.
-                  {-1, "", "55", 0, 0, 0, 0.0, 0.0, "", "", "", "", kNoPosition},
+                  " carNumber=55",
               }));
 
     // The asked session's results, positions up to 99.
     QVector<irResult> results;
-    using Result = decltype(shown(irResult()));
     readSessionResults(SimClient::shared(), 2, results);
-    EXPECT_EQ(shown(results), (std::vector<Result>{
-                                  {1, 2, 5, 12, 1234.25f, 7, 90.125f, 91.5f, 12, 4, 3, "Running"},
-                                  {2, 0, 0, -1, 0.0f, -1, 0.0f, 0.0f, 11, 0, 0, ""}, // missing keys: start values
-                                  {3, 0, 1, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""}, // times not finite: none given
-                              }));
+    EXPECT_EQ(shown(results),
+              (std::vector<std::string>{
+                  " position=1 classPosition=2 carIdx=5 lap=12 time=1234.25 fastestLap=7 fastestTime=90.125"
+                  " lastTime=91.5 lapsComplete=12 incidents=4 reasonOutId=3 reasonOutStr=Running",
+                  " position=2 carIdx=0 lapsComplete=11", // missing keys: start values
+                  " position=3 carIdx=1",                 // times not finite: none given
+              }));
     readSessionResults(SimClient::shared(), 0, results);
-    EXPECT_EQ(shown(results), (std::vector<Result>{{0, 0, 9, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""},
-                                                   {99, 0, 4, -1, 0.0f, -1, 0.0f, 0.0f, -1, 0, 0, ""}}));
+    EXPECT_EQ(shown(results), (std::vector<std::string>{" position=0 carIdx=9", " position=99 carIdx=4"}));
     readSessionResults(SimClient::shared(), 1, results);
     EXPECT_TRUE(results.isEmpty()) << "a session without a results table";
 
     // The facts follow the session number.
     irVariables v;
     readWeekendFacts(SimClient::shared(), v);
-    EXPECT_EQ(std::make_tuple(v.trackName, v.trackDisplayShortName, v.numCarTypes, v.numCarClasses, v.numStarters,
-                              v.numSessions),
-              std::make_tuple(QString("spa 2022 gp"), QString("Spa"), 2, 1, 24, 3));
-    const auto session = [&v] {
-        return std::make_tuple(v.sessionType, v.sessionLaps, v.sessionLength, v.sessionNumLapsToAvg, v.sessionInfoNum);
-    };
+    EXPECT_EQ(v.trackName, "spa 2022 gp");
+    EXPECT_EQ(v.trackDisplayShortName, "Spa");
+    EXPECT_EQ(v.numCarTypes, 2);
+    EXPECT_EQ(v.numCarClasses, 1);
+    EXPECT_EQ(v.numStarters, 24);
+    EXPECT_EQ(v.numSessions, 3);
     const struct {
+        const char *name;
         int num;
-        decltype(session()) expected;
+        const char *type;
+        int laps;
+        double length;
+        int lapsToAvg;
     } cases[] = {
-        {0, {"Practice", kUnlimitedLaps, 7200.0, 0, 0}},
-        {3, {"Practice", 90, 90.0, 0, 3}},
-        {4, {"Practice", 0, 0.0, 0, 4}}, // case-sensitive
-        {5, {"Practice", 0, 0.0, 0, 5}}, // "25 laps"; "1,5" in the C locale
-        {2, {"Race", 30, kUnlimitedTime, 5, 2}},
-        {7, {"Race", 30, kUnlimitedTime, 5, 7}}, // a session the text does not describe changes nothing
+        {"laps unlimited, a length with its unit", 0, "Practice", kUnlimitedLaps, 7200.0, 0},
+        {"spaces around a number dropped", 3, "Practice", 90, 90.0, 0},
+        {"'Unlimited' is no number: case-sensitive", 4, "Practice", 0, 0.0, 0},
+        {"'25 laps' is no number, nor '1,5' in the C locale", 5, "Practice", 0, 0.0, 0},
+        {"time unlimited", 2, "Race", 30, kUnlimitedTime, 5},
+        {"a session the text does not describe changes nothing", 7, "Race", 30, kUnlimitedTime, 5},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         v.sessionNum = c.num;
         readSessionFacts(SimClient::shared(), v);
-        EXPECT_EQ(session(), c.expected) << c.num;
+        EXPECT_EQ(v.sessionType, c.type);
+        EXPECT_EQ(v.sessionLaps, c.laps);
+        EXPECT_EQ(v.sessionLength, c.length);
+        EXPECT_EQ(v.sessionNumLapsToAvg, c.lapsToAvg);
+        EXPECT_EQ(v.sessionInfoNum, c.num);
         const irDriver &p = v.playerDriver;
-        EXPECT_EQ(std::make_tuple(p.driverCarIdx, p.driverCarFuelKgPerLtr, p.driverCarFuelMaxLtr,
-                                  p.driverCarMaxFuelPct, p.driverCarEstLapTime),
-                  std::make_tuple(5, 0.75f, 120.0f, 1.0f, 91.25f));
+        EXPECT_EQ(p.driverCarIdx, 5);
+        EXPECT_EQ(p.driverCarFuelKgPerLtr, 0.75f);
+        EXPECT_EQ(p.driverCarFuelMaxLtr, 120.0f);
+        EXPECT_EQ(p.driverCarMaxFuelPct, 1.0f);
+        EXPECT_EQ(p.driverCarEstLapTime, 91.25f);
     }
 }
 
@@ -140,25 +233,52 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
 // from its own variable, a byte field from the low byte.
 TEST_F(ModelReaders, telemetrySamplingTakesEachFieldFromItsVariable)
 {
-    const std::pair<const char *, double> values[] = {
-        {"SessionTime", 4321.25}, {"Speed", 61.5}, {"FuelLevel", 42.5}, // doubles, the rest ints
-        {"SessionNum", 2}, {"SessionFlags", 0x10004}, {"DisplayUnits", 1}, {"IsOnTrack", 1}, {"WeatherType", 300},
-        {"Skies", -1}, {"RaceLaps", 3}, {"Lap", 4}, {"PlayerCarIdx", 7}};
+    const struct {
+        const char *variable;
+        bool isDouble; // else an int
+        double value;
+    } values[] = {
+        {"SessionTime", true, 4321.25},
+        {"Speed", true, 61.5},
+        {"FuelLevel", true, 42.5},
+        {"SessionNum", false, 2},
+        {"SessionFlags", false, 0x10004},
+        {"DisplayUnits", false, 1},
+        {"IsOnTrack", false, 1},
+        {"WeatherType", false, 300},
+        {"Skies", false, -1},
+        {"RaceLaps", false, 3},
+        {"Lap", false, 4},
+        {"PlayerCarIdx", false, 7},
+    };
     for (const auto &v : values)
-        sim.declare(v.first, &v < values + 3 ? kTypeDouble : kTypeInt);
+        sim.declare(v.variable, v.isDouble ? kTypeDouble : kTypeInt);
     sim.build("");
     sim.link();
-    for (const auto &v : values)
-        &v < values + 3 ? sim.setDouble(v.first, v.second) : sim.setInt(v.first, static_cast<int>(v.second));
+    for (const auto &v : values) {
+        if (v.isDouble)
+            sim.setDouble(v.variable, v.value);
+        else
+            sim.setInt(v.variable, static_cast<int>(v.value));
+    }
     sim.deliver();
     irVariables v;
     v.airTemp = 99.0f; // not published: reads as 0
     sampleTelemetry(SimClient::shared(), v);
-    EXPECT_EQ(std::make_tuple(v.sessionTime, v.sessionNum, v.sessionFlags, int{v.displayUnits}, v.isOnTrack,
-                              v.isReplayPlaying, int{v.weatherType}, int{v.skies}, v.raceLaps, v.playerLaps, v.speed,
-                              v.fuelLevel, v.airTemp, v.playerCarIdx),
-              std::make_tuple(4321.25, 2, 0x10004, 1, true, false, 44 /* low 8 bits of 300 */, -1, 3, 4, 61.5f, 42.5f,
-                              0.0f, 7));
+    EXPECT_EQ(v.sessionTime, 4321.25);
+    EXPECT_EQ(v.speed, 61.5f);
+    EXPECT_EQ(v.fuelLevel, 42.5f);
+    EXPECT_EQ(v.sessionNum, 2);
+    EXPECT_EQ(v.sessionFlags, 0x10004);
+    EXPECT_EQ(v.displayUnits, 1);
+    EXPECT_TRUE(v.isOnTrack);
+    EXPECT_EQ(v.weatherType, 44) << "the low 8 bits of 300";
+    EXPECT_EQ(v.skies, -1);
+    EXPECT_EQ(v.raceLaps, 3);
+    EXPECT_EQ(v.playerLaps, 4);
+    EXPECT_EQ(v.playerCarIdx, 7);
+    EXPECT_FALSE(v.isReplayPlaying);
+    EXPECT_EQ(v.airTemp, 0.0f);
 }
 
 } // namespace

@@ -22,7 +22,6 @@
 #include <future>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -76,7 +75,8 @@ public:
         pending_.clear();
         // Test programs lie in ASCII paths: the narrow calls do.
         SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        void *childIn = nullptr, *childOut = nullptr;
+        void *childIn = nullptr;
+        void *childOut = nullptr;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -131,7 +131,8 @@ private:
     // cannot wait with a time-out: without bytes it pauses briefly.
     bool readSome()
     {
-        DWORD available = 0, got = 0;
+        DWORD available = 0;
+        DWORD got = 0;
         if (!output_ || !PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr))
             return false;
         if (available == 0) {
@@ -144,7 +145,9 @@ private:
         return read && got > 0;
     }
 
-    void *process_ = nullptr, *input_ = nullptr, *output_ = nullptr;
+    void *process_ = nullptr;
+    void *input_ = nullptr;
+    void *output_ = nullptr;
 #else
     bool start(const std::string &program)
     {
@@ -213,7 +216,9 @@ private:
         return n > 0;
     }
 
-    int pid_ = -1, input_ = -1, output_ = -1;
+    int pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
 #endif
     std::string pending_;
 };
@@ -352,8 +357,16 @@ TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterr
 class SystemBackendWithSimulator : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(startSimulator()); }
-    void TearDown() override { SimClient::shared().reset(); telemetryClose(); }
-    bool startSimulator() { lines.clear(); return sim.start(PITLINK_SIM_PATH) && waitForLine("ready"); }
+    void TearDown() override
+    {
+        SimClient::shared().reset();
+        telemetryClose();
+    }
+    bool startSimulator()
+    {
+        lines.clear();
+        return sim.start(PITLINK_SIM_PATH) && waitForLine("ready");
+    }
     // Repeats `round` until it holds, for at most the deadline.
     static bool until(const std::function<bool()> &round)
     {
@@ -371,7 +384,10 @@ protected:
     // Polls as the program does, each round waiting for a sample.
     static bool eventually(const std::function<bool()> &condition)
     {
-        return until([&] { SimClient::shared().waitForSample(kWaitMs); return condition(); });
+        return until([&] {
+            SimClient::shared().waitForSample(kWaitMs);
+            return condition();
+        });
     }
     static double sessionTime()
     {
@@ -515,16 +531,21 @@ TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontAndBehindAndTake
 
 TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
 {
-    // a chat macro's arguments, the message received (the dropped codes are the link test's)
-    const std::vector<std::tuple<int, int, std::string>> cases = {
+    // A chat macro's arguments and the message received (the dropped codes
+    // are the link test's); the last one marks the end.
+    const struct {
+        int argument1;
+        int argument2;
+        std::string received;
+    } cases[] = {
         {1, 2, "wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2"},
         {0, -1, "wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1"},
-        {0, 77, "wparam=0x8 lparam=77 code=8 arg1=0 arg2=77"}, // the end marker
+        {0, 77, "wparam=0x8 lparam=77 code=8 arg1=0 arg2=77"},
     };
     std::vector<std::string> expected;
-    for (const auto &[argument1, argument2, received] : cases) {
-        sendBroadcast(kBroadcastChatMacro, argument1, argument2);
-        expected.push_back(received);
+    for (const auto &c : cases) {
+        sendBroadcast(kBroadcastChatMacro, c.argument1, c.argument2);
+        expected.push_back(c.received);
     }
     ASSERT_TRUE(waitForLine("arg2=77"));
     std::vector<std::string> received; // the simulator's own message, decoded

@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <map>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,9 +37,11 @@ public:
     void chatClicked(int id) override { signalled.push_back(id); }
     void keyboardKey(int key) override { signalled.push_back(key); }
 
-    QString name, documents;
+    QString name;
+    QString documents;
     std::optional<irVariables> vars;
-    platform::WindowId simulator = 0, foreground = 0;
+    platform::WindowId simulator = 0;
+    platform::WindowId foreground = 0;
     std::vector<std::pair<QString, int>> log;
     std::vector<int> signalled; // chat macros and keys
 };
@@ -57,48 +58,74 @@ QByteArray textOf(const QByteArray &reply)
     return reply.mid(frame::kTextOffset).chopped(1);
 }
 
-TEST(Commands, RepliesSignalsAndLogLines)
+TEST(Commands, RepliesAndLogLines)
 {
-    // command, argument, simulator and foreground window, snapshot attached,
-    // reply text (none: ""), chat or key signalled (none: 99), log line (a
-    // name is logged at level 1, as one line, and stored as sent)
-    const std::vector<std::tuple<int, QByteArray, platform::WindowId, platform::WindowId, bool, QByteArray, int, QString>>
-        cases = {
-        {202, "", 0, 0, false, "@000020;202;000042;pit-link;", 99, "(Server) - Get Server name: Pitlink"},
-        {203, "", 0, 0, false, "@000014;203;000042;17;", 99, "(Server) - Get Client ID: 17"},
-        {201, "Dash 1;", 0, 0, false, "", 99, "(Server) - Client Name: Dash 1"},
-        {201, "a\nb\r\x1b\x7f;", 0, 0, false, "", 99, "(Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f"},
-        {201, "x\xc2\x85y\xc2\x9f;", 0, 0, false, "", 99, "(Server) - Client Name: x\ufffdy\ufffd"}, // C1
-        {201, "p\xe2\x80\xa8q\xe2\x80\xa9;", 0, 0, false, "", 99, "(Server) - Client Name: p\ufffdq\ufffd"},
-        {204, "", 0, 0, false, "", 99, ""},
-        {210, "", 0, 0, false, "", 99, ""},
-        {206, "3;", 0, 0, false, "@000021;206;000042;Button ok;", 2, ""},
-        {206, "0;", 0, 0, false, "@000021;206;000042;Button ok;", -1, ""},
-        {206, "x;", 0, 0, false, "@000021;206;000042;Button ok;", -1, ""},
-        {206, "-2147483648;", 0, 0, false, "@000021;206;000042;Button ok;", -1, ""},
-        {209, "65;", 5, 5, false, "@000018;209;000042;KEY OK;", 65, ""},
-        {209, "66;", 5, 9, false, "@000029;209;000042;IRACING NOT ONTOP;", 66, ""},
-        // Neither window: no key would reach a simulator.
-        {209, "67;", 0, 0, false, "@000029;209;000042;IRACING NOT ONTOP;", 67, ""},
-        {207, "", 0, 0, false, "@000019;207;000042;NO DATA;", 99, ""},
-        {208, "", 0, 0, false, "@000019;208;000042;NO DATA;", 99, ""},
+    // A name is logged at level 1, as one line, and stored as sent.
+    const struct {
+        const char *name;
+        int command;
+        QByteArray argument;
+        bool attached;   // a snapshot of a simulator not connected
+        QByteArray reply; // "" for none
+        QString line;    // logged; "" for none
+    } cases[] = {
+        {"server name", 202, "", false, "@000020;202;000042;pit-link;", "(Server) - Get Server name: Pitlink"},
+        {"client id", 203, "", false, "@000014;203;000042;17;", "(Server) - Get Client ID: 17"},
+        {"client name", 201, "Dash 1;", false, "", "(Server) - Client Name: Dash 1"},
+        {"control characters", 201, "a\nb\r\x1b\x7f;", false, "", "(Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f"},
+        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", false, "", "(Server) - Client Name: x\ufffdy\ufffd"},
+        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", false, "", "(Server) - Client Name: p\ufffdq\ufffd"},
+        {"unknown command 204", 204, "", false, "", ""},
+        {"unknown command 210", 210, "", false, "", ""},
+        {"telemetry without a snapshot", 207, "", false, "@000019;207;000042;NO DATA;", ""},
+        {"session without a snapshot", 208, "", false, "@000019;208;000042;NO DATA;", ""},
         // 207 without the simulator connected: end to end.
-        {208, "", 0, 0, true, "@000033;208;000042;IRACING NOT CONNECTED;", 99, ""},
+        {"session, simulator not connected", 208, "", true, "@000033;208;000042;IRACING NOT CONNECTED;", ""},
     };
-    for (const auto &[command, text, simulator, foreground, attached, reply, signalled, line] : cases) {
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         RecordingEnvironment env;
-        env.simulator = simulator;
-        env.foreground = foreground;
-        if (attached)
+        if (c.attached)
             env.vars = irVariables();
-        EXPECT_EQ(handle(env, command, text), reply) << command << text.constData();
-        EXPECT_EQ(env.signalled, signalled == 99 ? std::vector<int>() : std::vector<int>{signalled});
-        EXPECT_EQ(env.log, line.isEmpty() ? decltype(env.log)() : decltype(env.log)({{line, command == 201}}));
-        EXPECT_EQ(env.name, command == 201 ? QString::fromUtf8(text).chopped(1) : QString());
+        EXPECT_EQ(handle(env, c.command, c.argument), c.reply);
+        EXPECT_TRUE(env.signalled.empty());
+        EXPECT_EQ(env.log, c.line.isEmpty() ? decltype(env.log)() : decltype(env.log)({{c.line, c.command == 201}}));
+        EXPECT_EQ(env.name, c.command == 201 ? QString::fromUtf8(c.argument).chopped(1) : QString());
     }
     RecordingEnvironment env;
     EXPECT_FALSE(handleCommand(irMessage(QByteArray("@000005;20201")), env));
     EXPECT_EQ(irMessage(QByteArray("@000011;2025000007;")).command, 202) << "three digits, whatever follows";
+}
+
+TEST(Commands, ChatMacrosAndKeysAreSignalledAndAnswered)
+{
+    const struct {
+        const char *name;
+        int command;
+        QByteArray argument;
+        platform::WindowId simulator; // 0: none
+        platform::WindowId foreground;
+        QByteArray reply;
+        int signalled; // the 0-based macro, -1 for none, or the key
+    } cases[] = {
+        {"macro 3", 206, "3;", 0, 0, "@000021;206;000042;Button ok;", 2},
+        {"macro 0", 206, "0;", 0, 0, "@000021;206;000042;Button ok;", -1},
+        {"no number", 206, "x;", 0, 0, "@000021;206;000042;Button ok;", -1},
+        {"the lowest int", 206, "-2147483648;", 0, 0, "@000021;206;000042;Button ok;", -1},
+        {"key in front", 209, "65;", 5, 5, "@000018;209;000042;KEY OK;", 65},
+        {"key behind", 209, "66;", 5, 9, "@000029;209;000042;IRACING NOT ONTOP;", 66},
+        {"key, neither window: no key would reach a simulator", 209, "67;", 0, 0, "@000029;209;000042;IRACING NOT ONTOP;", 67},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingEnvironment env;
+        env.simulator = c.simulator;
+        env.foreground = c.foreground;
+        EXPECT_EQ(handle(env, c.command, c.argument), c.reply);
+        EXPECT_EQ(env.signalled, std::vector<int>{c.signalled});
+        EXPECT_TRUE(env.log.empty());
+        EXPECT_TRUE(env.name.isEmpty());
+    }
 }
 
 TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
@@ -113,30 +140,36 @@ TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
     vars.isOnTrack = true;
     vars.speed = 0.1f; // sent widened: 0.10000000149011612
     vars.playerDriver.driverCarEstLapTime = 92.5f;
-    // command, every key in sorted order, some values with their JSON types
-    const std::vector<std::tuple<int, QString, std::vector<std::pair<QString, QJsonValue>>>> cases = {
-        {207,
+    const struct {
+        const char *name;
+        int command;
+        QString keys;      // every key, in sorted order
+        QByteArray values; // some of them, with their JSON types
+    } cases[] = {
+        {"telemetry", 207,
          "AirDensity AirPressure AirTemp DisplayUnits FogLevel FuelLevel FuelLevelPct FuelUsePerHour "
          "IsOnTrack IsReplayPlaying PlayerCarClassPosition PlayerCarIdx PlayerCarPosition PlayerLaps "
          "RaceLaps RelativeHumidity SessionFlags SessionLapsRemain SessionNum SessionTimeSinceStarted "
          "Skies Speed TrackTempCrew WeatherType WindDir WindVel",
-         {{"SessionNum", 2}, {"SessionTimeSinceStarted", 123.5}, {"SessionFlags", -2147483647.0},
-          {"DisplayUnits", -56}, {"IsOnTrack", true}, {"IsReplayPlaying", false},
-          {"Speed", static_cast<double>(0.1f)}}},
+         R"({"SessionNum": 2, "SessionTimeSinceStarted": 123.5, "SessionFlags": -2147483647, "DisplayUnits": -56,)"
+         R"( "IsOnTrack": true, "IsReplayPlaying": false, "Speed": 0.10000000149011612})"},
         // Start values go out as they are.
-        {208,
+        {"session", 208,
          "DI.DriverCarEstLapTime DI.DriverCarFuelKgPerLtr DI.DriverCarFuelMaxLtr DI.DriverCarMaxFuelPct "
          "SI.SessionLaps SI.SessionNum SI.SessionTime SI.SessionType WI.TrackDisplayShortName WI.Trackname",
-         {{"SI.SessionType", "n/a"}, {"WI.Trackname", "n/a"}, {"SI.SessionTime", -1.0},
-          {"SI.SessionLaps", -1}, {"SI.SessionNum", 1}, {"DI.DriverCarEstLapTime", 92.5}}},
+         R"({"SI.SessionType": "n/a", "WI.Trackname": "n/a", "SI.SessionTime": -1, "SI.SessionLaps": -1,)"
+         R"( "SI.SessionNum": 1, "DI.DriverCarEstLapTime": 92.5})"},
     };
-    for (const auto &[command, keys, values] : cases) {
-        const QByteArray reply = handle(env, command);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray reply = handle(env, c.command);
         EXPECT_TRUE(textOf(reply).startsWith("{\n    \"")) << reply.constData();
         const QJsonObject o = QJsonDocument::fromJson(textOf(reply)).object();
-        EXPECT_EQ(o.keys().join(' '), keys);
-        for (const auto &[key, value] : values)
-            EXPECT_EQ(o.value(key), value) << qPrintable(key);
+        EXPECT_EQ(o.keys().join(' '), c.keys);
+        const QJsonObject expected = QJsonDocument::fromJson(c.values).object();
+        ASSERT_FALSE(expected.isEmpty());
+        for (const QString &key : expected.keys())
+            EXPECT_EQ(o.value(key), expected.value(key)) << qPrintable(key);
     }
 }
 
@@ -148,29 +181,32 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
     for (int n = 1; n <= 15; ++n)
         longestIni += "AutoChatStr" + QByteArray::number(n) + "=" + longest + "\n";
     const QString gruesse = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f" "e");
-    // app.ini (none: no file), reply text
-    const std::vector<std::pair<QByteArray, QString>> cases = {
-        {"[Autochat Messages]\nAutoChatStr1=Gr\xc3\xbc\xc3\x9f" "e\nAutoChatStr2=Gr\xfc\xdf" "e\n"
+    const struct {
+        const char *name;
+        QByteArray ini; // app.ini's text; none: no file
+        QString reply;
+    } cases[] = {
+        {"UTF-8, else Latin-1", "[Autochat Messages]\nAutoChatStr1=Gr\xc3\xbc\xc3\x9f" "e\nAutoChatStr2=Gr\xfc\xdf" "e\n"
          "AutoChatStr3=left,right,centre\nAutoChatStr14=\xf4\x8f\xbf\xbf\nAutoChatStr15=\xe2\x82\xac 5\n",
          gruesse + "|" + gruesse + "|left,right,centre|||||||||||" + QString::fromUtf8("\xf4\x8f\xbf\xbf|\xe2\x82\xac 5")},
-        // Latin-1 e acute, cut short, overlong, surrogate, beyond U+10FFFF: not UTF-8.
-        {"[Autochat Messages]\nAutoChatStr1=caf\xe9\nAutoChatStr2=\xc3 \nAutoChatStr3=\xc0\xaf\n"
+        {"Latin-1 e acute, cut short, overlong, surrogate, beyond U+10FFFF: not UTF-8", "[Autochat Messages]\nAutoChatStr1=caf\xe9\nAutoChatStr2=\xc3 \nAutoChatStr3=\xc0\xaf\n"
          "AutoChatStr4=\xed\xa0\x80\nAutoChatStr5=\xf4\x90\x80\x80\nAutoChatStr6=\xf0\x9f\x8f\x81\n",
          QString::fromLatin1("caf\xe9|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|") + QString::fromUtf8("\xf0\x9f\x8f\x81")
              + "|||||||||"},
-        {longestIni, QVector<QString>(15, QString::fromUtf8(longest.left(59999))).toList().join('|')},
-        {QByteArray(), "IRACING NOT FOUND"},
+        {"each cut to fit one frame", longestIni, QVector<QString>(15, QString::fromUtf8(longest.left(59999))).toList().join('|')},
+        {"no app.ini", QByteArray(), "IRACING NOT FOUND"},
     };
-    for (const auto &[iniText, expected] : cases) {
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         QFile ini(dir.path() + "/app.ini");
-        ASSERT_TRUE(iniText.isNull() || (ini.open(QIODevice::WriteOnly) && ini.write(iniText) == iniText.size()));
+        ASSERT_TRUE(c.ini.isNull() || (ini.open(QIODevice::WriteOnly) && ini.write(c.ini) == c.ini.size()));
         ini.close();
         RecordingEnvironment env;
         env.documents = dir.path();
         const QByteArray reply = handle(env, 205);
         EXPECT_EQ(reply.left(frame::kHeaderSize), "@" + zeroPadded(reply.size() - frame::kHeaderSize, 6) + ";");
-        EXPECT_TRUE(QString::fromUtf8(textOf(reply)) == expected) << reply.left(100).constData();
+        EXPECT_TRUE(QString::fromUtf8(textOf(reply)) == c.reply) << reply.left(100).constData();
         EXPECT_TRUE(env.log.empty());
     }
 }
@@ -241,43 +277,50 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
     QVector<int> everyByte;
     for (int i = 1; i < kRequest202.size(); ++i)
         everyByte.append(i);
-    // bytes, cuts between feeds, frames, skipped bytes, header not found, left buffered
-    const std::vector<std::tuple<QByteArray, QVector<int>, QVector<QByteArray>, int, bool, int>> cases = {
-        {kRequest202, {}, {kRequest202}, 0, false, 0},
-        {kRequest202, everyByte, {kRequest202}, 0, false, 0},
-        {kRequest202 + kRequest203 + kRequest202.left(5), {}, {kRequest202, kRequest203}, 0, false, 5},
-        {"hello;" + kRequest202, {}, {kRequest202}, 6, false, 0},
-        {"no header here", {}, {}, 14, true, 0},
-        {kRequest202 + "junk", {}, {kRequest202}, 4, true, 0},
-        {"junk@0000" + kRequest202.mid(5), {9}, {kRequest202}, 4, false, 0},
-        {"xx@12;" + kRequest202, {}, {kRequest202}, 6, false, 0},
-        {"xx@12;" + kRequest202, {6}, {kRequest202}, 6, false, 0},
-        {"@@" + kRequest202, {}, {kRequest202}, 2, false, 0},
-        {"@000000;" + kRequest202, {}, {kRequest202}, 8, false, 0},
-        {"@abcdef;" + kRequest202, {}, {kRequest202}, 8, false, 0},
-        {"@-00001;" + kRequest202, {}, {kRequest202}, 8, false, 0},
-        {"@000011:" + kRequest202, {}, {kRequest202}, 8, false, 0},
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        QVector<int> cuts; // between feeds
+        QVector<QByteArray> frames;
+        int skipped;
+        bool headerNotFound;
+        int buffered; // left at the end
+    } cases[] = {
+        {"a frame", kRequest202, {}, {kRequest202}, 0, false, 0},
+        {"a byte a feed", kRequest202, everyByte, {kRequest202}, 0, false, 0},
+        {"two and a piece", kRequest202 + kRequest203 + kRequest202.left(5), {}, {kRequest202, kRequest203}, 0, false, 5},
+        {"garbage first", "hello;" + kRequest202, {}, {kRequest202}, 6, false, 0},
+        {"garbage only", "no header here", {}, {}, 14, true, 0},
+        {"garbage last", kRequest202 + "junk", {}, {kRequest202}, 4, true, 0},
+        {"a header inside garbage", "junk@0000" + kRequest202.mid(5), {9}, {kRequest202}, 4, false, 0},
+        {"a short header", "xx@12;" + kRequest202, {}, {kRequest202}, 6, false, 0},
+        {"a short header, cut", "xx@12;" + kRequest202, {6}, {kRequest202}, 6, false, 0},
+        {"two marks", "@@" + kRequest202, {}, {kRequest202}, 2, false, 0},
+        {"length 0", "@000000;" + kRequest202, {}, {kRequest202}, 8, false, 0},
+        {"length no number", "@abcdef;" + kRequest202, {}, {kRequest202}, 8, false, 0},
+        {"length negative", "@-00001;" + kRequest202, {}, {kRequest202}, 8, false, 0},
+        {"no separator", "@000011:" + kRequest202, {}, {kRequest202}, 8, false, 0},
         // Three largest frames in one piece never sit in the reader at once.
-        {big + big + big.left(100), {}, {big, big}, 0, false, 100},
-        {QByteArray(3 * frame::kMaxFrame, 'g'), {}, {}, 3 * frame::kMaxFrame, true, 0},
+        {"largest frames", big + big + big.left(100), {}, {big, big}, 0, false, 100},
+        {"largest garbage", QByteArray(3 * frame::kMaxFrame, 'g'), {}, {}, 3 * frame::kMaxFrame, true, 0},
     };
-    for (const auto &[bytes, cuts, frames, skipped, headerNotFound, buffered] : cases) {
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         FrameReader reader;
         FrameReader::Result all;
         int from = 0;
-        for (const int to : cuts + QVector<int>{bytes.size()}) {
-            const FrameReader::Result r = reader.feed(bytes.mid(from, to - from));
+        for (const int to : c.cuts + QVector<int>{c.bytes.size()}) {
+            const FrameReader::Result r = reader.feed(c.bytes.mid(from, to - from));
             all.frames += r.frames;
             all.skippedBytes += r.skippedBytes;
             all.headerNotFound = all.headerNotFound || r.headerNotFound;
             from = to;
         }
-        SCOPED_TRACE(bytes.left(20).constData());
-        EXPECT_TRUE(all.frames == frames);
-        EXPECT_EQ(all.skippedBytes, skipped);
-        EXPECT_EQ(all.headerNotFound, headerNotFound);
-        EXPECT_EQ(reader.bufferedBytes(), buffered);
-        EXPECT_EQ(reader.midFrame(), buffered > 0);
+        EXPECT_TRUE(all.frames == c.frames);
+        EXPECT_EQ(all.skippedBytes, c.skipped);
+        EXPECT_EQ(all.headerNotFound, c.headerNotFound);
+        EXPECT_EQ(reader.bufferedBytes(), c.buffered);
+        EXPECT_EQ(reader.midFrame(), c.buffered > 0);
     }
 }
 
@@ -286,22 +329,29 @@ TEST(irMessage, RepliesAndRequestsArePaddedAndCountUtf8BytesAndTooLongTextIsCutA
     // With "a" first, the room left ends inside a euro sign.
     const QByteArray euros = "a" + QByteArray(frame::kMaxPayload / 3, 'x').replace("x", "\xe2\x82\xac");
     const QByteArray ys(frame::kMaxPayload, 'y');
-    // command, request number, text, header and fields of the frame, text bytes
-    // sent (UTF-8 counting is checked with the chat macros)
-    const std::vector<std::tuple<int, int, QByteArray, QByteArray, int>> cases = {
-        {7, 0, "", "@000012;007;000000;", 0},
-        {202, 1234567, "a", "@000014;202;1234567;", 1},
-        {1001, 2147483647, "", "@000017;1001;2147483647;", 0},
-        {207, 1, ys.left(frame::kMaxPayload - 12), "@999999;207;000001;", frame::kMaxPayload - 12},
-        {207, 1, ys, "@999999;207;000001;", frame::kMaxPayload - 12},
-        {1001, 2147483647, ys, "@999999;1001;2147483647;", frame::kMaxPayload - 17},
-        {205, 1, euros, "@999997;205;000001;", 1 + (frame::kMaxPayload - 13) / 3 * 3},
+    // The text bytes sent: UTF-8 counting is checked with the chat macros.
+    const struct {
+        const char *name;
+        int command;
+        int number;
+        QByteArray text;
+        QByteArray header; // and the fields of the frame
+        int sent;          // bytes of the text
+    } cases[] = {
+        {"no text", 7, 0, "", "@000012;007;000000;", 0},
+        {"a number of 7 digits", 202, 1234567, "a", "@000014;202;1234567;", 1},
+        {"a command of 4 digits", 1001, 2147483647, "", "@000017;1001;2147483647;", 0},
+        {"the longest text", 207, 1, ys.left(frame::kMaxPayload - 12), "@999999;207;000001;", frame::kMaxPayload - 12},
+        {"too long", 207, 1, ys, "@999999;207;000001;", frame::kMaxPayload - 12},
+        {"too long, longer fields", 1001, 2147483647, ys, "@999999;1001;2147483647;", frame::kMaxPayload - 17},
+        {"cut at a character", 205, 1, euros, "@999997;205;000001;", 1 + (frame::kMaxPayload - 13) / 3 * 3},
     };
-    for (const auto &[command, number, text, header, sent] : cases) {
-        const irMessage reply(command, number, QString::fromUtf8(text));
-        EXPECT_EQ(reply.raw, header + text.left(sent) + ";") << header.constData();
-        EXPECT_EQ(reply.text.toUtf8(), text.left(sent));
-        EXPECT_EQ(irMessage::fromUtf8(command, number, text).raw, reply.raw);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const irMessage reply(c.command, c.number, QString::fromUtf8(c.text));
+        EXPECT_EQ(reply.raw, c.header + c.text.left(c.sent) + ";");
+        EXPECT_EQ(reply.text.toUtf8(), c.text.left(c.sent));
+        EXPECT_EQ(irMessage::fromUtf8(c.command, c.number, c.text).raw, reply.raw);
     }
 }
 

@@ -22,7 +22,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -122,21 +121,30 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
 {
     // The time-out counts from the newest byte: pieces that each come in time
     // are served even when the whole frame takes longer.
-    // stall time-out, cuts (the frame is sent up to each, then paused), pause, served
-    const std::vector<std::tuple<int, std::vector<int>, int, bool>> cases = {
-        {200, {12}, 0, false}, {2000, {12}, 0, true}, {1500, {2, 4, 6, 8, 10, 12}, 300, true}};
-    for (const auto &[stallMs, cuts, pauseMs, served] : cases) {
-        start([stallMs = stallMs](ServerLimits &l) { l.stallTimeoutMs = stallMs; });
+    const struct {
+        const char *name;
+        int stallMs;
+        std::vector<int> cuts; // the frame is sent up to each, then paused
+        int pauseMs;
+        bool served;
+    } cases[] = {
+        {"stalled past the time-out", 200, {12}, 0, false},
+        {"within the time-out", 2000, {12}, 0, true},
+        {"each piece within the time-out", 1500, {2, 4, 6, 8, 10, 12}, 300, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        start([&c](ServerLimits &l) { l.stallTimeoutMs = c.stallMs; });
         auto client = connectedClient();
         const QByteArray request = requestFrame(202, 1);
         int sent = 0;
-        for (const int cut : cuts) {
+        for (const int cut : c.cuts) {
             client->send(request.mid(sent, cut - sent));
             ASSERT_TRUE(QTest::qWaitFor([&] { return client->socket.bytesToWrite() == 0; }));
-            QTest::qWait(pauseMs);
+            QTest::qWait(c.pauseMs);
             sent = cut;
         }
-        if (served) {
+        if (c.served) {
             client->send(request.mid(sent));
             EXPECT_FALSE(client->nextFrame().isEmpty());
             EXPECT_EQ(client->socket.state(), QAbstractSocket::ConnectedState);
@@ -171,7 +179,11 @@ TEST_F(Server, AStopRightAfterAcceptingEndsTheNewClient)
 TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
 {
     for (const int idleEvictMs : {300, 60000}) {
-        start([&](ServerLimits &l) { l.maxClients = 2, l.idleEvictMs = idleEvictMs; });
+        SCOPED_TRACE(idleEvictMs < 400 ? "the idle client gives way" : "the newcomer is refused");
+        start([&](ServerLimits &l) {
+            l.maxClients = 2;
+            l.idleEvictMs = idleEvictMs;
+        });
         QObject::connect(server.get(), &irServer::sigSnapshotWanted, server.get(), [this] {
             irVariables vars;
             vars.simConnected = true;
@@ -211,11 +223,20 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
     // Above the bound of waiting replies a client's requests wait unread:
     // the keys at the end of a non-reader's burst are then never pressed.
     // With a bound above the whole burst they are, before the drop.
-    // bound of waiting replies, no-progress time-out, keys pressed
-    const std::vector<std::tuple<qint64, int, int>> cases = {{1 << 20, 3000, 0}, {qint64(64) << 20, 5000, 10}};
-    for (const auto &[pauseAbove, noProgressMs, pressed] : cases) {
-        start([pauseAbove = pauseAbove, noProgressMs = noProgressMs](ServerLimits &l) {
-            l.noProgressTimeoutMs = noProgressMs, l.pauseAboveBytes = pauseAbove;
+    const struct {
+        const char *name;
+        qint64 pauseAbove; // the bound of waiting replies
+        int noProgressMs;
+        int pressed; // keys
+    } cases[] = {
+        {"a bound below the burst", 1 << 20, 3000, 0},
+        {"a bound above the burst", qint64(64) << 20, 5000, 10},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        start([&c](ServerLimits &l) {
+            l.noProgressTimeoutMs = c.noProgressMs;
+            l.pauseAboveBytes = c.pauseAbove;
             l.requestsPerClient = l.requestsOverall = 1 << 30;
         });
         QSignalSpy keys(server.get(), &irServer::sigKeyboardKey);
@@ -250,7 +271,9 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
 
         ASSERT_TRUE(reader->waitFrames(kBurst, 12 * kWaitMs)) << reader->frames.size();
         ticks.stop();
-        int outOfOrder = 0, torn = 0, last = 0;
+        int outOfOrder = 0;
+        int torn = 0;
+        int last = 0;
         for (int i = 0; i < kBurst; ++i) {
             const QByteArray &reply = reader->frames.at(i);
             outOfOrder += reply.mid(frame::kRequestNumberOffset, frame::kRequestNumberDigits).toInt() != i + 1;
@@ -262,21 +285,24 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
         EXPECT_EQ(outOfOrder, 0);
         EXPECT_EQ(torn, 0);
         EXPECT_GT(last, 1) << "the snapshot was not overwritten during the burst";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 2 * noProgressMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 2 * c.noProgressMs));
         EXPECT_TRUE(logged("does not read its replies, disconnected"));
-        EXPECT_EQ(keys.size(), pressed);
+        EXPECT_EQ(keys.size(), c.pressed);
         reader->send(requestFrame(202, 1));
         EXPECT_TRUE(reader->waitFrames(kBurst + 1));
     }
 }
 
 // The client threads' trace lines, and those over 300 characters, while a test listens.
-std::atomic<int> tracedFrames{0}, longTraces{0};
+std::atomic<int> tracedFrames{0};
+std::atomic<int> longTraces{0};
 
 void countTraces(QtMsgType, const QMessageLogContext &, const QString &line)
 {
-    if (line.contains(QLatin1String("Data in:")))
-        ++tracedFrames, longTraces += line.size() > 300;
+    if (!line.contains(QLatin1String("Data in:")))
+        return;
+    ++tracedFrames;
+    longTraces += line.size() > 300;
 }
 
 TEST_F(Server, FloodOfSeveralClientsReachesThePaneAndTheTraceAtOneBoundedRateAndIsCounted)

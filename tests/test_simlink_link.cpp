@@ -18,7 +18,6 @@
 #include <random>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -50,7 +49,12 @@ protected:
     FakeSimulator fake;
     TelemetryImageWriter &writer = fake.writer;
     std::vector<std::uint8_t> buf;
-    int speed = 0, gear = 0, flag = 0, lap = 0, arr = 0, longName = 0;
+    int speed = 0;
+    int gear = 0;
+    int flag = 0;
+    int lap = 0;
+    int arr = 0;
+    int longName = 0;
 };
 
 TEST_F(LinkTest, fetchTakesEachNewSampleOnceAfterSynchronisingAndTheNewestOnEqualTicks)
@@ -216,11 +220,12 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
 
 // What the layout allows links (it sets no cap on the ring and no alignment);
 // a header pointing outside the mapping, or overflowing on the way, is
-// rejected by every call.
-#define SHAPE(what, links, ring, ...)                                                                    \
-    {what, links, ring, [](TelemetryImageWriter &w, TelemetryHeader *h, int size) {                     \
-         (void)w, (void)h, (void)size;                                                                  \
-         __VA_ARGS__;                                                                                   \
+// rejected by every call. A row's last argument is the statements that
+// shape the header.
+#define SHAPE(what, links, ring, ...)                                                                          \
+    {what, links, ring,                                                                                        \
+     []([[maybe_unused]] TelemetryImageWriter &w, [[maybe_unused]] TelemetryHeader *h, [[maybe_unused]] int size) { \
+         __VA_ARGS__;                                                                                          \
      }}
 TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
 {
@@ -231,15 +236,20 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
         void (*apply)(TelemetryImageWriter &, TelemetryHeader *, int size);
     } shapes[] = {
         SHAPE("one buffer", true, 1, ),
-        SHAPE("an unused entry's data at offset 0", true, 1, h->bufferCount = 2, h->bufferTable[1].dataOffset = 0),
+        SHAPE("an unused entry's data at offset 0", true, 1,
+              h->bufferCount = 2;
+              h->bufferTable[1].dataOffset = 0),
         SHAPE("no buffers: entry 0 is read", true, 1, h->bufferCount = 0),
         // The fifth entry's count is the first descriptor's type: ticks above it.
-        SHAPE("five buffers inside the mapping", true, 3, h->bufferCount = 5, w.setNextTick(10)),
+        SHAPE("five buffers inside the mapping", true, 3,
+              h->bufferCount = 5;
+              w.setNextTick(10)),
         SHAPE("variable table at an offset not a multiple of 4", true, 3,
               // The last descriptor's unread unit field overlaps the text.
               std::memmove(w.block() + h->variableTableOffset + 2, w.block() + h->variableTableOffset,
-                           static_cast<std::size_t>(h->variableCount) * sizeof(TelemetryVarHeader)),
-              h->variableTableOffset += 2, w.setSessionText("WeekendInfo:\n TrackName: Some Track\n")),
+                           static_cast<std::size_t>(h->variableCount) * sizeof(TelemetryVarHeader));
+              h->variableTableOffset += 2;
+              w.setSessionText("WeekendInfo:\n TrackName: Some Track\n")),
         SHAPE("text on the header: no track, telemetry still read", true, 1, h->sessionTextOffset = 0),
         SHAPE("negative bufferSize", false, 3, h->bufferSize = -4),
         SHAPE("zero bufferSize", false, 3, h->bufferSize = 0),
@@ -247,7 +257,8 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
         SHAPE("ring past the mapping", false, 3, h->bufferCount = size / 16),
         SHAPE("huge bufferCount", false, 3, h->bufferCount = 0x7FFFFFFF),
         // The fifth entry overlays the first descriptor.
-        SHAPE("fifth entry's data past the end", false, 3, h->bufferCount = 5,
+        SHAPE("fifth entry's data past the end", false, 3,
+              h->bufferCount = 5;
               reinterpret_cast<TelemetryVarHeader *>(h + 1)->valueOffset = size),
         SHAPE("negative dataOffset", false, 3, h->bufferTable[1].dataOffset = -16),
         SHAPE("buffer past end", false, 3, h->bufferTable[2].dataOffset = size - h->bufferSize + 1),
@@ -299,14 +310,25 @@ TEST_F(LinkTest, sessionTextRewrittenInPlaceIsNoticedAndAnUnterminatedOneStopsAt
     fake.link();
     SimClient &c = SimClient::shared();
     char value[16];
-    // A value and its zero byte fit, or are cut to the buffer: the negated length of the whole value.
-    for (const auto &cut : {std::make_tuple(3, 1, "2"), std::make_tuple(2, 1, "2"), std::make_tuple(1, -1, "")}) {
-        EXPECT_EQ(c.sessionValue("B:", value, std::get<0>(cut)), std::get<1>(cut)) << std::get<0>(cut);
-        EXPECT_STREQ(value, std::get<2>(cut)) << std::get<0>(cut);
+    const struct {
+        const char *name;
+        int size; // of the buffer
+        int result;
+        const char *value;
+    } cuts[] = {
+        {"room to spare", 3, 1, "2"},
+        {"the value and its zero byte fit", 2, 1, "2"},
+        {"cut: the negated length of the whole value", 1, -1, ""},
+    };
+    for (const auto &cut : cuts) {
+        SCOPED_TRACE(cut.name);
+        EXPECT_EQ(c.sessionValue("B:", value, cut.size), cut.result);
+        EXPECT_STREQ(value, cut.value);
     }
     // Same place, same length, no wait in between: both answers follow.
     writer.setSessionText("B: 3\nA: 4\n");
     for (const auto &answer : {std::make_pair("A:", "4"), std::make_pair("B:", "3")}) {
+        SCOPED_TRACE(answer.first);
         EXPECT_EQ(c.sessionValue(answer.first, value, sizeof value), 1);
         EXPECT_STREQ(value, answer.second);
     }
@@ -335,10 +357,14 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
     const auto size = static_cast<std::int32_t>(writer.blockSize());
 #define FIELD(name, at) {name, offsetof(TelemetryHeader, at)}
     const std::pair<const char *, std::size_t> fields[] = {
-        FIELD("statusFlags", statusFlags), FIELD("sessionTextOffset", sessionTextOffset),
-        FIELD("variableCount", variableCount), FIELD("variableTableOffset", variableTableOffset),
-        FIELD("bufferCount", bufferCount), FIELD("bufferSize", bufferSize),
-        FIELD("dataOffset", bufferTable[0].dataOffset)};
+        FIELD("statusFlags", statusFlags),
+        FIELD("sessionTextOffset", sessionTextOffset),
+        FIELD("variableCount", variableCount),
+        FIELD("variableTableOffset", variableTableOffset),
+        FIELD("bufferCount", bufferCount),
+        FIELD("bufferSize", bufferSize),
+        FIELD("dataOffset", bufferTable[0].dataOffset),
+    };
 #undef FIELD
     const std::int32_t extremes[] = {0, -1, 1, 2, 5, 6, std::numeric_limits<std::int32_t>::min(),
                                      std::numeric_limits<std::int32_t>::max(), size, size - 1, size / 2 + 1,
@@ -396,34 +422,62 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
 TEST_F(LinkTest, broadcastsPackAcceptedCodesAndDropOthers)
 {
     const struct {
-        int code, argument1, argument2;
+        const char *name;
+        int code;
+        int argument1;
+        int argument2;
         std::uint64_t wParam; // 0: dropped
     } cases[] = {
-        {0, 3, 5, 0x30000},
-        {kBroadcastMaxCode, 3, -7, 0x3000C},
-        {8, 0x8000, 2, 0xFFFFFFFF80000008ull}, // the high word sign-extended
-        {8, 0x12345, 0, 0x23450008},           // only the low 16 bits of argument 1
-        {kBroadcastMaxCode + 1, 0, 0, 0},
-        {-1, 0, 0, 0},
+        {"code 0", 0, 3, 5, 0x30000},
+        {"the highest code", kBroadcastMaxCode, 3, -7, 0x3000C},
+        {"the high word sign-extended", 8, 0x8000, 2, 0xFFFFFFFF80000008ull},
+        {"only the low 16 bits of argument 1", 8, 0x12345, 0, 0x23450008},
+        {"above the highest code", kBroadcastMaxCode + 1, 0, 0, 0},
+        {"a negative code", -1, 0, 0, 0},
     };
-    std::vector<std::tuple<std::uint32_t, std::uint64_t, std::int64_t>> expected, sent;
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = fake.broadcasts().size();
         sendBroadcast(c.code, c.argument1, c.argument2);
-        if (c.wParam)
-            expected.emplace_back(0xC0DE, c.wParam, c.argument2);
+        const auto sent = fake.broadcasts();
+        ASSERT_EQ(sent.size(), before + (c.wParam != 0));
+        if (c.wParam == 0)
+            continue;
+        EXPECT_EQ(sent.back().message, 0xC0DEu);
+        EXPECT_EQ(sent.back().wParam, c.wParam);
+        EXPECT_EQ(sent.back().lParam, c.argument2);
     }
-    for (const auto &b : fake.broadcasts())
-        sent.emplace_back(b.message, b.wParam, b.lParam);
-    EXPECT_EQ(sent, expected);
     EXPECT_LE(fake.registerCount(), 1) << "registered once for the whole process";
 }
 
-const std::string kDrivers =
-    "DriverInfo:\n DriverCarIdx: 0\n Drivers:\n - CarIdx: 0\n   UserName: Anna\n   CarNumber: -1\n - CarIdx: 1\n"
-    "   CarNumber: 12\n - CarIdx: 12\n   UserName: Bert  \n   ClubName:\n - CarIdx: 2 \n   UserName: Space\n"
-    "SessionInfo:\n Sessions:\n - SessionNum: 0\n   SessionType: Practice\n - SessionNum: 1\n   SessionType: Qualify\n"
-    " - SessionNum: 2\n   SessionType: Race\n   ResultsPositions:\n"
-    "   - Position: 1\n     CarIdx: 12\n   - Position: 2\n     CarIdx: 0\n     Time: 91.5\n";
+const std::string kDrivers = R"(DriverInfo:
+ DriverCarIdx: 0
+ Drivers:
+ - CarIdx: 0
+   UserName: Anna
+   CarNumber: -1
+ - CarIdx: 1
+   CarNumber: 12
+ - CarIdx: 12
+   UserName: Bert  
+   ClubName:
+ - CarIdx: 2 
+   UserName: Space
+SessionInfo:
+ Sessions:
+ - SessionNum: 0
+   SessionType: Practice
+ - SessionNum: 1
+   SessionType: Qualify
+ - SessionNum: 2
+   SessionType: Race
+   ResultsPositions:
+   - Position: 1
+     CarIdx: 12
+   - Position: 2
+     CarIdx: 0
+     Time: 91.5
+)";
 
 TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
 {
@@ -431,19 +485,19 @@ TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
         std::string text;
         const char *path;
         const char *expected; // nullptr: not found
-        const char *why;
+        const char *name;
     } cases[] = {
-        {"WeekendInfo:\n TrackName: Some Track\n", "WeekendInfo:TrackName:", "Some Track", ""},
+        {"WeekendInfo:\n TrackName: Some Track\n", "WeekendInfo:TrackName:", "Some Track", "a key under a key"},
         {"WeekendInfo:\n TrackName: X\n", "WeekendInfo:Track:", nullptr, "colon compared"},
-        {"WeekendInfo:\n Track: X\n", "WeekendInfo:TrackName:", nullptr, ""},
-        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}SessionType:", "Race", ""},
-        {kDrivers, "SessionInfo:Sessions:SessionNum:{0}SessionType:", "Practice", ""},
+        {"WeekendInfo:\n Track: X\n", "WeekendInfo:TrackName:", nullptr, "a shorter key"},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}SessionType:", "Race", "a selector"},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{0}SessionType:", "Practice", "selector 0"},
         {kDrivers, "DriverInfo:Drivers:CarIdx:{12}UserName:", "Bert  ", "trailing spaces kept"},
-        {kDrivers, "DriverInfo:Drivers:CarIdx:{0}CarNumber:", "-1", ""},
+        {kDrivers, "DriverInfo:Drivers:CarIdx:{0}CarNumber:", "-1", "a negative value"},
         {kDrivers, "DriverInfo:Drivers:CarIdx:{2}UserName:", nullptr, "2 followed by a space"},
         {kDrivers, "DriverInfo:Drivers:CarIdx:{12}", "12", "path ending in a selector"},
         {kDrivers, "DriverInfo:Drivers:CarIdx:{12}ClubName:", "", "empty value found"},
-        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{2}Time:", "91.5", ""},
+        {kDrivers, "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{2}Time:", "91.5", "two selectors"},
         {kDrivers, "DriverInfo:Drivers:CarIdx:{1}UserName:", nullptr, "not taken from the next entry"},
         {kDrivers, "SessionInfo:Sessions:SessionNum:{2}ResultsPositions:Position:{1}Time:", nullptr, "nor here"},
         {"A:\n   B: 1\n  C: 2\n   D: 3\n", "A:B:D:", nullptr, "leaving the block under a deeper match ends it"},
@@ -452,18 +506,18 @@ TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
         {"A:\n B: 1\n", "A:B:{1", nullptr, "unclosed brace"},
         {"A:\n B: 1\n", "A:{1}{x", nullptr, "second brace unclosed"},
         {"A:\n B: last", "A:B:", nullptr, "last line without line end"},
-        {"A:\r\n\r\n B: crlf\r\n", "A:B:", "crlf", ""},
-        {"A:\r B: cr\r", "A:B:", "cr", ""},
-        {"", "A:", nullptr, ""},
+        {"A:\r\n\r\n B: crlf\r\n", "A:B:", "crlf", "CR LF line ends"},
+        {"A:\r B: cr\r", "A:B:", "cr", "CR line ends"},
+        {"", "A:", nullptr, "an empty text"},
     };
     for (const auto &c : cases) {
         const char *start = nullptr;
         int length = -1;
         const bool found = SessionInfoQuery(c.text.c_str(), c.path, &start, &length);
-        EXPECT_EQ(found, c.expected != nullptr) << c.path << ": " << c.why;
-        EXPECT_EQ(found ? std::string(start, static_cast<std::size_t>(length)) : "", c.expected ? c.expected : "")
-            << c.path;
-        EXPECT_TRUE(found || (start == nullptr && length == 0)) << c.path;
+        SCOPED_TRACE(std::string(c.name) + ": " + c.path);
+        EXPECT_EQ(found, c.expected != nullptr);
+        EXPECT_EQ(found ? std::string(start, static_cast<std::size_t>(length)) : "", c.expected ? c.expected : "");
+        EXPECT_TRUE(found || (start == nullptr && length == 0));
     }
     const char *start = nullptr;
     int length = 0;

@@ -343,12 +343,18 @@ TEST_F(DashboardHttpTest, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
 void addCar(irVariables &v, int carIdx, const char *name, const char *licColor, int position, float best, float last)
 {
     irDriver d;
-    d.carIdx = carIdx, d.carNumberRaw = carIdx + 10, d.iRating = 1500 + carIdx;
+    d.carIdx = carIdx;
+    d.carNumberRaw = carIdx + 10;
+    d.iRating = 1500 + carIdx;
     d.userName = QString::fromUtf8(name);
-    d.licString = QStringLiteral("A 4.99"), d.licColor = QString::fromLatin1(licColor);
+    d.licString = QStringLiteral("A 4.99");
+    d.licColor = QString::fromLatin1(licColor);
     v.drivers.append(d);
     irResult r;
-    r.carIdx = carIdx, r.position = position, r.fastestTime = best, r.lastTime = last;
+    r.carIdx = carIdx;
+    r.position = position;
+    r.fastestTime = best;
+    r.lastTime = last;
     v.results.append(r);
 }
 
@@ -360,15 +366,25 @@ irVariables race()
     irVariables v;
     v.simConnected = true;
     v.displayUnits = 1;
-    v.sessionLength = 3600.0, v.sessionTime = 600.5;
+    v.sessionLength = 3600.0;
+    v.sessionTime = 600.5;
     v.sessionType = QStringLiteral("Race");
-    v.sessionLaps = kUnlimitedLaps, v.sessionLapsRemain = 12, v.playerLaps = 4;
-    v.playerCarPosition = 3, v.playerCarClassPosition = 2;
+    v.sessionLaps = kUnlimitedLaps;
+    v.sessionLapsRemain = 12;
+    v.playerLaps = 4;
+    v.playerCarPosition = 3;
+    v.playerCarClassPosition = 2;
     v.speed = 50.0f;
-    v.fuelLevel = 20.0f, v.fuelUsePerHour = 30.0f;
-    v.playerDriver.driverCarFuelKgPerLtr = 0.75f, v.playerDriver.driverCarEstLapTime = 90.0f;
-    v.trackTempCrew = 30.0f, v.airTemp = 20.0f, v.relativeHumidity = 0.55f, v.skies = 1;
-    v.windVel = 5.0f, v.windDir = 1.5707964f; // east
+    v.fuelLevel = 20.0f;
+    v.fuelUsePerHour = 30.0f;
+    v.playerDriver.driverCarFuelKgPerLtr = 0.75f;
+    v.playerDriver.driverCarEstLapTime = 90.0f;
+    v.trackTempCrew = 30.0f;
+    v.airTemp = 20.0f;
+    v.relativeHumidity = 0.55f;
+    v.skies = 1;
+    v.windVel = 5.0f;
+    v.windDir = 1.5707964f; // east
     return v;
 }
 

@@ -5,6 +5,12 @@
 
 namespace platform {
 
+std::uint32_t FakeOs::registerMessage(const char *)
+{
+    add(registers_, 1);
+    return 0xC0DE;
+}
+
 void FakeOs::setWindow(const std::string &title, WindowId id)
 {
     Lock lock(mutex_);

@@ -6,6 +6,7 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -18,8 +19,15 @@ namespace platform {
 
 class FakeOs : public Os {
 public:
-    struct Broadcast { std::uint32_t message; std::uint64_t wParam; std::int64_t lParam; };
-    struct Key { std::uint16_t code; bool up; };
+    struct Broadcast {
+        std::uint32_t message;
+        std::uint64_t wParam;
+        std::int64_t lParam;
+    };
+    struct Key {
+        std::uint16_t code;
+        bool up;
+    };
 
     // --- steering -------------------------------------------------------
     // The mapping's bytes, not guarded: the view points into this buffer, so
@@ -32,7 +40,7 @@ public:
     void setEventAvailable(bool available) { set(eventAvailable_, available); }
     // Time-outs of waitEvent return at once instead of waiting.
     void setInstantTimeouts(bool instant) { set(instantTimeouts_, instant); }
-    void advanceSeconds(std::int64_t seconds) { Lock lock(mutex_); now_ += seconds; }
+    void advanceSeconds(std::int64_t seconds) { add(now_, seconds); }
     void setWindow(const std::string &title, WindowId id); // id 0 removes it
     void setForegroundWindow(WindowId id) { set(foreground_, id); }
     void setVersion(std::optional<VersionNumbers> version) { set(version_, version); } // none: not available
@@ -55,11 +63,11 @@ public:
     EventHandle openEvent(const char *) override { return get(eventAvailable_) ? this : nullptr; }
     void waitEvent(EventHandle event, int timeoutMs) override;
     void closeEvent(EventHandle) override {}
-    void sleepMs(int ms) override { Lock lock(mutex_); sleptMs_ += ms > 0 ? ms : 0; }
+    void sleepMs(int ms) override { add(sleptMs_, std::max(ms, 0)); }
     std::int64_t nowSeconds() override { return get(now_); }
     WindowId findWindow(const char *title) override;
     WindowId foregroundWindow() override { return get(foreground_); }
-    std::uint32_t registerMessage(const char *) override { Lock lock(mutex_); ++registers_; return 0xC0DE; }
+    std::uint32_t registerMessage(const char *) override;
     void broadcastMessage(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam) override
     {
         Lock lock(mutex_);
@@ -70,12 +78,12 @@ public:
         Lock lock(mutex_);
         keys_.push_back({virtualKey, keyUp});
     }
-    void beginTimerResolution(unsigned) override { Lock lock(mutex_); ++timerBegins_; }
-    void endTimerResolution(unsigned) override { Lock lock(mutex_); ++timerEnds_; }
+    void beginTimerResolution(unsigned) override { add(timerBegins_, 1); }
+    void endTimerResolution(unsigned) override { add(timerEnds_, 1); }
     bool programVersion(VersionNumbers *version) override;
     // No test asks the fake to end the program.
     void setTerminationHandler(void (*)()) override {}
-    void lowerCurrentThreadPriority() override { Lock lock(mutex_); ++loweredThreads_; }
+    void lowerCurrentThreadPriority() override { add(loweredThreads_, 1); }
 
 private:
     using Lock = std::lock_guard<std::mutex>;
@@ -83,6 +91,11 @@ private:
     {
         Lock lock(mutex_);
         member = std::forward<V>(value);
+    }
+    template <typename T, typename V> void add(T &member, V delta)
+    {
+        Lock lock(mutex_);
+        member += delta;
     }
     template <typename T> T get(const T &member) const
     {
@@ -92,7 +105,10 @@ private:
 
     std::vector<unsigned char> image_; // see image()
     mutable std::mutex mutex_;          // guards every member below
-    bool mappingAvailable_ = true, viewAvailable_ = true, eventAvailable_ = true, instantTimeouts_ = false;
+    bool mappingAvailable_ = true;
+    bool viewAvailable_ = true;
+    bool eventAvailable_ = true;
+    bool instantTimeouts_ = false;
     std::int64_t now_ = 1700000000;
     std::map<std::string, WindowId> windows_;
     WindowId foreground_ = 0;
@@ -100,7 +116,10 @@ private:
     std::vector<Broadcast> broadcasts_;
     std::vector<Key> keys_;
     std::int64_t sleptMs_ = 0;
-    int registers_ = 0, timerBegins_ = 0, timerEnds_ = 0, loweredThreads_ = 0;
+    int registers_ = 0;
+    int timerBegins_ = 0;
+    int timerEnds_ = 0;
+    int loweredThreads_ = 0;
 };
 
 } // namespace platform
