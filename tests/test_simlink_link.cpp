@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <random>
 #include <string>
@@ -27,16 +26,7 @@ namespace {
 
 class LinkTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        speed = fake.declare("Speed", kTypeFloat);
-        gear = fake.declare("Gear", kTypeInt);
-        flag = fake.declare("Flag", kTypeChar);
-        lap = fake.declare("LapDist", kTypeDouble);
-        arr = fake.declare("CarIdxPos", kTypeInt, 4);
-        longName = fake.declare(std::string(32, 'N'), kTypeInt);
-        build();
-    }
+    LinkTest() { build(); }
     void build(TelemetryImageWriter::Layout layout = {})
     {
         telemetryClose();
@@ -45,19 +35,35 @@ protected:
         buf.assign(static_cast<std::size_t>(writer.header()->bufferSize), 0);
     }
     bool fetch() { return telemetryFetch(buf.data(), buf.size()); }
+    // Synchronises, then takes one sample.
+    void takeSample()
+    {
+        writer.publish();
+        ASSERT_FALSE(fetch());
+        writer.publish();
+        ASSERT_TRUE(fetch());
+    }
+    // Ring entry i gets tick ticks[i] and data marked 0xA0 + i.
+    void setRing(const std::vector<std::int32_t> &ticks)
+    {
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            writer.header()->bufferTable[i].tickCount = ticks[i];
+            writer.bufferData(static_cast<int>(i))[0] = static_cast<std::uint8_t>(0xA0 + i);
+        }
+    }
 
     FakeSimulator fake;
     TelemetryImageWriter &writer = fake.writer;
+    const int speed = fake.declare("Speed", kTypeFloat);
+    const int gear = fake.declare("Gear", kTypeInt);
+    const int flag = fake.declare("Flag", kTypeChar);
+    const int lap = fake.declare("LapDist", kTypeDouble);
+    const int arr = fake.declare("CarIdxPos", kTypeInt, 4);
+    const int longName = fake.declare(std::string(32, 'N'), kTypeInt);
     std::vector<std::uint8_t> buf;
-    int speed = 0;
-    int gear = 0;
-    int flag = 0;
-    int lap = 0;
-    int arr = 0;
-    int longName = 0;
 };
 
-TEST_F(LinkTest, fetchTakesEachNewSampleOnceAfterSynchronisingAndTheNewestOnEqualTicks)
+TEST_F(LinkTest, theFirstFetchOnlySynchronisesThenEachNewSampleIsTakenOnce)
 {
     writer.setInt(gear, 3);
     writer.publish();
@@ -67,7 +73,11 @@ TEST_F(LinkTest, fetchTakesEachNewSampleOnceAfterSynchronisingAndTheNewestOnEqua
     const int index = writer.publish();
     ASSERT_TRUE(fetch());
     EXPECT_EQ(0, std::memcmp(buf.data(), writer.bufferData(index), buf.size()));
-    // A cleared connected bit resets the last tick.
+}
+
+TEST_F(LinkTest, aClearedConnectedBitEndsTheLinkUntilItSynchronisesAgain)
+{
+    takeSample();
     writer.setConnected(false);
     writer.publish();
     EXPECT_FALSE(fetch());
@@ -76,34 +86,38 @@ TEST_F(LinkTest, fetchTakesEachNewSampleOnceAfterSynchronisingAndTheNewestOnEqua
     EXPECT_FALSE(fetch()) << "synchronises again after the reset";
     writer.publish();
     EXPECT_TRUE(fetch());
+}
 
-    // Equal ticks: the lower index; ticks going back: synchronise again.
-    TelemetryHeader *hh = writer.header();
-    hh->bufferTable[0].tickCount = 50;
-    hh->bufferTable[1].tickCount = 50;
-    hh->bufferTable[2].tickCount = 10;
-    for (int i = 0; i < 3; ++i)
-        writer.bufferData(i)[0] = static_cast<std::uint8_t>(0xA0 + i);
-    // The table's entry past the ring is no buffer, whatever it holds.
-    hh->bufferTable[3] = TelemetryBufferInfo{99, hh->bufferTable[2].dataOffset, {}};
+// The table's entry past the ring is no buffer, whatever it holds.
+TEST_F(LinkTest, theNewestEntryIsTakenAndOnEqualTicksTheLowerIndex)
+{
+    takeSample();
+    setRing({50, 50, 10});
+    TelemetryHeader *h = writer.header();
+    h->bufferTable[3] = TelemetryBufferInfo{99, h->bufferTable[2].dataOffset, {}};
     ASSERT_TRUE(fetch());
     EXPECT_EQ(buf[0], 0xA0);
+}
 
-    hh->bufferTable[0].tickCount = 5; // simulator restarted
-    hh->bufferTable[1].tickCount = 4;
-    hh->bufferTable[2].tickCount = 3;
+TEST_F(LinkTest, ticksGoingBackSynchroniseAgain)
+{
+    writer.setNextTick(50);
+    takeSample();
+    setRing({5, 4, 3}); // the simulator restarted
     EXPECT_FALSE(fetch());
-    hh->bufferTable[1].tickCount = 6;
+    setRing({5, 6, 3});
     EXPECT_TRUE(fetch());
     EXPECT_EQ(buf[0], 0xA1);
+}
 
-    // Alive while the last sample taken, copied or not, is younger than 30 s.
+TEST_F(LinkTest, aliveWhileTheLastSampleTakenCopiedOrNotIsYoungerThanThirtySeconds)
+{
+    takeSample();
     fake.advanceSeconds(29);
     EXPECT_TRUE(telemetryAlive());
     fake.advanceSeconds(1);
     EXPECT_FALSE(telemetryAlive());
-    EXPECT_FALSE(fetch());
-    writer.setNextTick(7);
+    EXPECT_FALSE(fetch()) << "nothing new";
     writer.publish();
     EXPECT_TRUE(telemetryFetch(nullptr, 0));
     EXPECT_TRUE(telemetryAlive());
@@ -184,7 +198,6 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     EXPECT_EQ(c.readInt(lap, 0), 2);
     EXPECT_EQ(c.readInt(arr, 3), 13);
     EXPECT_EQ(c.readInt(arr, 4), 0) << "entry out of range";
-    EXPECT_EQ(c.readInt(gear, 1), 0);
     EXPECT_EQ(c.readInt(gear, -1), 0);
     EXPECT_EQ(c.variableIndex(std::string(32, 'N').c_str()), longName);
     EXPECT_EQ(c.variableIndex("Spe"), -1) << "a prefix is not the name";
@@ -251,7 +264,6 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
               h->variableTableOffset += 2;
               w.setSessionText("WeekendInfo:\n TrackName: Some Track\n")),
         SHAPE("text on the header: no track, telemetry still read", true, 1, h->sessionTextOffset = 0),
-        SHAPE("negative bufferSize", false, 3, h->bufferSize = -4),
         SHAPE("zero bufferSize", false, 3, h->bufferSize = 0),
         SHAPE("huge bufferSize", false, 3, h->bufferSize = 0x7FFFFFFF),
         SHAPE("ring past the mapping", false, 3, h->bufferCount = size / 16),
@@ -273,9 +285,7 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
     SimClient &c = SimClient::shared();
     for (const auto &shape : shapes) {
         SCOPED_TRACE(shape.what);
-        TelemetryImageWriter::Layout layout;
-        layout.bufferCount = shape.ring;
-        build(layout);
+        build({shape.ring});
         writer.setInt(gear, 7);
         writer.setDouble(lap, 2.5);
         writer.publish();
@@ -310,27 +320,27 @@ TEST_F(LinkTest, sessionTextRewrittenInPlaceIsNoticedAndAnUnterminatedOneStopsAt
     fake.link();
     SimClient &c = SimClient::shared();
     char value[16];
+    // The last rows rewrite the text in the same place with the same length,
+    // no wait in between: both answers follow.
     const struct {
         const char *name;
+        const char *text;
+        const char *path;
         int size; // of the buffer
         int result;
         const char *value;
-    } cuts[] = {
-        {"room to spare", 3, 1, "2"},
-        {"the value and its zero byte fit", 2, 1, "2"},
-        {"cut: the negated length of the whole value", 1, -1, ""},
+    } cases[] = {
+        {"room to spare", "A: 1\nB: 2\n", "B:", 3, 1, "2"},
+        {"the value and its zero byte fit", "A: 1\nB: 2\n", "B:", 2, 1, "2"},
+        {"cut: the negated length of the whole value", "A: 1\nB: 2\n", "B:", 1, -1, ""},
+        {"rewritten: A moved and changed", "B: 3\nA: 4\n", "A:", 16, 1, "4"},
+        {"rewritten: B moved and changed", "B: 3\nA: 4\n", "B:", 16, 1, "3"},
     };
-    for (const auto &cut : cuts) {
-        SCOPED_TRACE(cut.name);
-        EXPECT_EQ(c.sessionValue("B:", value, cut.size), cut.result);
-        EXPECT_STREQ(value, cut.value);
-    }
-    // Same place, same length, no wait in between: both answers follow.
-    writer.setSessionText("B: 3\nA: 4\n");
-    for (const auto &answer : {std::make_pair("A:", "4"), std::make_pair("B:", "3")}) {
-        SCOPED_TRACE(answer.first);
-        EXPECT_EQ(c.sessionValue(answer.first, value, sizeof value), 1);
-        EXPECT_STREQ(value, answer.second);
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.name);
+        writer.setSessionText(row.text);
+        EXPECT_EQ(c.sessionValue(row.path, value, row.size), row.result);
+        EXPECT_STREQ(value, row.value);
     }
     // Filled from the text to the end of the mapping: no NUL anywhere.
     const int offset = writer.header()->sessionTextOffset;
@@ -355,17 +365,15 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
     fake.link();
     std::uint8_t *block = writer.block();
     const auto size = static_cast<std::int32_t>(writer.blockSize());
-#define FIELD(name, at) {name, offsetof(TelemetryHeader, at)}
     const std::pair<const char *, std::size_t> fields[] = {
-        FIELD("statusFlags", statusFlags),
-        FIELD("sessionTextOffset", sessionTextOffset),
-        FIELD("variableCount", variableCount),
-        FIELD("variableTableOffset", variableTableOffset),
-        FIELD("bufferCount", bufferCount),
-        FIELD("bufferSize", bufferSize),
-        FIELD("dataOffset", bufferTable[0].dataOffset),
+        {"statusFlags", offsetof(TelemetryHeader, statusFlags)},
+        {"sessionTextOffset", offsetof(TelemetryHeader, sessionTextOffset)},
+        {"variableCount", offsetof(TelemetryHeader, variableCount)},
+        {"variableTableOffset", offsetof(TelemetryHeader, variableTableOffset)},
+        {"bufferCount", offsetof(TelemetryHeader, bufferCount)},
+        {"bufferSize", offsetof(TelemetryHeader, bufferSize)},
+        {"dataOffset", offsetof(TelemetryHeader, bufferTable[0].dataOffset)},
     };
-#undef FIELD
     const std::int32_t extremes[] = {0, -1, 1, 2, 5, 6, std::numeric_limits<std::int32_t>::min(),
                                      std::numeric_limits<std::int32_t>::max(), size, size - 1, size / 2 + 1,
                                      0x10000000, -144};
@@ -400,20 +408,14 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
     });
     SimClient &c = SimClient::shared();
     char value[64];
-    const std::pair<const char *, std::function<void()>> calls[] = {
-        {"fetch", [&] { fetch(); }},
-        {"wait", [&] { c.waitForSample(0); }},
-        {"sessionValue", [&] { c.sessionValue("WeekendInfo:TrackName:", value, sizeof value); }},
-        {"lookup and typed reads", [&] {
-             for (const int var : {c.variableIndex("CarIdxPos"), speed, lap, flag, longName})
-                 value[0] = static_cast<char>(c.readInt(var, 1) + c.readDouble(var, 0) + c.readBool(var, 0) + c.readFloat(var, 0));
-         }},
-    };
-    while (!done.load() && !HasFatalFailure()) {
-        for (const auto &call : calls) {
-            call.second();
-            ASSERT_LE(c.sampleSize(), size) << call.first << " while rewriting " << fields[std::max(0, current.load())].first;
-        }
+    // Only the wait sizes the sample buffer; every call is there for the sanitizer.
+    while (!done.load() && !HasFailure()) {
+        fetch();
+        c.waitForSample(0);
+        EXPECT_LE(c.sampleSize(), size) << "the wait, while rewriting " << fields[std::max(0, current.load())].first;
+        c.sessionValue("WeekendInfo:TrackName:", value, sizeof value);
+        for (const int var : {c.variableIndex("CarIdxPos"), speed, lap, flag, longName})
+            value[0] = static_cast<char>(c.readInt(var, 1) + c.readDouble(var, 0) + c.readBool(var, 0) + c.readFloat(var, 0));
     }
     done.store(true);
     rewriter.join();
