@@ -86,11 +86,9 @@ public:
     // once it is empty, `publishOnWait` decides.
     void waitEvent(platform::EventHandle event, int timeoutMs) override
     {
-        bool publish = publishOnWait;
-        if (!waitPlan.empty()) {
-            publish = waitPlan.front();
+        const bool publish = waitPlan.empty() ? publishOnWait : waitPlan.front();
+        if (!waitPlan.empty())
             waitPlan.pop_front();
-        }
         if (publish)
             writer.publish();
         FakeOs::waitEvent(event, timeoutMs);
