@@ -54,6 +54,7 @@ protected:
 
     FakeSimulator fake;
     TelemetryImageWriter &writer = fake.writer;
+    SimClient &c = SimClient::shared();
     const int speed = fake.declare("Speed", kTypeFloat);
     const int gear = fake.declare("Gear", kTypeInt);
     const int flag = fake.declare("Flag", kTypeChar);
@@ -129,8 +130,7 @@ TEST_F(LinkTest, aliveWhileTheLastSampleTakenCopiedOrNotIsYoungerThanThirtySecon
 TEST_F(LinkTest, copiesTornByAnInPlaceRewriteAreRetakenOnceThenDropped)
 {
     static int rewritesLeft;
-    writer.publish();
-    ASSERT_FALSE(fetch());
+    takeSample();
     setTelemetryCopyHook(
         [](void *w) {
             if (rewritesLeft-- > 0)
@@ -178,7 +178,6 @@ TEST_F(LinkTest, withoutMappingViewOrEventTheWaitSleepsTheTimeout)
 
 TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkIsDown)
 {
-    SimClient &c = SimClient::shared();
     char text[64];
     EXPECT_EQ(c.variableIndex("Gear"), 0) << "link down";
     EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", text, sizeof text), 0) << "link down";
@@ -281,7 +280,6 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
         SHAPE("text past end", false, 3, h->sessionTextOffset = size),
         SHAPE("negative text offset", false, 3, h->sessionTextOffset = -1),
     };
-    SimClient &c = SimClient::shared();
     for (const auto &shape : shapes) {
         SCOPED_TRACE(shape.what);
         build({shape.ring});
@@ -317,7 +315,6 @@ TEST_F(LinkTest, sessionTextRewrittenInPlaceIsNoticedAndAnUnterminatedOneStopsAt
 {
     writer.setSessionText("A: 1\nB: 2\n");
     fake.link();
-    SimClient &c = SimClient::shared();
     char value[16];
     // The last rows rewrite the text in the same place with the same length,
     // no wait in between: both answers follow.
@@ -405,7 +402,6 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
         }
         done.store(true);
     });
-    SimClient &c = SimClient::shared();
     char value[64];
     // Only the wait sizes the sample buffer; every call is there for the sanitizer.
     while (!done.load() && !HasFailure()) {
@@ -436,17 +432,17 @@ TEST_F(LinkTest, broadcastsPackAcceptedCodesAndDropOthers)
         {"above the highest code", kBroadcastMaxCode + 1, 0, 0, 0},
         {"a negative code", -1, 0, 0, 0},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.name);
         const std::size_t before = fake.broadcasts().size();
-        sendBroadcast(c.code, c.argument1, c.argument2);
+        sendBroadcast(row.code, row.argument1, row.argument2);
         const auto sent = fake.broadcasts();
-        ASSERT_EQ(sent.size(), before + (c.wParam != 0));
-        if (c.wParam == 0)
+        ASSERT_EQ(sent.size(), before + (row.wParam != 0));
+        if (row.wParam == 0)
             continue;
         EXPECT_EQ(sent.back().message, 0xC0DEu);
-        EXPECT_EQ(sent.back().wParam, c.wParam);
-        EXPECT_EQ(sent.back().lParam, c.argument2);
+        EXPECT_EQ(sent.back().wParam, row.wParam);
+        EXPECT_EQ(sent.back().lParam, row.argument2);
     }
     EXPECT_LE(fake.registerCount(), 1) << "registered once for the whole process";
 }
