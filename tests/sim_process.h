@@ -43,13 +43,15 @@ public:
         process.write((line + "\n").toUtf8());
         return waitForLine("ok " + line);
     }
-    // Waits for an output line that contains `text`; lines are kept.
-    bool waitForLine(const QString &text, int ms = kSimDeadlineMs)
+    enum Match { Part, Whole };
+    // Waits for an output line that contains `text` (or is `text`, Whole:
+    // "key vk=32 down" is not "key vk=32 down to another program"); lines are kept.
+    bool waitForLine(const QString &text, int ms = kSimDeadlineMs, Match match = Part)
     {
         for (QDeadlineTimer deadline(ms);;) {
             while (process.canReadLine()) {
                 lines.append(QString::fromUtf8(process.readLine()).trimmed());
-                if (lines.last().contains(text))
+                if (match == Whole ? lines.last() == text : lines.last().contains(text))
                     return true;
             }
             if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
