@@ -25,6 +25,8 @@ constexpr int kLinkDeadlineMs = 15000;
 
 class SimProcess {
 public:
+    enum Match { Part, Whole };
+
     ~SimProcess()
     {
         if (process.state() != QProcess::NotRunning) {
@@ -41,15 +43,16 @@ public:
     bool command(const QString &line)
     {
         process.write((line + "\n").toUtf8());
-        return waitForLine("ok " + line);
+        return waitForLine("ok " + line, kSimDeadlineMs, Whole);
     }
-    // Waits for an output line that contains `text`; lines are kept.
-    bool waitForLine(const QString &text, int ms = kSimDeadlineMs)
+    // Waits for an output line that contains `text` (or is `text`, Whole:
+    // "key vk=32 down" is not "key vk=32 down to another program"); lines are kept.
+    bool waitForLine(const QString &text, int ms = kSimDeadlineMs, Match match = Part)
     {
         for (QDeadlineTimer deadline(ms);;) {
             while (process.canReadLine()) {
                 lines.append(QString::fromUtf8(process.readLine()).trimmed());
-                if (lines.last().contains(text))
+                if (match == Whole ? lines.last() == text : lines.last().contains(text))
                     return true;
             }
             if (deadline.hasExpired() || process.state() == QProcess::NotRunning)

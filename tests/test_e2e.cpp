@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -15,72 +14,92 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
-#include <tuple>
-#include <vector>
+#include <memory>
 
 namespace {
 
+// One run of pitlink-client.
+struct ClientRun {
+    int exitCode = -1;
+    QByteArray output;
+    QByteArray errors;
+};
+
+// The substitute and Pitlink, started once for the whole suite: the tests
+// below run in this order, each from the state the one before left.
+struct Programs {
+    QTemporaryDir dir;
+    quint16 port = freePort();
+    SimProcess sim;
+    QProcess pitlink;
+    QByteArray output; // Pitlink's debug output, as read so far
+};
 
 class EndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override
+    static void SetUpTestSuite()
     {
-        ASSERT_TRUE(dir.isValid());
-        const QString documents = dir.path() + "/documents";
-        QDir().mkpath(documents);
-        port = freePort();
-        QSettings ini(dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
+        programs = std::make_unique<Programs>();
+        ASSERT_TRUE(programs->dir.isValid());
+        const QString documents = programs->dir.path() + "/documents"; // made by the substitute
+        QSettings ini(programs->dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
         ini.setValue("main/autostartserver", true);
-        ini.setValue("main/port", port);
+        ini.setValue("main/port", programs->port);
         ini.setValue("paths/iracingdocument", documents);
         ini.sync();
 
-        ASSERT_TRUE(sim.start({"--documents", documents, "--codepage", "windows-1252"}));
+        ASSERT_TRUE(programs->sim.start({"--documents", documents, "--codepage", "windows-1252"}));
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", dir.path() + "/data");
+        env.insert("XDG_DATA_HOME", programs->dir.path() + "/data");
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        pitlink.setProcessEnvironment(env);
-        pitlink.setProcessChannelMode(QProcess::MergedChannels);
-        pitlink.start(QStringLiteral(PITLINK_PATH), QStringList());
-        ASSERT_TRUE(pitlink.waitForStarted(kSimDeadlineMs));
+        programs->pitlink.setProcessEnvironment(env);
+        programs->pitlink.setProcessChannelMode(QProcess::MergedChannels);
+        programs->pitlink.start(QStringLiteral(PITLINK_PATH), QStringList());
+        ASSERT_TRUE(programs->pitlink.waitForStarted(kSimDeadlineMs));
+        // Autostarted one second after start-up, and linked within a poll or two.
+        ASSERT_TRUE(QTest::qWaitFor([] { return json("207").value("SessionNum").toInt(-1) == 2; }, kLinkDeadlineMs))
+            << output().toStdString();
     }
-    // pitlink-client's exit code, standard output and error output.
-    std::tuple<int, QByteArray, QByteArray> run(const QStringList &args)
+    static void TearDownTestSuite() { programs.reset(); }
+
+    static ClientRun run(const QStringList &args)
     {
         QProcess client;
         client.start(QStringLiteral(PITLINK_CLIENT_PATH), args);
         if (!client.waitForFinished(kSimDeadlineMs))
-            return {-1, "", ""};
+            return {};
         return {client.exitCode(), client.readAllStandardOutput(), client.readAllStandardError()};
     }
     // The reply text of one request, or "<no reply>".
-    QString ask(const QString &command, const QString &text = QString())
+    static QString ask(const QString &command, const QString &text = QString())
     {
-        QStringList args{"--timeout", "3000", "127.0.0.1", QString::number(port), command};
+        QStringList args{"--timeout", "3000", "127.0.0.1", QString::number(programs->port), command};
         if (!text.isNull())
             args << text;
-        const auto ran = run(args);
-        return std::get<0>(ran) == 0 ? QString::fromUtf8(std::get<1>(ran)).trimmed() : QStringLiteral("<no reply>");
+        const ClientRun ran = run(args);
+        return ran.exitCode == 0 ? QString::fromUtf8(ran.output).trimmed() : QStringLiteral("<no reply>");
     }
-    QJsonObject json(const QString &command)
+    static QJsonObject json(const QString &command)
     {
         return QJsonDocument::fromJson(ask(command).toUtf8()).object();
     }
+    static QByteArray &output()
+    {
+        programs->output += programs->pitlink.readAll();
+        return programs->output;
+    }
 
-    QTemporaryDir dir;
-    quint16 port = 0;
-    SimProcess sim;
-    QProcess pitlink;
+    static inline std::unique_ptr<Programs> programs;
+    const quint16 port = programs->port;
+    SimProcess &sim = programs->sim;
+    QProcess &pitlink = programs->pitlink;
 };
 
-TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
+// Its own output and exit codes: 3 no reply, 2 no server, 1 usage.
+TEST_F(EndToEnd, clientToolTellsRepliesAndFailuresByItsExitCode)
 {
-    // Autostart one second after start-up.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return ask("202") == "pit-link"; }, kLinkDeadlineMs)) << pitlink.readAll().toStdString();
-    // The client's own output and exit codes: 3 no reply, 2 no server, 1 usage.
     const QString open = QString::number(port);
     const QString closed = QString::number(freePort());
     const struct {
@@ -97,84 +116,98 @@ TEST_F(EndToEnd, aDashboardReadsTheSessionAndActsInTheSimulator)
     };
     for (const auto &c : tool) {
         SCOPED_TRACE(c.name);
-        const auto ran = run(c.args);
-        EXPECT_EQ(std::get<0>(ran), c.exitCode);
-        EXPECT_TRUE(c.exitCode == 0 ? std::get<1>(ran) == c.output : std::get<2>(ran).contains(c.output));
+        const ClientRun ran = run(c.args);
+        EXPECT_EQ(ran.exitCode, c.exitCode);
+        EXPECT_TRUE(c.exitCode == 0 ? ran.output == c.output : ran.errors.contains(c.output));
     }
+}
 
+TEST_F(EndToEnd, sessionAndLiveTelemetryAreRead)
+{
     const QString macros = ask("205");
     EXPECT_EQ(macros.count('|'), 14) << macros.toStdString();
     EXPECT_TRUE(macros.startsWith("Good luck everyone!")) << macros.toStdString();
-
-    // Linked within a poll or two, then sampled by the telemetry tick.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return json("207").value("SessionNum").toInt(-1) == 2; }, kLinkDeadlineMs));
     EXPECT_TRUE(json("207").value("IsOnTrack").toBool());
     // The player's speed as the substitute publishes it, within a tick.
     ASSERT_TRUE(sim.command("speed 42.5"));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return json("207").value("Speed").toDouble() == 42.5; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return json("207").value("Speed").toDouble() == 42.5; }, 5000));
     // Session values reach the snapshot at the poll after the tick.
-    EXPECT_TRUE(QTest::qWaitFor([this] { return json("208").value("SI.SessionType").toString() == "Race"; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return json("208").value("SI.SessionType").toString() == "Race"; }, 5000));
     EXPECT_EQ(json("208").value("WI.Trackname").toString(), "spa up");
+}
 
-    // Chat macro 3 is broadcast with code 8 and the 0-based macro.
-    EXPECT_EQ(ask("206", "3"), "Button ok");
-    EXPECT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=2"));
+// Broadcast with code 8 and the 0-based macro; macros are played in the
+// order asked, so once 3 shows, 16 would have.
+TEST_F(EndToEnd, chatMacroInRangeIsPlayed)
+{
     EXPECT_EQ(ask("206", "16"), "Button ok");
+    EXPECT_EQ(ask("206", "3"), "Button ok");
+    ASSERT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=2"));
+    EXPECT_TRUE(sim.lines.filter("arg2=15").isEmpty()) << "macro 16 is not played";
+}
 
-    // A key while the simulator is in front: down, then up.
-    // The key is pressed once a poll has seen the window in front: asked
-    // again until then, as a user would tap again.
+// In front the key is pressed once a poll has seen the window there (asked
+// again until then, as a user would tap again): down, then up. Behind, asked
+// at once and after a poll has seen the other window, nothing is pressed: a
+// chat macro asked after the keys is broadcast after any key pressed for them.
+TEST_F(EndToEnd, keyIsPressedOnlyWhileTheSimulatorIsInFront)
+{
     ASSERT_TRUE(sim.command("window front"));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return ask("209", "32") == "KEY OK" && sim.waitForLine("key vk=32 down", 300); }, 15000));
-    EXPECT_TRUE(sim.waitForLine("key vk=32 up"));
-    // Whole lines: "key vk=32 down to another program" would be a key in the wrong window.
-    EXPECT_TRUE(sim.lines.contains("key vk=32 down"));
-    EXPECT_TRUE(sim.lines.contains("key vk=32 up"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] { return ask("209", "32") == "KEY OK" && sim.waitForLine("key vk=32 down", 300, SimProcess::Whole); },
+        15000));
+    EXPECT_TRUE(sim.waitForLine("key vk=32 up", kSimDeadlineMs, SimProcess::Whole));
 
-    // Another window in front: nothing is pressed.
     ASSERT_TRUE(sim.command("window back"));
     EXPECT_EQ(ask("209", "33"), "IRACING NOT ONTOP");
-    QThread::msleep(1200);
+    EXPECT_TRUE(QTest::qWaitFor([] { return output().contains("iRacing is in background"); }, kSimDeadlineMs));
     EXPECT_EQ(ask("209", "33"), "IRACING NOT ONTOP");
-    QThread::msleep(300);
-    EXPECT_FALSE(sim.waitForLine("key vk=33", 500));
-    EXPECT_TRUE(sim.lines.filter("arg2=15").isEmpty()) << "macro 16 is not played";
+    EXPECT_EQ(ask("206", "1"), "Button ok");
+    ASSERT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=0"));
+    EXPECT_TRUE(sim.lines.filter("key vk=33").isEmpty());
     // The substitute records every key, also one typed into another program.
-    EXPECT_FALSE(sim.waitForLine("to another program", 300)) << "a key went to another program";
+    EXPECT_TRUE(sim.lines.filter("to another program").isEmpty()) << "a key went to another program";
+}
 
-    // The simulator goes away: the next poll resets the snapshot.
+// The next poll resets the snapshot; the one after the return links again.
+TEST_F(EndToEnd, simulatorGoneIsReportedAndFollowedWhenItComesBack)
+{
     ASSERT_TRUE(sim.command("window gone"));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return ask("207") == "IRACING NOT CONNECTED"; }, 5000));
-
-    // And comes back: followed again.
+    EXPECT_TRUE(QTest::qWaitFor([] { return ask("207") == "IRACING NOT CONNECTED"; }, 5000));
     ASSERT_TRUE(sim.command("window front"));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return json("207").value("SessionNum").toInt(-1) == 2; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return json("207").value("SessionNum").toInt(-1) == 2; }, 5000));
     EXPECT_EQ(pitlink.state(), QProcess::Running);
+}
 
-    // The header rewritten in place under the linked program, the connected
-    // bit set throughout: hostile for half a second, then valid again with
-    // another track. Pitlink stays up and follows.
+// Rewritten in place under the linked program, the connected bit set
+// throughout: hostile for half a second, then valid again with another track.
+TEST_F(EndToEnd, headerRewrittenUnderTheLinkIsSurvivedAndFollowed)
+{
     const double before = json("207").value("SessionTimeSinceStarted").toDouble();
     ASSERT_TRUE(sim.command("rewrite-header monza"));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return json("208").value("WI.Trackname").toString() == "monza"; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return json("208").value("WI.Trackname").toString() == "monza"; }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return json("207").value("SessionTimeSinceStarted").toDouble() > before + 0.5; }, 3000));
     EXPECT_EQ(pitlink.state(), QProcess::Running);
+}
 
-    // Closed while a client is connected and in the middle of a frame: the
-    // client is let go, the settings are saved and the program ends cleanly.
+// Closed (as Ctrl+C in the demo does) while a client is connected, served
+// and in the middle of its next frame: the client is let go, the settings
+// are saved and the program ends cleanly.
+TEST_F(EndToEnd, closingWithAClientMidFrameLetsItGoAndSavesTheSettings)
+{
     QTcpSocket dashboard;
     dashboard.connectToHost(QHostAddress::LocalHost, port);
     ASSERT_TRUE(dashboard.waitForConnected(kSimDeadlineMs));
-    dashboard.write("@000011;20");
-    ASSERT_TRUE(dashboard.waitForBytesWritten(kSimDeadlineMs));
-    QThread::msleep(200);
-    pitlink.terminate(); // what Ctrl+C in the demo does
+    dashboard.write("@000011;202;000001;@000011;20");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dashboard.bytesAvailable() >= 28; }, kSimDeadlineMs));
+    EXPECT_EQ(dashboard.readAll(), "@000020;202;000001;pit-link;");
+    pitlink.terminate();
     ASSERT_TRUE(pitlink.waitForFinished(kSimDeadlineMs));
     EXPECT_EQ(pitlink.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(pitlink.exitCode(), 0);
-    EXPECT_FALSE(pitlink.readAll().contains(": 0 more frames not traced")) << "only frames left out are counted";
+    EXPECT_FALSE(output().contains(": 0 more frames not traced")) << "only frames left out are counted";
     EXPECT_TRUE(dashboard.state() == QAbstractSocket::UnconnectedState || dashboard.waitForDisconnected(kSimDeadlineMs));
-    QSettings saved(dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
+    QSettings saved(programs->dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
     EXPECT_FALSE(saved.value("main/windowgeometry").toByteArray().isEmpty()) << "saved at close";
     EXPECT_EQ(saved.value("main/port").toInt(), port);
 }

@@ -49,8 +49,8 @@ constexpr int kDeadlineMs = 5000;
 constexpr int kWaitMs = 16; // what every caller in the program waits for a sample
 constexpr std::size_t kPageSize = 4096; // x86-64, on both systems
 
-// A child process started with its standard input and output on pipes,
-// steered line by line, and killed when the object goes.
+// A child process started (once) with its standard input and output on
+// pipes, steered line by line, and killed when the object goes.
 class ChildProcess {
 public:
     ~ChildProcess() { kill(); }
@@ -71,8 +71,6 @@ public:
 #ifdef _WIN32
     bool start(const std::string &program)
     {
-        kill();
-        pending_.clear();
         // Test programs lie in ASCII paths: the narrow calls do.
         SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         void *childIn = nullptr;
@@ -133,7 +131,7 @@ private:
     {
         DWORD available = 0;
         DWORD got = 0;
-        if (!output_ || !PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr))
+        if (!PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr))
             return false;
         if (available == 0) {
             Sleep(2);
@@ -151,8 +149,6 @@ private:
 #else
     bool start(const std::string &program)
     {
-        kill();
-        pending_.clear();
         int in[2] = {-1, -1};
         int out[2] = {-1, -1};
         bool started = ::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0;
@@ -205,14 +201,11 @@ private:
     bool readSome()
     {
         pollfd fd{output_, POLLIN, 0};
-        if (output_ < 0)
-            return false;
         if (::poll(&fd, 1, 50) <= 0)
             return true; // the time-out (or a signal): the caller's deadline decides
         char chunk[4096];
         const ssize_t n = ::read(output_, chunk, sizeof chunk);
-        if (n > 0)
-            pending_.append(chunk, static_cast<std::size_t>(n));
+        pending_.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
         return n > 0;
     }
 
@@ -356,16 +349,11 @@ TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterr
 
 class SystemBackendWithSimulator : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(startSimulator()); }
+    void SetUp() override { ASSERT_TRUE(sim.start(PITLINK_SIM_PATH) && waitForLine("ready")); }
     void TearDown() override
     {
         SimClient::shared().reset();
         telemetryClose();
-    }
-    bool startSimulator()
-    {
-        lines.clear();
-        return sim.start(PITLINK_SIM_PATH) && waitForLine("ready");
     }
     // Repeats `round` until it holds, for at most the deadline.
     static bool until(const std::function<bool()> &round)
@@ -393,13 +381,14 @@ protected:
     {
         return SimClient::shared().readDouble(SimClient::shared().variableIndex("SessionTime"), 0);
     }
+    static bool linkedAndRunning() { return SimClient::shared().isLinked() && sessionTime() > 0; }
 
     ChildProcess sim;
     std::vector<std::string> lines;
     platform::Os &os = platform::systemOs();
 };
 
-TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcrossARestart)
+TEST_F(SystemBackendWithSimulator, telemetryViewCoversTheImageAndItsEventEndsWaitsAtEachSample)
 {
     // The view covers the substitute's image in whole pages.
     TelemetryImageWriter writer;
@@ -443,31 +432,51 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     os.unmapView(view, size);
     os.closeMapping(mapping);
     os.closeEvent(event);
+}
 
+TEST_F(SystemBackendWithSimulator, linkReadsTheSessionAndLetsGoOfTheHeaderWhenClosed)
+{
     ASSERT_TRUE(telemetryOpen());
     EXPECT_FALSE(telemetryFetch(nullptr, 0)); // the first fetch never counts as new
-    EXPECT_TRUE(eventually([] { return SimClient::shared().isLinked() && sessionTime() > 0; }));
+    EXPECT_TRUE(eventually(linkedAndRunning));
     EXPECT_TRUE(telemetryAlive());
     char value[2048];
     ASSERT_EQ(SimClient::shared().sessionValue("WeekendInfo:NumStarters:", value, sizeof value), 1);
     EXPECT_STREQ(value, std::to_string(sim::kDefaultDrivers).c_str());
     EXPECT_EQ(SimClient::shared().readInt(SimClient::shared().variableIndex("SessionNum"), 0), sim::kRaceSessionNum);
+    TelemetryHeaderFields header;
+    EXPECT_TRUE(telemetryHeaderFields(&header));
+    telemetryClose();
+    EXPECT_FALSE(telemetryHeaderFields(&header));
+}
 
-    // The header rewritten in place, hostile for half a second: the link
-    // stays and reads the new track.
+// Hostile for half a second: the link stays and reads the new track.
+TEST_F(SystemBackendWithSimulator, linkFollowsAHeaderRewrittenInPlace)
+{
+    ASSERT_TRUE(telemetryOpen());
+    ASSERT_TRUE(eventually(linkedAndRunning));
     ASSERT_TRUE(command("rewrite-header monza"));
+    char value[2048];
     EXPECT_TRUE(eventually([&] { return SimClient::shared().sessionValue("WeekendInfo:TrackName:", value, sizeof value) == 1 && std::string(value) == "monza"; }));
+}
 
-    // Restarted in place, the ticks go back: the link takes the new samples.
-    EXPECT_TRUE(eventually([] { return sessionTime() > 1.0; }));
+// Restarted in place, the ticks go back: the link takes the new samples.
+TEST_F(SystemBackendWithSimulator, linkFollowsASubstituteRestartedInPlace)
+{
+    ASSERT_TRUE(telemetryOpen());
+    ASSERT_TRUE(eventually([] { return linkedAndRunning() && sessionTime() > 1.0; }));
     const double beforeRestart = sessionTime();
     ASSERT_TRUE(command("restart"));
-    EXPECT_TRUE(eventually([&] { return SimClient::shared().isLinked() && sessionTime() < beforeRestart && sessionTime() > 0; }));
+    EXPECT_TRUE(eventually([&] { return linkedAndRunning() && sessionTime() < beforeRestart; }));
+}
 
-    // A substitute that quits takes its window away and clears the connected
-    // bit; a new one starts its ticks afresh, and the link, which kept its
-    // memory, follows it.
-    EXPECT_TRUE(eventually([] { return sessionTime() > 1.0; }));
+// A substitute that quits takes its window away and clears the connected
+// bit; a new one starts its ticks afresh in a new window, and the link,
+// which kept its memory, follows it.
+TEST_F(SystemBackendWithSimulator, linkFollowsTheNextSubstituteAfterOneQuits)
+{
+    ASSERT_TRUE(telemetryOpen());
+    ASSERT_TRUE(eventually([] { return linkedAndRunning() && sessionTime() > 1.0; }));
     const double beforeQuit = sessionTime();
     const platform::WindowId firstWindow = os.findWindow(telemetry::kSimulatorWindowTitle);
     ASSERT_TRUE(command("quit"));
@@ -478,21 +487,28 @@ TEST_F(SystemBackendWithSimulator, telemetryIsMappedWaitedOnReadAndFollowedAcros
     TelemetryHeaderFields header;
     ASSERT_TRUE(telemetryHeaderFields(&header));
     EXPECT_EQ(header.statusFlags & telemetry::kStatusConnected, 0);
-    ASSERT_TRUE(startSimulator());
-    EXPECT_TRUE(eventually([&] { return SimClient::shared().isLinked() && sessionTime() > 0 && sessionTime() < beforeQuit; }));
-
-    // One substitute at a time.
-    ChildProcess second;
-    ASSERT_TRUE(second.start(PITLINK_SIM_PATH));
-    ASSERT_TRUE(until([&] { return second.exited(&exitCode); }));
-    EXPECT_EQ(exitCode, 1);
-
-    telemetryClose();
-    EXPECT_FALSE(telemetryHeaderFields(&header));
-    // Killed, it has no chance to take its window away: it goes with it.
+    ChildProcess next;
+    ASSERT_TRUE(next.start(PITLINK_SIM_PATH));
+    EXPECT_TRUE(eventually([&] { return linkedAndRunning() && sessionTime() < beforeQuit; }));
     const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
     EXPECT_NE(window, 0u);
     EXPECT_NE(window, firstWindow) << "a window that comes back is a new window";
+}
+
+TEST_F(SystemBackendWithSimulator, oneSubstituteRunsAtATime)
+{
+    ChildProcess second;
+    ASSERT_TRUE(second.start(PITLINK_SIM_PATH));
+    int exitCode = -1;
+    ASSERT_TRUE(until([&] { return second.exited(&exitCode); }));
+    EXPECT_EQ(exitCode, 1);
+}
+
+// Killed, it has no chance to take its window away: it goes with it.
+TEST_F(SystemBackendWithSimulator, killedSubstitutesWindowGoesWithIt)
+{
+    const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
+    ASSERT_NE(window, 0u);
     sim.kill();
     EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), 0u);
     EXPECT_NE(os.foregroundWindow(), window);
@@ -529,31 +545,23 @@ TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontAndBehindAndTake
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "key vk=66 up"), 0);
 }
 
+// A chat macro's arguments and the message received (the dropped codes are
+// the link test's); the last one marks the end.
 TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
 {
-    // A chat macro's arguments and the message received (the dropped codes
-    // are the link test's); the last one marks the end.
-    const struct {
-        int argument1;
-        int argument2;
-        std::string received;
-    } cases[] = {
-        {1, 2, "wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2"},
-        {0, -1, "wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1"},
-        {0, 77, "wparam=0x8 lparam=77 code=8 arg1=0 arg2=77"},
-    };
-    std::vector<std::string> expected;
-    for (const auto &c : cases) {
-        sendBroadcast(kBroadcastChatMacro, c.argument1, c.argument2);
-        expected.push_back(c.received);
-    }
+    sendBroadcast(kBroadcastChatMacro, 1, 2);
+    sendBroadcast(kBroadcastChatMacro, 0, -1);
+    sendBroadcast(kBroadcastChatMacro, 0, 77);
     ASSERT_TRUE(waitForLine("arg2=77"));
-    std::vector<std::string> received; // the simulator's own message, decoded
+    std::string received; // the simulator's own message, decoded
     for (const std::string &line : lines) {
         if (line.find(" code=") != std::string::npos)
-            received.push_back(line.substr(line.find("wparam=")));
+            received += line.substr(line.find("wparam=")) + "\n";
     }
-    EXPECT_EQ(received, expected);
+    EXPECT_EQ(received, R"(wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2
+wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1
+wparam=0x8 lparam=77 code=8 arg1=0 arg2=77
+)");
 }
 
 } // namespace

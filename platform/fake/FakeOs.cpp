@@ -7,7 +7,7 @@ namespace platform {
 
 std::uint32_t FakeOs::registerMessage(const char *)
 {
-    add(registers_, 1);
+    ++registers_;
     return 0xC0DE;
 }
 
@@ -22,7 +22,6 @@ void FakeOs::setWindow(const std::string &title, WindowId id)
 
 const void *FakeOs::mapView(MappingHandle mapping, std::size_t *size)
 {
-    Lock lock(mutex_);
     const bool mapped = mapping && viewAvailable_ && !image_.empty();
     *size = mapped ? image_.size() : 0;
     return mapped ? image_.data() : nullptr;
@@ -31,7 +30,7 @@ const void *FakeOs::mapView(MappingHandle mapping, std::size_t *size)
 void FakeOs::waitEvent(EventHandle event, int timeoutMs)
 {
     // Nothing pulses the fake's event: a wait lasts its time-out.
-    if (event && timeoutMs > 0 && !get(instantTimeouts_))
+    if (event && timeoutMs > 0 && !instantTimeouts_)
         std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
 }
 

@@ -7,12 +7,12 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace platform {
@@ -35,38 +35,42 @@ public:
     // up while no other thread reads it, and may change bytes in place;
     // resizing invalidates views handed out earlier.
     std::vector<unsigned char> &image() { return image_; }
-    void setMappingAvailable(bool available) { set(mappingAvailable_, available); }
-    void setViewAvailable(bool available) { set(viewAvailable_, available); }
-    void setEventAvailable(bool available) { set(eventAvailable_, available); }
+    void setMappingAvailable(bool available) { mappingAvailable_ = available; }
+    void setViewAvailable(bool available) { viewAvailable_ = available; }
+    void setEventAvailable(bool available) { eventAvailable_ = available; }
     // Time-outs of waitEvent return at once instead of waiting.
-    void setInstantTimeouts(bool instant) { set(instantTimeouts_, instant); }
-    void advanceSeconds(std::int64_t seconds) { add(now_, seconds); }
+    void setInstantTimeouts(bool instant) { instantTimeouts_ = instant; }
+    void advanceSeconds(std::int64_t seconds) { now_ += seconds; }
     void setWindow(const std::string &title, WindowId id); // id 0 removes it
-    void setForegroundWindow(WindowId id) { set(foreground_, id); }
-    void setVersion(std::optional<VersionNumbers> version) { set(version_, version); } // none: not available
+    void setForegroundWindow(WindowId id) { foreground_ = id; }
+    void setVersion(std::optional<VersionNumbers> version) // none: not available
+    {
+        Lock lock(mutex_);
+        version_ = version;
+    }
 
     // --- observation ----------------------------------------------------
-    std::vector<Broadcast> broadcasts() const { return get(broadcasts_); }
-    std::vector<Key> keys() const { return get(keys_); }
-    std::int64_t sleptMs() const { return get(sleptMs_); }
-    int registerCount() const { return get(registers_); }
-    int timerBeginCount() const { return get(timerBegins_); }
-    int timerEndCount() const { return get(timerEnds_); }
-    int loweredThreads() const { return get(loweredThreads_); }
+    std::vector<Broadcast> broadcasts() const { return copy(broadcasts_); }
+    std::vector<Key> keys() const { return copy(keys_); }
+    std::int64_t sleptMs() const { return sleptMs_; }
+    int registerCount() const { return registers_; }
+    int timerBeginCount() const { return timerBegins_; }
+    int timerEndCount() const { return timerEnds_; }
+    int loweredThreads() const { return loweredThreads_; }
 
     // --- Os ---------------------------------------------------------------
     // Handles only need to be distinct from null.
-    MappingHandle openMapping(const char *) override { return get(mappingAvailable_) ? this : nullptr; }
+    MappingHandle openMapping(const char *) override { return mappingAvailable_ ? this : nullptr; }
     const void *mapView(MappingHandle mapping, std::size_t *size) override;
     void unmapView(const void *, std::size_t) override {}
     void closeMapping(MappingHandle) override {}
-    EventHandle openEvent(const char *) override { return get(eventAvailable_) ? this : nullptr; }
+    EventHandle openEvent(const char *) override { return eventAvailable_ ? this : nullptr; }
     void waitEvent(EventHandle event, int timeoutMs) override;
     void closeEvent(EventHandle) override {}
-    void sleepMs(int ms) override { add(sleptMs_, std::max(ms, 0)); }
-    std::int64_t nowSeconds() override { return get(now_); }
+    void sleepMs(int ms) override { sleptMs_ += std::max(ms, 0); }
+    std::int64_t nowSeconds() override { return now_; }
     WindowId findWindow(const char *title) override;
-    WindowId foregroundWindow() override { return get(foreground_); }
+    WindowId foregroundWindow() override { return foreground_; }
     std::uint32_t registerMessage(const char *) override;
     void broadcastMessage(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam) override
     {
@@ -78,48 +82,38 @@ public:
         Lock lock(mutex_);
         keys_.push_back({virtualKey, keyUp});
     }
-    void beginTimerResolution(unsigned) override { add(timerBegins_, 1); }
-    void endTimerResolution(unsigned) override { add(timerEnds_, 1); }
+    void beginTimerResolution(unsigned) override { ++timerBegins_; }
+    void endTimerResolution(unsigned) override { ++timerEnds_; }
     bool programVersion(VersionNumbers *version) override;
     // No test asks the fake to end the program.
     void setTerminationHandler(void (*)()) override {}
-    void lowerCurrentThreadPriority() override { add(loweredThreads_, 1); }
+    void lowerCurrentThreadPriority() override { ++loweredThreads_; }
 
 private:
     using Lock = std::lock_guard<std::mutex>;
-    template <typename T, typename V> void set(T &member, V &&value)
-    {
-        Lock lock(mutex_);
-        member = std::forward<V>(value);
-    }
-    template <typename T, typename V> void add(T &member, V delta)
-    {
-        Lock lock(mutex_);
-        member += delta;
-    }
-    template <typename T> T get(const T &member) const
+    template <typename T> T copy(const T &member) const
     {
         Lock lock(mutex_);
         return member;
     }
 
     std::vector<unsigned char> image_; // see image()
-    mutable std::mutex mutex_;          // guards every member below
-    bool mappingAvailable_ = true;
-    bool viewAvailable_ = true;
-    bool eventAvailable_ = true;
-    bool instantTimeouts_ = false;
-    std::int64_t now_ = 1700000000;
+    std::atomic<bool> mappingAvailable_{true};
+    std::atomic<bool> viewAvailable_{true};
+    std::atomic<bool> eventAvailable_{true};
+    std::atomic<bool> instantTimeouts_{false};
+    std::atomic<std::int64_t> now_{1700000000};
+    std::atomic<WindowId> foreground_{0};
+    std::atomic<std::int64_t> sleptMs_{0};
+    std::atomic<int> registers_{0};
+    std::atomic<int> timerBegins_{0};
+    std::atomic<int> timerEnds_{0};
+    std::atomic<int> loweredThreads_{0};
+    mutable std::mutex mutex_; // guards the members below
     std::map<std::string, WindowId> windows_;
-    WindowId foreground_ = 0;
     std::optional<VersionNumbers> version_ = VersionNumbers{};
     std::vector<Broadcast> broadcasts_;
     std::vector<Key> keys_;
-    std::int64_t sleptMs_ = 0;
-    int registers_ = 0;
-    int timerBegins_ = 0;
-    int timerEnds_ = 0;
-    int loweredThreads_ = 0;
 };
 
 } // namespace platform
