@@ -171,13 +171,11 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"IPv6 host with junk after it", request(page, {"Host: [::1]x", kPaired}), Setting::SimulatorInFront, "421", "", ""},
         {"port of six digits", request(page, {"Host: 127.0.0.1:047813", kPaired}), Setting::SimulatorInFront, "421", "", ""},
         {"control character in a field", request(page, {kHost, kPaired, "X-Note: a\x01b"}), Setting::SimulatorInFront, "400", "", ""},
-        {"foreign origin", request(page, {kHost, "Origin: http://evil.example", kPaired}), Setting::SimulatorInFront, "403", "", ""},
         {"unpaired stream", request(stream, {kHost, "Cookie: pitlink=" + kToken.left(23)}), Setting::SimulatorInFront, "403", "", ""},
         {"unpaired press", request("POST /press HTTP/1.1", {kHost, kJson}, R"({"macro":3})"), Setting::SimulatorInFront, "403", "", ""},
         {"form press", request("POST /press HTTP/1.1", {kHost, kPaired, "Content-Type: text/plain"}, R"({"macro":3})"), Setting::SimulatorInFront, "415", "", ""},
         {"press from another page", request("POST /press HTTP/1.1", {kHost, kPaired, kJson, "Origin: http://127.0.0.1:8000"}, R"({"macro":3})"), Setting::SimulatorInFront, "403", "", ""},
         {"press from the page", request("POST /press HTTP/1.1", {kHost, kPaired, kJson, "Origin: http://127.0.0.1:47813"}, R"({"macro":3})"), Setting::SimulatorInFront, "200", "\r\n\r\nok", "chat 2"},
-        {"key", press(R"({"key":32})"), Setting::SimulatorInFront, "200", "\r\n\r\nok", "key 32"},
         {"key while behind", press(R"({"key":32})"), Setting::SimulatorBehind, "200", "\r\n\r\nnot in front", "key 32"},
         {"macro 16", press(R"({"macro":16})"), Setting::SimulatorInFront, "400", "\r\n\r\nbad press", ""},
         {"key 254", press(R"({"key":254})"), Setting::SimulatorInFront, "200", "\r\n\r\nok", "key 254"},
@@ -430,54 +428,37 @@ TEST(DashboardState, tilesFollowTheSnapshot)
     struct Case {
         const char *name;
         std::function<void(irVariables &)> change;
-        const char *tile;
+        QStringList tiles;
     };
     const Case cases[] = {
-        {"miles", [](irVariables &v) { v.displayUnits = 0; }, "Speed: 112 mph"},
-        {"gallons", [](irVariables &v) { v.displayUnits = 0; }, "Fuel: 5.3 gal"},
-        {"Fahrenheit", [](irVariables &v) { v.displayUnits = 0; }, "Air: 68.0 \u00B0F"},
-        {"unknown sky", [](irVariables &v) { v.skies = 7; }, "Sky: -"},
-        {"hours", [](irVariables &v) { v.sessionLength = 7801.5; }, "Time left: 2:00:01"},
-        {"time over", [](irVariables &v) { v.sessionTime = 4000.0; }, "Time left: 00:00"},
-        {"laps race", [](irVariables &v) { lapsRace(v, 12); }, "Laps left: 12"},
-        {"no length", [](irVariables &v) { v.sessionLength = -1.0; }, "Left: -"},
-        {"not placed", [](irVariables &v) { v.playerCarClassPosition = 0; }, "Class position: -"},
-        {"no fuel use", [](irVariables &v) { v.fuelUsePerHour = 0.0f; }, "Fuel laps: -"},
-        {"no lap time", [](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; }, "Fuel laps: -"},
-        {"negative density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; }, "Fuel laps: -"},
-        {"empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, "Fuel laps: -"},
-        {"fuel use NaN", [](irVariables &v) { v.fuelUsePerHour = kNaN; }, "Fuel laps: -"},
-        {"speed NaN", [](irVariables &v) { v.speed = kNaN; }, "Speed: -"},
-        {"laps race: 13 laps, 7 l spare", [](irVariables &v) { lapsRace(v, 12); }, "Fuel to finish: -7.0 l"},
-        {"timed, exactly 10 laps left", [](irVariables &v) { v.sessionTime = 2700.0; }, "Fuel to finish: -9.0 l"},
-        {"timed, in gallons", [](irVariables &v) { v.displayUnits = 0; }, "Fuel to finish: +4.0 gal"},
-        {"no laps left", [](irVariables &v) { lapsRace(v, 0); }, "Fuel to finish: -"},
-        {"no length, unlimited laps", [](irVariables &v) { v.sessionLength = -1.0; }, "Fuel to finish: -"},
-        {"session time not read", [](irVariables &v) { v.sessionTime = -1.0; }, "Fuel to finish: -"},
-        {"time over, no laps to go", [](irVariables &v) { v.sessionTime = 3600.0; }, "Fuel to finish: -"},
-        {"empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, "Fuel to finish: -"},
-        {"fuel level NaN", [](irVariables &v) { v.fuelLevel = kNaN; }, "Fuel to finish: -"},
-        {"session time NaN", [](irVariables &v) { v.sessionTime = std::nan(""); }, "Fuel to finish: -"},
+        {"imperial units", [](irVariables &v) { v.displayUnits = 0; }, {"Speed: 112 mph", "Fuel: 5.3 gal", "Air: 68.0 \u00B0F", "Fuel to finish: +4.0 gal"}},
+        {"unknown sky", [](irVariables &v) { v.skies = 7; }, {"Sky: -"}},
+        {"hours", [](irVariables &v) { v.sessionLength = 7801.5; }, {"Time left: 2:00:01"}},
+        {"time over", [](irVariables &v) { v.sessionTime = 4000.0; }, {"Time left: 00:00"}},
+        {"laps race: 13 laps, 7 l spare", [](irVariables &v) { lapsRace(v, 12); }, {"Laps left: 12", "Fuel to finish: -7.0 l"}},
+        {"no length, unlimited laps", [](irVariables &v) { v.sessionLength = -1.0; }, {"Left: -", "Fuel to finish: -"}},
+        {"not placed", [](irVariables &v) { v.playerCarClassPosition = 0; }, {"Class position: -"}},
+        {"no fuel use", [](irVariables &v) { v.fuelUsePerHour = 0.0f; }, {"Fuel laps: -"}},
+        {"no lap time", [](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; }, {"Fuel laps: -"}},
+        {"negative density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; }, {"Fuel laps: -"}},
+        {"empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, {"Fuel laps: -", "Fuel to finish: -"}},
+        {"fuel use NaN", [](irVariables &v) { v.fuelUsePerHour = kNaN; }, {"Fuel laps: -"}},
+        {"speed NaN", [](irVariables &v) { v.speed = kNaN; }, {"Speed: -"}},
+        {"timed, exactly 10 laps left", [](irVariables &v) { v.sessionTime = 2700.0; }, {"Fuel to finish: -9.0 l"}},
+        {"no laps left", [](irVariables &v) { lapsRace(v, 0); }, {"Fuel to finish: -"}},
+        {"session time not read", [](irVariables &v) { v.sessionTime = -1.0; }, {"Fuel to finish: -"}},
+        {"time over, no laps to go", [](irVariables &v) { v.sessionTime = 3600.0; }, {"Fuel to finish: -"}},
+        {"fuel level NaN", [](irVariables &v) { v.fuelLevel = kNaN; }, {"Fuel to finish: -"}},
+        {"session time NaN", [](irVariables &v) { v.sessionTime = std::nan(""); }, {"Fuel to finish: -"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         irVariables v = race();
         c.change(v);
-        EXPECT_TRUE(tileTexts(message(v)).contains(QString::fromUtf8(c.tile))) << c.tile;
+        const QStringList tiles = tileTexts(message(v));
+        for (const QString &tile : c.tiles)
+            EXPECT_TRUE(tiles.contains(tile)) << tile.toStdString();
     }
-}
-
-// Rows as "pos car name licence licColor iRating best last player".
-QStringList rowTexts(const QJsonObject &m)
-{
-    QStringList rows;
-    for (const QJsonValue &row : m.value(QStringLiteral("standings")).toArray()) {
-        QStringList cells;
-        for (const char *key : {"pos", "car", "name", "licence", "licColor", "iRating", "best", "last"})
-            cells << row.toObject().value(QLatin1String(key)).toString();
-        rows << cells.join(QLatin1Char('|')) + (row.toObject().value(QStringLiteral("player")).toBool() ? "|P" : "");
-    }
-    return rows;
 }
 
 TEST(DashboardState, standingsJoinResultsAsTheDriversWindowDoesAndTextsStayText)
@@ -490,9 +471,12 @@ TEST(DashboardState, standingsJoinResultsAsTheDriversWindowDoesAndTextsStayText)
     const QJsonObject m = message(v);
     EXPECT_TRUE(m.value(QStringLiteral("connected")).toBool());
     // Placed 0 is "not placed yet": last, as "-". Five hex digits are no colour.
-    EXPECT_EQ(rowTexts(m), QStringList({QString::fromUtf8("1|12|B\u00E9a <script>|A 4.99||1502|1:22:000|-|P"),
-                                        QStringLiteral("2|11|Ann|A 4.99|#fc0706|1501|1:23:456|1:24:000"),
-                                        QStringLiteral("-|13|Cy|A 4.99|#ffffff|1503|-|-")}));
+    EXPECT_EQ(QJsonDocument(m.value(QStringLiteral("standings")).toArray()).toJson(QJsonDocument::Compact),
+              QByteArray(R"([{"best":"1:22:000","car":"12","iRating":"1502","last":"-","licColor":"","licence":"A 4.99","name":"B)"
+                         "\xC3\xA9"
+                         R"(a <script>","player":true,"pos":"1"},)"
+                         R"({"best":"1:23:456","car":"11","iRating":"1501","last":"1:24:000","licColor":"#fc0706","licence":"A 4.99","name":"Ann","player":false,"pos":"2"},)"
+                         R"({"best":"-","car":"13","iRating":"1503","last":"-","licColor":"#ffffff","licence":"A 4.99","name":"Cy","player":false,"pos":"-"}])"));
     EXPECT_TRUE(dashboardStateMessage(v, {}, {{"Pit <b>", 80}}).contains(R"("keys":[{"key":80,"label":"Pit <b>"}])"));
 }
 
