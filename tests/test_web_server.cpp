@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -311,11 +310,10 @@ TEST_F(DashboardHttpTest, pagesBeyondAnAddresssShareOrTheBoundAreRefusedAndTheOt
     ini.close();
     dashboard->publish(irVariables(), documents.path());
     QByteArray first;
-    QDeadlineTimer deadline(kIoMs);
-    while (!(first.contains("data: {") && first.endsWith("\n\n")) && !deadline.hasExpired()) {
-        page.waitForReadyRead(100);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
         first += page.readAll();
-    }
+        return first.contains("data: {") && first.endsWith("\n\n");
+    }, kIoMs)) << first.constData();
     // Numbered from 1, a blank macro has no button, a text stays text.
     EXPECT_TRUE(first.contains("data: {\"connected\":false")) << first.constData();
     EXPECT_TRUE(first.contains(R"("macros":[{"number":2,"text":"<i>gg</i>"}])")) << first.constData();
