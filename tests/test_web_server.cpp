@@ -229,8 +229,6 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
                                                "X-Fill: " + QByteArray(9000, 'h')})},
         {"chunked", "400", "", request({"POST /press HTTP/1.1",
                                         kHost,
-                                        kPaired,
-                                        kJson,
                                         "Transfer-Encoding: chunked"})},
         {"key buttons", "200", "\r\n\r\nok", request({"POST /keys HTTP/1.1",
                                                       kHost,
