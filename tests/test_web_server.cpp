@@ -499,7 +499,7 @@ TEST(DashboardState, tilesFollowTheSnapshot)
         {"fuel use NaN", [](irVariables &v) { v.fuelUsePerHour = kNaN; }, {"Fuel laps: -"}},
         {"speed NaN", [](irVariables &v) { v.speed = kNaN; }, {"Speed: -"}},
         {"timed, exactly 10 laps left", [](irVariables &v) { v.sessionTime = 2700.0; }, {"Fuel to finish: -9.0 l"}},
-        {"no laps left", [](irVariables &v) { lapsRace(v, 0); }, {"Fuel to finish: -"}},
+        {"no laps left", [](irVariables &v) { lapsRace(v, 0); }, {"Laps left: 0", "Fuel to finish: -"}},
         {"session time not read", [](irVariables &v) { v.sessionTime = -1.0; }, {"Fuel to finish: -"}},
         {"time over, no laps to go", [](irVariables &v) { v.sessionTime = 3600.0; }, {"Fuel to finish: -"}},
         {"fuel level NaN", [](irVariables &v) { v.fuelLevel = kNaN; }, {"Fuel to finish: -"}},
