@@ -58,74 +58,53 @@ QByteArray textOf(const QByteArray &reply)
     return reply.mid(frame::kTextOffset).chopped(1);
 }
 
-TEST(Commands, RepliesAndLogLines)
+TEST(Commands, RepliesSignalsLogLinesAndNames)
 {
-    // A name is logged at level 1, as one line, and stored as sent.
+    // A name is logged at level 1, as one line, and stored as sent. A key is
+    // signalled whichever window is in front.
     const struct {
         const char *name;
         int command;
         QByteArray argument;
-        bool attached;   // a snapshot of a simulator not connected
+        bool attached; // a snapshot of a simulator not connected
+        platform::WindowId simulator; // 0: none
+        platform::WindowId foreground;
         QByteArray reply; // "" for none
+        std::vector<int> signalled; // the 0-based macro, -1 for none, or the key
         QString line;    // logged; "" for none
     } cases[] = {
-        {"server name", 202, "", false, "@000020;202;000042;pit-link;", "(Server) - Get Server name: Pitlink"},
-        {"client id", 203, "", false, "@000014;203;000042;17;", "(Server) - Get Client ID: 17"},
-        {"client name", 201, "Dash 1;", false, "", "(Server) - Client Name: Dash 1"},
-        {"control characters", 201, "a\nb\r\x1b\x7f;", false, "", "(Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f"},
-        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", false, "", "(Server) - Client Name: x\ufffdy\ufffd"},
-        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", false, "", "(Server) - Client Name: p\ufffdq\ufffd"},
-        {"unknown command 204", 204, "", false, "", ""},
-        {"unknown command 210", 210, "", false, "", ""},
-        {"telemetry without a snapshot", 207, "", false, "@000019;207;000042;NO DATA;", ""},
-        {"session without a snapshot", 208, "", false, "@000019;208;000042;NO DATA;", ""},
+        {"server name", 202, "", false, 0, 0, "@000020;202;000042;pit-link;", {}, "(Server) - Get Server name: Pitlink"},
+        {"client id", 203, "", false, 0, 0, "@000014;203;000042;17;", {}, "(Server) - Get Client ID: 17"},
+        {"client name", 201, "Dash 1;", false, 0, 0, "", {}, "(Server) - Client Name: Dash 1"},
+        {"control characters", 201, "a\nb\r\x1b\x7f;", false, 0, 0, "", {}, "(Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f"},
+        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", false, 0, 0, "", {}, "(Server) - Client Name: x\ufffdy\ufffd"},
+        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", false, 0, 0, "", {}, "(Server) - Client Name: p\ufffdq\ufffd"},
+        {"unknown command", 204, "", false, 0, 0, "", {}, ""},
+        {"telemetry without a snapshot", 207, "", false, 0, 0, "@000019;207;000042;NO DATA;", {}, ""},
         // 207 without the simulator connected: end to end.
-        {"session, simulator not connected", 208, "", true, "@000033;208;000042;IRACING NOT CONNECTED;", ""},
+        {"session, simulator not connected", 208, "", true, 0, 0, "@000033;208;000042;IRACING NOT CONNECTED;", {}, ""},
+        {"macro 3", 206, "3;", false, 0, 0, "@000021;206;000042;Button ok;", {2}, ""},
+        {"no number", 206, "x;", false, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
+        {"the lowest int", 206, "-2147483648;", false, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
+        {"key in front", 209, "65;", false, 5, 5, "@000018;209;000042;KEY OK;", {65}, ""},
+        {"key behind", 209, "66;", false, 5, 9, "@000029;209;000042;IRACING NOT ONTOP;", {66}, ""},
+        {"key, neither window: no key would reach a simulator", 209, "67;", false, 0, 0, "@000029;209;000042;IRACING NOT ONTOP;", {67}, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         RecordingEnvironment env;
         if (c.attached)
             env.vars = irVariables();
+        env.simulator = c.simulator;
+        env.foreground = c.foreground;
         EXPECT_EQ(handle(env, c.command, c.argument), c.reply);
-        EXPECT_TRUE(env.signalled.empty());
+        EXPECT_EQ(env.signalled, c.signalled);
         EXPECT_EQ(env.log, c.line.isEmpty() ? decltype(env.log)() : decltype(env.log)({{c.line, c.command == 201}}));
         EXPECT_EQ(env.name, c.command == 201 ? QString::fromUtf8(c.argument).chopped(1) : QString());
     }
     RecordingEnvironment env;
     EXPECT_FALSE(handleCommand(irMessage(QByteArray("@000005;20201")), env));
     EXPECT_EQ(irMessage(QByteArray("@000011;2025000007;")).command, 202) << "three digits, whatever follows";
-}
-
-TEST(Commands, ChatMacrosAndKeysAreSignalledAndAnswered)
-{
-    const struct {
-        const char *name;
-        int command;
-        QByteArray argument;
-        platform::WindowId simulator; // 0: none
-        platform::WindowId foreground;
-        QByteArray reply;
-        int signalled; // the 0-based macro, -1 for none, or the key
-    } cases[] = {
-        {"macro 3", 206, "3;", 0, 0, "@000021;206;000042;Button ok;", 2},
-        {"macro 0", 206, "0;", 0, 0, "@000021;206;000042;Button ok;", -1},
-        {"no number", 206, "x;", 0, 0, "@000021;206;000042;Button ok;", -1},
-        {"the lowest int", 206, "-2147483648;", 0, 0, "@000021;206;000042;Button ok;", -1},
-        {"key in front", 209, "65;", 5, 5, "@000018;209;000042;KEY OK;", 65},
-        {"key behind", 209, "66;", 5, 9, "@000029;209;000042;IRACING NOT ONTOP;", 66},
-        {"key, neither window: no key would reach a simulator", 209, "67;", 0, 0, "@000029;209;000042;IRACING NOT ONTOP;", 67},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        RecordingEnvironment env;
-        env.simulator = c.simulator;
-        env.foreground = c.foreground;
-        EXPECT_EQ(handle(env, c.command, c.argument), c.reply);
-        EXPECT_EQ(env.signalled, std::vector<int>{c.signalled});
-        EXPECT_TRUE(env.log.empty());
-        EXPECT_TRUE(env.name.isEmpty());
-    }
 }
 
 TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
