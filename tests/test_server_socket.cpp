@@ -34,39 +34,30 @@ QByteArray textOf(const QByteArray &frameBytes)
     return frameBytes.mid(frame::kTextOffset).chopped(1);
 }
 
+// Replies are taken as they come, noting when.
 struct TestClient {
+    TestClient() { QObject::connect(&socket, &QTcpSocket::readyRead, [this] { take(); }); }
     bool connectTo(quint16 port)
     {
         socket.connectToHost(QHostAddress::LocalHost, port);
         return QTest::qWaitFor([this] { return socket.state() == QAbstractSocket::ConnectedState; });
     }
     void send(const QByteArray &bytes) { socket.write(bytes); } // goes out while a wait spins the loop
-    // Takes in the replies that came, noting when.
     void take()
     {
         frames += reader.feed(socket.readAll()).frames;
         arrivedMs.resize(static_cast<std::size_t>(frames.size()), steadyMs());
     }
-    // Waits, reading the replies, until `done`.
-    bool waitReading(const std::function<bool()> &done, int ms = kWaitMs)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                take();
-                return done();
-            },
-            ms);
-    }
-    bool waitFrames(int count, int ms = kWaitMs) { return waitReading([&] { return frames.size() >= count; }, ms); }
+    bool waitFrames(int count, int ms = kWaitMs) { return QTest::qWaitFor([&] { return frames.size() >= count; }, ms); }
     // The next reply frame, or an empty array when none comes in time.
     QByteArray nextFrame() { return waitFrames(taken + 1) ? frames.at(taken++) : QByteArray(); }
-    bool waitDisconnected() { return waitReading([this] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
+    bool waitDisconnected() { return QTest::qWaitFor([this] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
 
-    QTcpSocket socket;
     QVector<QByteArray> frames;
     std::vector<qint64> arrivedMs;
     FrameReader reader;
     int taken = 0;
+    QTcpSocket socket; // last, so it goes first: take() needs the rest
 };
 
 // The fake platform records that every client thread lowers its priority;
@@ -130,7 +121,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
     } cases[] = {
         {"stalled past the time-out", 200, {12}, 0, false},
         {"within the time-out", 2000, {12}, 0, true},
-        {"each piece within the time-out", 1500, {2, 4, 6, 8, 10, 12}, 300, true},
+        {"each piece within the time-out", 2000, {2, 4, 6, 8, 10, 12}, 300, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -196,7 +187,7 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
         const QString idleId = QString::fromLatin1(textOf(idle->nextFrame()));
         EXPECT_TRUE(log.contains("(Server) - Connecting... " + idleId));
         EXPECT_TRUE(logged("Client: Header not found."));
-        QTest::qWait(400);
+        QTest::qWait(350);
         busy->send(requestFrame(207, 2));
         EXPECT_EQ(QJsonDocument::fromJson(textOf(busy->nextFrame())).object().value("Speed").toDouble(), 55.5);
 
@@ -206,7 +197,7 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
         if (idleEvictMs < 400) {
             EXPECT_FALSE(newcomer.nextFrame().isEmpty());
             EXPECT_TRUE(idle->waitDisconnected());
-            // Idle about 0.4 s: whole seconds, so 0 here and 1 on a busy machine.
+            // Idle about 0.35 s: whole seconds, so 0 here and 1 on a busy machine.
             EXPECT_FALSE(log.filter(QRegularExpression("^\\(Server\\) - Client " + idleId + " idle for [01] s, closed for a new connection$")).isEmpty());
         } else {
             EXPECT_TRUE(newcomer.waitDisconnected());
@@ -254,8 +245,11 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
         ticks.start(0);
         auto reader = connectedClient();
         auto nonReader = connectedClient();
-        nonReader->socket.setReadBufferSize(1024); // stops reading once this is full
-        reader->socket.setReadBufferSize(1024);    // and so does the reader, for a while
+        // Neither takes its replies, and each socket stops reading once this is full.
+        nonReader->socket.blockSignals(true);
+        nonReader->socket.setReadBufferSize(1024);
+        reader->socket.blockSignals(true);
+        reader->socket.setReadBufferSize(1024); // the reader only for a while
         constexpr int kBurst = 20000;
         QByteArray burst;
         for (int i = 1; i <= kBurst; ++i)
@@ -267,6 +261,7 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
         // The reader's replies fill the system's buffers and wait, a sixth of
         // the no-progress time that would close it.
         QTest::qWait(500);
+        reader->socket.blockSignals(false);
         reader->socket.setReadBufferSize(0);
 
         ASSERT_TRUE(reader->waitFrames(kBurst, 12 * kWaitMs)) << reader->frames.size();
@@ -285,7 +280,7 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
         EXPECT_EQ(outOfOrder, 0);
         EXPECT_EQ(torn, 0);
         EXPECT_GT(last, 1) << "the snapshot was not overwritten during the burst";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 2 * c.noProgressMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 5 * c.noProgressMs));
         EXPECT_TRUE(logged("does not read its replies, disconnected"));
         EXPECT_EQ(keys.size(), c.pressed);
         reader->send(requestFrame(202, 1));
@@ -348,27 +343,25 @@ TEST_F(Server, FloodOfSeveralClientsReachesThePaneAndTheTraceAtOneBoundedRateAnd
 // order; the overall budget goes evenly to the clients that want more.
 TEST_F(Server, RequestsPastTheRateWaitInOrderWhileAPollerIsNeverHeldAndTheBudgetIsShared)
 {
-    struct Row {
+    constexpr int kBurst = 1000; // a lone client's, at 240 a second after the first 60: about 4 s
+    const struct {
         const char *name;
         int overall;
         int flooders;
-        int burst;
-        int answeredWithinMs; // the burst, at 240 a second after the first 60
+    } cases[] = {
+        {"one client's burst spread at its rate, a poller at 60 a second beside it", 4000, 1},
+        {"three clients flooding share the overall budget evenly", 300, 3},
     };
-    const std::vector<Row> rows = {
-        {"one client's burst spread at its rate, a poller at 60 a second beside it", 4000, 1, 1000, 6000},
-        {"three clients flooding share the overall budget evenly", 300, 3, 1000, 0},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        start([&row](ServerLimits &l) { l.requestsOverall = row.overall; });
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        start([&c](ServerLimits &l) { l.requestsOverall = c.overall; });
         const int lowered = fakeOs.loweredThreads();
         std::vector<std::unique_ptr<TestClient>> flooders;
-        for (int c = 0; c < row.flooders; ++c)
+        for (int i = 0; i < c.flooders; ++i)
             flooders.push_back(connectedClient());
         auto poller = connectedClient();
         QByteArray burst;
-        for (int i = 1; i <= row.burst; ++i)
+        for (int i = 1; i <= kBurst; ++i)
             burst += requestFrame(202, i);
         const qint64 startMs = steadyMs();
         for (auto &flooder : flooders)
@@ -381,44 +374,34 @@ TEST_F(Server, RequestsPastTheRateWaitInOrderWhileAPollerIsNeverHeldAndTheBudget
             poller->socket.flush(); // now, not when the loop next spins
         });
         polls.start(1000 / 60);
-        // Replies are taken as they come, with no sleep between looks.
-        for (auto &flooder : flooders)
-            QObject::connect(&flooder->socket, &QTcpSocket::readyRead, [&flooder] { flooder->take(); });
-        QObject::connect(&poller->socket, &QTcpSocket::readyRead, [&poller] { poller->take(); });
-        const auto readAll = [&](qint64 untilMs) {
-            QEventLoop loop;
-            QTimer check;
-            QObject::connect(&check, &QTimer::timeout, [&] {
-                if (steadyMs() >= untilMs || (row.answeredWithinMs && flooders[0]->frames.size() == row.burst))
-                    loop.quit();
-            });
-            check.start(10);
-            loop.exec();
-        };
-        readAll(startMs + std::max(row.answeredWithinMs, 3000));
+        // An event loop, no sleep between looks: the latency is the server's.
+        QEventLoop loop;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        loop.exec();
         polls.stop();
-        EXPECT_EQ(fakeOs.loweredThreads() - lowered, row.flooders + 1);
-        for (auto &flooder : flooders) {
-            QVector<int> numbers;
-            for (const QByteArray &f : flooder->frames)
-                numbers.append(f.mid(frame::kRequestNumberOffset, frame::kRequestNumberDigits).toInt());
-            EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
-            // Answered from 1 s to 3 s: 240 a second for a lone client, an
-            // even part of what the poller leaves when three want more.
-            const auto from = std::lower_bound(flooder->arrivedMs.begin(), flooder->arrivedMs.end(), startMs + 1000);
-            const auto to = std::lower_bound(flooder->arrivedMs.begin(), flooder->arrivedMs.end(), startMs + 3000);
-            const double expected = 2.0 * std::min(240.0, (row.overall - 60.0) / row.flooders);
-            EXPECT_NEAR(to - from, expected, expected * 0.2);
-        }
-        if (row.answeredWithinMs) {
-            EXPECT_EQ(flooders[0]->frames.size(), row.burst);
-            EXPECT_GE(flooders[0]->arrivedMs.back() - startMs, (row.burst - 60) * 1000 / 240 * 8 / 10);
+        EXPECT_EQ(fakeOs.loweredThreads() - lowered, c.flooders + 1);
+        if (c.flooders == 1) {
             std::vector<qint64> latencies;
             for (std::size_t i = 0; i < poller->arrivedMs.size(); ++i)
                 latencies.push_back(poller->arrivedMs[i] - polledMs[i]);
             std::sort(latencies.begin(), latencies.end());
             ASSERT_GT(latencies.size(), 100u);
             EXPECT_LT(latencies[latencies.size() * 99 / 100], 50);
+            EXPECT_TRUE(flooders[0]->waitFrames(kBurst, 20000));
+            EXPECT_GE(flooders[0]->arrivedMs.back() - startMs, (kBurst - 60) * 1000 / 240 * 8 / 10);
+        }
+        for (auto &flooder : flooders) {
+            QVector<int> numbers;
+            for (const QByteArray &f : flooder->frames)
+                numbers.append(f.mid(frame::kRequestNumberOffset, frame::kRequestNumberDigits).toInt());
+            // Each once, in order: all of a lone client's burst, no more.
+            EXPECT_TRUE(std::adjacent_find(numbers.begin(), numbers.end(), std::greater_equal<int>()) == numbers.end());
+            // Answered from 1 s to 3 s: 240 a second for a lone client, an
+            // even part of what the poller leaves when three want more.
+            const auto from = std::lower_bound(flooder->arrivedMs.begin(), flooder->arrivedMs.end(), startMs + 1000);
+            const auto to = std::lower_bound(flooder->arrivedMs.begin(), flooder->arrivedMs.end(), startMs + 3000);
+            const double expected = 2.0 * std::min(240.0, (c.overall - 60.0) / c.flooders);
+            EXPECT_NEAR(to - from, expected, expected * 0.2);
         }
     }
 }
@@ -434,20 +417,23 @@ TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
     QByteArray requests;
     for (int i = 0; i < 30; ++i)
         requests += requestFrame(206, i, "1;") + requestFrame(209, i, "32;");
+    const qint64 startMs = steadyMs();
     for (auto &client : clients)
         client->send(requests);
     for (auto &client : clients)
         EXPECT_TRUE(client->waitFrames(60));
+    // Every press was taken or dropped by now, within this many sliding seconds.
+    const int seconds = static_cast<int>(1 + (steadyMs() - startMs) / 1000);
 
     // Per client 2 chat macros and 10 keys a second, 4 and 20 in all, each
-    // of three pressing clients held to a part: 1 or 2 macros, 5 to 10 keys.
+    // of three pressing clients held to a part: at least 1 macro and 5 keys.
     const QString dropped = "^\\(Server\\) - %1 chat macros and %2 keys dropped \\(too many requests\\)$";
     EXPECT_TRUE(QTest::qWaitFor([&] { return summed(dropped.arg("(\\d+)", "\\d+")) == 90 - chats.size(); }, 3 * kWaitMs));
     EXPECT_TRUE(QTest::qWaitFor([&] { return summed(dropped.arg("\\d+", "(\\d+)")) == 90 - keys.size(); }));
     EXPECT_GE(chats.size(), 3);
-    EXPECT_LE(chats.size(), 4);
+    EXPECT_LE(chats.size(), 4 * seconds);
     EXPECT_GE(keys.size(), 15);
-    EXPECT_LE(keys.size(), 20);
+    EXPECT_LE(keys.size(), 20 * seconds);
 }
 
 } // namespace
