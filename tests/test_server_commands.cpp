@@ -16,7 +16,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -216,27 +215,23 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
         {"and so does a page flooding", "page", chat, 5000, 100, 100, 10},
         {"a paired phone pressing every 2 s gets every press", "phone", chat, 5000, 5, 2000, 5},
     };
-    struct Press {
-        qint64 atMs;
-        std::size_t row;
-    };
-    std::vector<Press> timeline;
+    // The rows' presses by time, each row's at one time after those of the rows before.
+    std::multimap<qint64, std::size_t> timeline;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (int i = 0; i < rows[r].times; ++i)
-            timeline.push_back({rows[r].fromMs + i * rows[r].everyMs, r});
+            timeline.emplace(rows[r].fromMs + i * rows[r].everyMs, r);
     }
-    std::stable_sort(timeline.begin(), timeline.end(), [](const Press &a, const Press &b) { return a.atMs < b.atMs; });
     RequestLimiter limiter;
     std::map<std::string, RequestLimiter::Client> clients;
     clients.emplace("client", limiter.newClient());
     clients.emplace("phone", limiter.newClient());
     std::vector<int> admitted(rows.size(), 0);
-    for (const Press &press : timeline) {
-        const Presses &row = rows[press.row];
+    for (const auto &press : timeline) {
+        const Presses &row = rows[press.second];
         const auto client = clients.find(row.source);
-        const bool done = client == clients.end() ? limiter.admitPeer(row.source, row.request, press.atMs)
-                                                  : limiter.admit(client->second, row.request, press.atMs);
-        admitted[press.row] += done;
+        const bool done = client == clients.end() ? limiter.admitPeer(row.source, row.request, press.first)
+                                                  : limiter.admit(client->second, row.request, press.first);
+        admitted[press.second] += done;
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
         SCOPED_TRACE(rows[r].name);
