@@ -52,10 +52,7 @@ QByteArray handle(RecordingEnvironment &env, int command, const QByteArray &text
     return reply ? reply->raw : QByteArray();
 }
 
-QByteArray textOf(const QByteArray &reply)
-{
-    return reply.mid(frame::kTextOffset).chopped(1);
-}
+QByteArray textOf(const QByteArray &reply) { return reply.mid(frame::kTextOffset).chopped(1); }
 
 TEST(Commands, RepliesSignalsLogLinesAndNames)
 {
@@ -229,9 +226,8 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
     for (const auto &press : timeline) {
         const Presses &row = rows[press.second];
         const auto client = clients.find(row.source);
-        const bool done = client == clients.end() ? limiter.admitPeer(row.source, row.request, press.first)
-                                                  : limiter.admit(client->second, row.request, press.first);
-        admitted[press.second] += done;
+        admitted[press.second] += client == clients.end() ? limiter.admitPeer(row.source, row.request, press.first)
+                                                          : limiter.admit(client->second, row.request, press.first);
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
         SCOPED_TRACE(rows[r].name);

@@ -29,10 +29,7 @@ namespace {
 // Every wait spins the event loop, on which the server accepts.
 constexpr int kWaitMs = 5000; // QTest::qWaitFor's own default
 
-QByteArray textOf(const QByteArray &frameBytes)
-{
-    return frameBytes.mid(frame::kTextOffset).chopped(1);
-}
+QByteArray textOf(const QByteArray &frameBytes) { return frameBytes.mid(frame::kTextOffset).chopped(1); }
 
 // `count` requests numbered from 1.
 QByteArray requests(int command, int count, const QString &text = QString())
@@ -85,8 +82,7 @@ protected:
         change(limits);
         log.clear();
         server = std::make_unique<irServer>(nullptr, nullptr, limits);
-        QObject::connect(server.get(), &irServer::sigDebugString,
-                         [this](const QString &line, int) { log.append(line); });
+        QObject::connect(server.get(), &irServer::sigDebugString, [this](const QString &line, int) { log.append(line); });
         ASSERT_TRUE(server->startServer(QString(), 0));
         port = server->serverPort();
     }
@@ -106,10 +102,7 @@ protected:
             total += QRegularExpression(pattern).match(line).captured(1).toInt();
         return total;
     }
-    bool logged(const QString &part)
-    {
-        return QTest::qWaitFor([&] { return !log.filter(part).isEmpty(); });
-    }
+    bool logged(const QString &part) { return QTest::qWaitFor([&] { return !log.filter(part).isEmpty(); }); }
     // A snapshot of a connected simulator that says `generation` in two fields.
     void publish(int generation)
     {
@@ -355,9 +348,8 @@ TEST_F(Server, RequestsPastTheRateWaitInOrderWhileAPollerIsNeverHeldAndTheBudget
         SCOPED_TRACE(c.name);
         start([&c](ServerLimits &l) { l.requestsOverall = c.overall; });
         const int lowered = fakeOs.loweredThreads();
-        std::vector<std::unique_ptr<TestClient>> flooders;
-        for (int i = 0; i < c.flooders; ++i)
-            flooders.push_back(connectedClient());
+        std::vector<std::unique_ptr<TestClient>> flooders(static_cast<std::size_t>(c.flooders));
+        std::generate(flooders.begin(), flooders.end(), [this] { return connectedClient(); });
         auto poller = connectedClient();
         const QByteArray burst = requests(202, kBurst);
         const qint64 startMs = steadyMs();
@@ -407,9 +399,8 @@ TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
     start();
     QSignalSpy chats(server.get(), &irServer::sigButtonChatClicked);
     QSignalSpy keys(server.get(), &irServer::sigKeyboardKey);
-    std::vector<std::unique_ptr<TestClient>> clients;
-    for (int c = 0; c < 3; ++c)
-        clients.push_back(connectedClient());
+    std::vector<std::unique_ptr<TestClient>> clients(3);
+    std::generate(clients.begin(), clients.end(), [this] { return connectedClient(); });
     const qint64 startMs = steadyMs();
     for (auto &client : clients)
         client->send(requests(206, 30, "1;") + requests(209, 30, "32;"));
