@@ -132,7 +132,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
     } cases[] = {
         {"stalled past the time-out", 200, {12}, 0, false},
         {"within the time-out", 2000, {12}, 0, true},
-        {"each piece within the time-out", 2000, {2, 4, 6, 8, 10, 12}, 300, true},
+        {"each piece within the time-out", 1500, {2, 4, 6, 8, 10, 12, 14, 16}, 250, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
