@@ -166,8 +166,7 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
          gruesse + "|" + gruesse + "|left,right,centre|||||||||||" + QString::fromUtf8("\xf4\x8f\xbf\xbf|\xe2\x82\xac 5")},
         {"Latin-1 e acute, cut short, overlong, surrogate, beyond U+10FFFF: not UTF-8", "[Autochat Messages]\nAutoChatStr1=caf\xe9\nAutoChatStr2=\xc3 \nAutoChatStr3=\xc0\xaf\n"
          "AutoChatStr4=\xed\xa0\x80\nAutoChatStr5=\xf4\x90\x80\x80\nAutoChatStr6=\xf0\x9f\x8f\x81\n",
-         QString::fromLatin1("caf\xe9|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|") + QString::fromUtf8("\xf0\x9f\x8f\x81")
-             + "|||||||||"},
+         QString::fromLatin1("caf\xe9|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|") + QString::fromUtf8("\xf0\x9f\x8f\x81") + "|||||||||"},
         {"each cut to fit one frame", longestIni, QVector<QString>(15, QString::fromUtf8(longest.left(59999))).toList().join('|')},
         {"no app.ini", QByteArray(), "IRACING NOT FOUND"},
     };
@@ -233,8 +232,7 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
         SCOPED_TRACE(rows[r].name);
         EXPECT_EQ(admitted[r], rows[r].admitted);
     }
-    EXPECT_EQ(limiter.takeDroppedReport(),
-              QStringLiteral("(Server) - 182 chat macros and 2 keys dropped (too many requests)"));
+    EXPECT_EQ(limiter.takeDroppedReport(), QStringLiteral("(Server) - 182 chat macros and 2 keys dropped (too many requests)"));
     EXPECT_EQ(limiter.takeDroppedReport(), QString());
 }
 
