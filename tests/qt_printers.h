@@ -11,22 +11,13 @@
 #include <QRect>
 #include <QString>
 
+#include <gtest/gtest.h>
+
 #include <ostream>
 
-// Bytes as a C string literal: printable ASCII as it is, the rest escaped.
-inline void PrintTo(const QByteArray &bytes, std::ostream *out)
-{
-    *out << '"';
-    for (const char c : bytes) {
-        if (c == '"' || c == '\\')
-            *out << '\\' << c;
-        else if (c >= 0x20 && c < 0x7f) // a byte above 0x7f is no ASCII, signed char or not
-            *out << c;
-        else
-            *out << "\\x" << QByteArray(1, c).toHex().constData();
-    }
-    *out << '"';
-}
+// Bytes as GoogleTest prints a string: a C string literal, printable ASCII as
+// it is, the rest escaped (and valid UTF-8 once more as text).
+inline void PrintTo(const QByteArray &bytes, std::ostream *out) { *out << ::testing::PrintToString(bytes.toStdString()); }
 
 inline void PrintTo(const QString &text, std::ostream *out) { PrintTo(text.toUtf8(), out); }
 // A document holds only arrays and objects: the value as an array's one element.

@@ -16,7 +16,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -53,79 +52,55 @@ QByteArray handle(RecordingEnvironment &env, int command, const QByteArray &text
     return reply ? reply->raw : QByteArray();
 }
 
-QByteArray textOf(const QByteArray &reply)
-{
-    return reply.mid(frame::kTextOffset).chopped(1);
-}
+QByteArray textOf(const QByteArray &reply) { return reply.mid(frame::kTextOffset).chopped(1); }
 
-TEST(Commands, RepliesAndLogLines)
+TEST(Commands, RepliesSignalsLogLinesAndNames)
 {
-    // A name is logged at level 1, as one line, and stored as sent.
+    // A name is logged at level 1, as one line, and stored as sent. A key is
+    // signalled whichever window is in front.
     const struct {
         const char *name;
         int command;
         QByteArray argument;
-        bool attached;   // a snapshot of a simulator not connected
+        bool attached; // a snapshot of a simulator not connected
+        platform::WindowId simulator; // 0: none
+        platform::WindowId foreground;
         QByteArray reply; // "" for none
+        std::vector<int> signalled; // the 0-based macro, -1 for none, or the key
         QString line;    // logged; "" for none
     } cases[] = {
-        {"server name", 202, "", false, "@000020;202;000042;pit-link;", "(Server) - Get Server name: Pitlink"},
-        {"client id", 203, "", false, "@000014;203;000042;17;", "(Server) - Get Client ID: 17"},
-        {"client name", 201, "Dash 1;", false, "", "(Server) - Client Name: Dash 1"},
-        {"control characters", 201, "a\nb\r\x1b\x7f;", false, "", "(Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f"},
-        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", false, "", "(Server) - Client Name: x\ufffdy\ufffd"},
-        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", false, "", "(Server) - Client Name: p\ufffdq\ufffd"},
-        {"unknown command 204", 204, "", false, "", ""},
-        {"unknown command 210", 210, "", false, "", ""},
-        {"telemetry without a snapshot", 207, "", false, "@000019;207;000042;NO DATA;", ""},
-        {"session without a snapshot", 208, "", false, "@000019;208;000042;NO DATA;", ""},
+        {"server name", 202, "", false, 0, 0, "@000020;202;000042;pit-link;", {}, "(Server) - Get Server name: Pitlink"},
+        {"client id", 203, "", false, 0, 0, "@000014;203;000042;17;", {}, "(Server) - Get Client ID: 17"},
+        {"client name", 201, "Dash 1;", false, 0, 0, "", {}, "(Server) - Client Name: Dash 1"},
+        {"control characters", 201, "a\nb\r\x1b\x7f;", false, 0, 0, "", {}, "(Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f"},
+        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", false, 0, 0, "", {}, "(Server) - Client Name: x\ufffdy\ufffd"},
+        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", false, 0, 0, "", {}, "(Server) - Client Name: p\ufffdq\ufffd"},
+        {"unknown command", 204, "", false, 0, 0, "", {}, ""},
+        {"telemetry without a snapshot", 207, "", false, 0, 0, "@000019;207;000042;NO DATA;", {}, ""},
         // 207 without the simulator connected: end to end.
-        {"session, simulator not connected", 208, "", true, "@000033;208;000042;IRACING NOT CONNECTED;", ""},
+        {"session, simulator not connected", 208, "", true, 0, 0, "@000033;208;000042;IRACING NOT CONNECTED;", {}, ""},
+        {"macro 3", 206, "3;", false, 0, 0, "@000021;206;000042;Button ok;", {2}, ""},
+        {"no number", 206, "x;", false, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
+        {"the lowest int", 206, "-2147483648;", false, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
+        {"key in front", 209, "65;", false, 5, 5, "@000018;209;000042;KEY OK;", {65}, ""},
+        {"key behind", 209, "66;", false, 5, 9, "@000029;209;000042;IRACING NOT ONTOP;", {66}, ""},
+        {"key, neither window: no key would reach a simulator", 209, "67;", false, 0, 0, "@000029;209;000042;IRACING NOT ONTOP;", {67}, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         RecordingEnvironment env;
         if (c.attached)
             env.vars = irVariables();
+        env.simulator = c.simulator;
+        env.foreground = c.foreground;
         EXPECT_EQ(handle(env, c.command, c.argument), c.reply);
-        EXPECT_TRUE(env.signalled.empty());
+        EXPECT_EQ(env.signalled, c.signalled);
         EXPECT_EQ(env.log, c.line.isEmpty() ? decltype(env.log)() : decltype(env.log)({{c.line, c.command == 201}}));
         EXPECT_EQ(env.name, c.command == 201 ? QString::fromUtf8(c.argument).chopped(1) : QString());
     }
     RecordingEnvironment env;
     EXPECT_FALSE(handleCommand(irMessage(QByteArray("@000005;20201")), env));
     EXPECT_EQ(irMessage(QByteArray("@000011;2025000007;")).command, 202) << "three digits, whatever follows";
-}
-
-TEST(Commands, ChatMacrosAndKeysAreSignalledAndAnswered)
-{
-    const struct {
-        const char *name;
-        int command;
-        QByteArray argument;
-        platform::WindowId simulator; // 0: none
-        platform::WindowId foreground;
-        QByteArray reply;
-        int signalled; // the 0-based macro, -1 for none, or the key
-    } cases[] = {
-        {"macro 3", 206, "3;", 0, 0, "@000021;206;000042;Button ok;", 2},
-        {"macro 0", 206, "0;", 0, 0, "@000021;206;000042;Button ok;", -1},
-        {"no number", 206, "x;", 0, 0, "@000021;206;000042;Button ok;", -1},
-        {"the lowest int", 206, "-2147483648;", 0, 0, "@000021;206;000042;Button ok;", -1},
-        {"key in front", 209, "65;", 5, 5, "@000018;209;000042;KEY OK;", 65},
-        {"key behind", 209, "66;", 5, 9, "@000029;209;000042;IRACING NOT ONTOP;", 66},
-        {"key, neither window: no key would reach a simulator", 209, "67;", 0, 0, "@000029;209;000042;IRACING NOT ONTOP;", 67},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        RecordingEnvironment env;
-        env.simulator = c.simulator;
-        env.foreground = c.foreground;
-        EXPECT_EQ(handle(env, c.command, c.argument), c.reply);
-        EXPECT_EQ(env.signalled, std::vector<int>{c.signalled});
-        EXPECT_TRUE(env.log.empty());
-        EXPECT_TRUE(env.name.isEmpty());
-    }
 }
 
 TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
@@ -191,8 +166,7 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
          gruesse + "|" + gruesse + "|left,right,centre|||||||||||" + QString::fromUtf8("\xf4\x8f\xbf\xbf|\xe2\x82\xac 5")},
         {"Latin-1 e acute, cut short, overlong, surrogate, beyond U+10FFFF: not UTF-8", "[Autochat Messages]\nAutoChatStr1=caf\xe9\nAutoChatStr2=\xc3 \nAutoChatStr3=\xc0\xaf\n"
          "AutoChatStr4=\xed\xa0\x80\nAutoChatStr5=\xf4\x90\x80\x80\nAutoChatStr6=\xf0\x9f\x8f\x81\n",
-         QString::fromLatin1("caf\xe9|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|") + QString::fromUtf8("\xf0\x9f\x8f\x81")
-             + "|||||||||"},
+         QString::fromLatin1("caf\xe9|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|") + QString::fromUtf8("\xf0\x9f\x8f\x81") + "|||||||||"},
         {"each cut to fit one frame", longestIni, QVector<QString>(15, QString::fromUtf8(longest.left(59999))).toList().join('|')},
         {"no app.ini", QByteArray(), "IRACING NOT FOUND"},
     };
@@ -237,34 +211,28 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
         {"and so does a page flooding", "page", chat, 5000, 100, 100, 10},
         {"a paired phone pressing every 2 s gets every press", "phone", chat, 5000, 5, 2000, 5},
     };
-    struct Press {
-        qint64 atMs;
-        std::size_t row;
-    };
-    std::vector<Press> timeline;
+    // The rows' presses by time, each row's at one time after those of the rows before.
+    std::multimap<qint64, std::size_t> timeline;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (int i = 0; i < rows[r].times; ++i)
-            timeline.push_back({rows[r].fromMs + i * rows[r].everyMs, r});
+            timeline.emplace(rows[r].fromMs + i * rows[r].everyMs, r);
     }
-    std::stable_sort(timeline.begin(), timeline.end(), [](const Press &a, const Press &b) { return a.atMs < b.atMs; });
     RequestLimiter limiter;
     std::map<std::string, RequestLimiter::Client> clients;
     clients.emplace("client", limiter.newClient());
     clients.emplace("phone", limiter.newClient());
     std::vector<int> admitted(rows.size(), 0);
-    for (const Press &press : timeline) {
-        const Presses &row = rows[press.row];
+    for (const auto &press : timeline) {
+        const Presses &row = rows[press.second];
         const auto client = clients.find(row.source);
-        const bool done = client == clients.end() ? limiter.admitPeer(row.source, row.request, press.atMs)
-                                                  : limiter.admit(client->second, row.request, press.atMs);
-        admitted[press.row] += done;
+        admitted[press.second] += client == clients.end() ? limiter.admitPeer(row.source, row.request, press.first)
+                                                          : limiter.admit(client->second, row.request, press.first);
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
         SCOPED_TRACE(rows[r].name);
         EXPECT_EQ(admitted[r], rows[r].admitted);
     }
-    EXPECT_EQ(limiter.takeDroppedReport(),
-              QStringLiteral("(Server) - 182 chat macros and 2 keys dropped (too many requests)"));
+    EXPECT_EQ(limiter.takeDroppedReport(), QStringLiteral("(Server) - 182 chat macros and 2 keys dropped (too many requests)"));
     EXPECT_EQ(limiter.takeDroppedReport(), QString());
 }
 

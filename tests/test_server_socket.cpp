@@ -29,44 +29,41 @@ namespace {
 // Every wait spins the event loop, on which the server accepts.
 constexpr int kWaitMs = 5000; // QTest::qWaitFor's own default
 
-QByteArray textOf(const QByteArray &frameBytes)
+QByteArray textOf(const QByteArray &frameBytes) { return frameBytes.mid(frame::kTextOffset).chopped(1); }
+
+// `count` requests numbered from 1.
+QByteArray requests(int command, int count, const QString &text = QString())
 {
-    return frameBytes.mid(frame::kTextOffset).chopped(1);
+    QByteArray frames;
+    for (int i = 1; i <= count; ++i)
+        frames += requestFrame(command, i, text);
+    return frames;
 }
 
+// Replies are taken as they come, noting when.
 struct TestClient {
+    TestClient() { QObject::connect(&socket, &QTcpSocket::readyRead, [this] { take(); }); }
     bool connectTo(quint16 port)
     {
         socket.connectToHost(QHostAddress::LocalHost, port);
         return QTest::qWaitFor([this] { return socket.state() == QAbstractSocket::ConnectedState; });
     }
     void send(const QByteArray &bytes) { socket.write(bytes); } // goes out while a wait spins the loop
-    // Takes in the replies that came, noting when.
     void take()
     {
         frames += reader.feed(socket.readAll()).frames;
         arrivedMs.resize(static_cast<std::size_t>(frames.size()), steadyMs());
     }
-    // Waits, reading the replies, until `done`.
-    bool waitReading(const std::function<bool()> &done, int ms = kWaitMs)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                take();
-                return done();
-            },
-            ms);
-    }
-    bool waitFrames(int count, int ms = kWaitMs) { return waitReading([&] { return frames.size() >= count; }, ms); }
+    bool waitFrames(int count, int ms = kWaitMs) { return QTest::qWaitFor([&] { return frames.size() >= count; }, ms); }
     // The next reply frame, or an empty array when none comes in time.
     QByteArray nextFrame() { return waitFrames(taken + 1) ? frames.at(taken++) : QByteArray(); }
-    bool waitDisconnected() { return waitReading([this] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
+    bool waitDisconnected() { return QTest::qWaitFor([this] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
 
-    QTcpSocket socket;
     QVector<QByteArray> frames;
     std::vector<qint64> arrivedMs;
     FrameReader reader;
     int taken = 0;
+    QTcpSocket socket; // last, so it goes first: take() needs the rest
 };
 
 // The fake platform records that every client thread lowers its priority;
@@ -85,8 +82,7 @@ protected:
         change(limits);
         log.clear();
         server = std::make_unique<irServer>(nullptr, nullptr, limits);
-        QObject::connect(server.get(), &irServer::sigDebugString,
-                         [this](const QString &line, int) { log.append(line); });
+        QObject::connect(server.get(), &irServer::sigDebugString, [this](const QString &line, int) { log.append(line); });
         ASSERT_TRUE(server->startServer(QString(), 0));
         port = server->serverPort();
     }
@@ -106,9 +102,15 @@ protected:
             total += QRegularExpression(pattern).match(line).captured(1).toInt();
         return total;
     }
-    bool logged(const QString &part)
+    bool logged(const QString &part) { return QTest::qWaitFor([&] { return !log.filter(part).isEmpty(); }); }
+    // A snapshot of a connected simulator that says `generation` in two fields.
+    void publish(int generation)
     {
-        return QTest::qWaitFor([&] { return !log.filter(part).isEmpty(); });
+        irVariables vars;
+        vars.simConnected = true;
+        vars.sessionNum = generation;
+        vars.speed = static_cast<float>(generation);
+        server->updateVars(vars);
     }
 
     platform::FakeOs fakeOs;
@@ -130,7 +132,7 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
     } cases[] = {
         {"stalled past the time-out", 200, {12}, 0, false},
         {"within the time-out", 2000, {12}, 0, true},
-        {"each piece within the time-out", 1500, {2, 4, 6, 8, 10, 12}, 300, true},
+        {"each piece within the time-out", 1500, {2, 4, 6, 8, 10, 12, 14, 16}, 250, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,21 +186,16 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
             l.maxClients = 2;
             l.idleEvictMs = idleEvictMs;
         });
-        QObject::connect(server.get(), &irServer::sigSnapshotWanted, server.get(), [this] {
-            irVariables vars;
-            vars.simConnected = true;
-            vars.speed = 55.5f;
-            server->updateVars(vars);
-        });
+        QObject::connect(server.get(), &irServer::sigSnapshotWanted, server.get(), [this] { publish(55); });
         auto busy = connectedClient();
         auto idle = connectedClient();
         idle->send(requestFrame(203, 1) + "garbage");
         const QString idleId = QString::fromLatin1(textOf(idle->nextFrame()));
         EXPECT_TRUE(log.contains("(Server) - Connecting... " + idleId));
         EXPECT_TRUE(logged("Client: Header not found."));
-        QTest::qWait(400);
+        QTest::qWait(350);
         busy->send(requestFrame(207, 2));
-        EXPECT_EQ(QJsonDocument::fromJson(textOf(busy->nextFrame())).object().value("Speed").toDouble(), 55.5);
+        EXPECT_EQ(QJsonDocument::fromJson(textOf(busy->nextFrame())).object().value("Speed").toDouble(), 55);
 
         TestClient newcomer;
         ASSERT_TRUE(newcomer.connectTo(port));
@@ -206,7 +203,7 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
         if (idleEvictMs < 400) {
             EXPECT_FALSE(newcomer.nextFrame().isEmpty());
             EXPECT_TRUE(idle->waitDisconnected());
-            // Idle about 0.4 s: whole seconds, so 0 here and 1 on a busy machine.
+            // Idle about 0.35 s: whole seconds, so 0 here and 1 on a busy machine.
             EXPECT_FALSE(log.filter(QRegularExpression("^\\(Server\\) - Client " + idleId + " idle for [01] s, closed for a new connection$")).isEmpty());
         } else {
             EXPECT_TRUE(newcomer.waitDisconnected());
@@ -240,33 +237,27 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
             l.requestsPerClient = l.requestsOverall = 1 << 30;
         });
         QSignalSpy keys(server.get(), &irServer::sigKeyboardKey);
-        // The snapshot is overwritten all along; each generation says the
-        // same number in two fields, so a reply built from a torn record shows.
+        // The snapshot is overwritten all along: a reply built from a torn
+        // record shows.
         int generation = 0;
         QTimer ticks;
-        QObject::connect(&ticks, &QTimer::timeout, [&] {
-            irVariables vars;
-            vars.simConnected = true;
-            vars.sessionNum = ++generation;
-            vars.speed = static_cast<float>(generation);
-            server->updateVars(vars);
-        });
+        QObject::connect(&ticks, &QTimer::timeout, [&] { publish(++generation); });
         ticks.start(0);
         auto reader = connectedClient();
         auto nonReader = connectedClient();
-        nonReader->socket.setReadBufferSize(1024); // stops reading once this is full
-        reader->socket.setReadBufferSize(1024);    // and so does the reader, for a while
+        // Neither takes its replies, and each socket stops reading once this is full.
+        nonReader->socket.blockSignals(true);
+        nonReader->socket.setReadBufferSize(1024);
+        reader->socket.blockSignals(true);
+        reader->socket.setReadBufferSize(1024); // the reader only for a while
         constexpr int kBurst = 20000;
-        QByteArray burst;
-        for (int i = 1; i <= kBurst; ++i)
-            burst += requestFrame(207, i);
+        const QByteArray burst = requests(207, kBurst);
         reader->send(burst);
-        for (int i = 1; i <= 30; ++i)
-            burst += requestFrame(209, i, "32;");
-        nonReader->send(burst);
+        nonReader->send(burst + requests(209, 30, "32;"));
         // The reader's replies fill the system's buffers and wait, a sixth of
         // the no-progress time that would close it.
         QTest::qWait(500);
+        reader->socket.blockSignals(false);
         reader->socket.setReadBufferSize(0);
 
         ASSERT_TRUE(reader->waitFrames(kBurst, 12 * kWaitMs)) << reader->frames.size();
@@ -285,7 +276,7 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
         EXPECT_EQ(outOfOrder, 0);
         EXPECT_EQ(torn, 0);
         EXPECT_GT(last, 1) << "the snapshot was not overwritten during the burst";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 2 * c.noProgressMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 5 * c.noProgressMs));
         EXPECT_TRUE(logged("does not read its replies, disconnected"));
         EXPECT_EQ(keys.size(), c.pressed);
         reader->send(requestFrame(202, 1));
@@ -319,15 +310,12 @@ TEST_F(Server, FloodOfSeveralClientsReachesThePaneAndTheTraceAtOneBoundedRateAnd
     const QtMessageHandler previous = qInstallMessageHandler(countTraces);
 
     constexpr int kFlood = 3000;
-    QByteArray flood = requestFrame(202, 0, QString(900000, QLatin1Char('x')));
-    for (int i = 1; i < kFlood; ++i)
-        flood += requestFrame(202, i);
+    const QByteArray flood = requestFrame(202, 0, QString(900000, QLatin1Char('x'))) + requests(202, kFlood - 1);
     const qint64 startMs = steadyMs();
     for (auto &client : clients)
         client->send(flood);
-    bool answered = true;
     for (auto &client : clients)
-        answered = client->waitFrames(kFlood + 1, 4 * kWaitMs) && answered;
+        EXPECT_TRUE(client->waitFrames(kFlood + 1, 4 * kWaitMs));
     // One budget of 20 lines a second for all clients, sliding: at most 20 in
     // the first second and 20 in each one after.
     const qint64 mostShown = 20 * (2 + (steadyMs() - startMs) / 1000);
@@ -337,7 +325,6 @@ TEST_F(Server, FloodOfSeveralClientsReachesThePaneAndTheTraceAtOneBoundedRateAnd
     const auto counted = [&] { return log.count(shownLine) + summed("^\\(Server\\) - Client \\d+: (\\d+) more lines not shown$"); };
     EXPECT_TRUE(QTest::qWaitFor([&] { return counted() == kClients * kFlood; }, 2 * kWaitMs)) << counted();
     qInstallMessageHandler(previous);
-    EXPECT_TRUE(answered);
     EXPECT_LE(log.count(shownLine), mostShown);
     EXPECT_GE(log.count(shownLine), 10);
     EXPECT_LE(tracedFrames.load(), mostShown);
@@ -348,28 +335,23 @@ TEST_F(Server, FloodOfSeveralClientsReachesThePaneAndTheTraceAtOneBoundedRateAnd
 // order; the overall budget goes evenly to the clients that want more.
 TEST_F(Server, RequestsPastTheRateWaitInOrderWhileAPollerIsNeverHeldAndTheBudgetIsShared)
 {
-    struct Row {
+    constexpr int kBurst = 1000; // a lone client's, at 240 a second after the first 60: about 4 s
+    const struct {
         const char *name;
         int overall;
         int flooders;
-        int burst;
-        int answeredWithinMs; // the burst, at 240 a second after the first 60
+    } cases[] = {
+        {"one client's burst spread at its rate, a poller at 60 a second beside it", 4000, 1},
+        {"three clients flooding share the overall budget evenly", 300, 3},
     };
-    const std::vector<Row> rows = {
-        {"one client's burst spread at its rate, a poller at 60 a second beside it", 4000, 1, 1000, 6000},
-        {"three clients flooding share the overall budget evenly", 300, 3, 1000, 0},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        start([&row](ServerLimits &l) { l.requestsOverall = row.overall; });
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        start([&c](ServerLimits &l) { l.requestsOverall = c.overall; });
         const int lowered = fakeOs.loweredThreads();
-        std::vector<std::unique_ptr<TestClient>> flooders;
-        for (int c = 0; c < row.flooders; ++c)
-            flooders.push_back(connectedClient());
+        std::vector<std::unique_ptr<TestClient>> flooders(static_cast<std::size_t>(c.flooders));
+        std::generate(flooders.begin(), flooders.end(), [this] { return connectedClient(); });
         auto poller = connectedClient();
-        QByteArray burst;
-        for (int i = 1; i <= row.burst; ++i)
-            burst += requestFrame(202, i);
+        const QByteArray burst = requests(202, kBurst);
         const qint64 startMs = steadyMs();
         for (auto &flooder : flooders)
             flooder->send(burst);
@@ -381,44 +363,32 @@ TEST_F(Server, RequestsPastTheRateWaitInOrderWhileAPollerIsNeverHeldAndTheBudget
             poller->socket.flush(); // now, not when the loop next spins
         });
         polls.start(1000 / 60);
-        // Replies are taken as they come, with no sleep between looks.
-        for (auto &flooder : flooders)
-            QObject::connect(&flooder->socket, &QTcpSocket::readyRead, [&flooder] { flooder->take(); });
-        QObject::connect(&poller->socket, &QTcpSocket::readyRead, [&poller] { poller->take(); });
-        const auto readAll = [&](qint64 untilMs) {
-            QEventLoop loop;
-            QTimer check;
-            QObject::connect(&check, &QTimer::timeout, [&] {
-                if (steadyMs() >= untilMs || (row.answeredWithinMs && flooders[0]->frames.size() == row.burst))
-                    loop.quit();
-            });
-            check.start(10);
-            loop.exec();
-        };
-        readAll(startMs + std::max(row.answeredWithinMs, 3000));
+        // An event loop, no sleep between looks: the latency is the server's.
+        QEventLoop loop;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        loop.exec();
         polls.stop();
-        EXPECT_EQ(fakeOs.loweredThreads() - lowered, row.flooders + 1);
+        EXPECT_EQ(fakeOs.loweredThreads() - lowered, c.flooders + 1);
+        if (c.flooders == 1) {
+            std::vector<qint64> latencies(poller->arrivedMs.size());
+            std::transform(poller->arrivedMs.begin(), poller->arrivedMs.end(), polledMs.begin(), latencies.begin(), std::minus<qint64>());
+            std::sort(latencies.begin(), latencies.end());
+            ASSERT_GT(latencies.size(), 100u);
+            EXPECT_LT(latencies[latencies.size() * 99 / 100], 50);
+            EXPECT_TRUE(flooders[0]->waitFrames(kBurst, 20000));
+            EXPECT_GE(flooders[0]->arrivedMs.back() - startMs, (kBurst - 60) * 1000 / 240 * 8 / 10);
+        }
         for (auto &flooder : flooders) {
             QVector<int> numbers;
             for (const QByteArray &f : flooder->frames)
                 numbers.append(f.mid(frame::kRequestNumberOffset, frame::kRequestNumberDigits).toInt());
-            EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+            // Each once, in order: all of a lone client's burst, no more.
+            EXPECT_TRUE(std::adjacent_find(numbers.begin(), numbers.end(), std::greater_equal<int>()) == numbers.end());
             // Answered from 1 s to 3 s: 240 a second for a lone client, an
             // even part of what the poller leaves when three want more.
-            const auto from = std::lower_bound(flooder->arrivedMs.begin(), flooder->arrivedMs.end(), startMs + 1000);
-            const auto to = std::lower_bound(flooder->arrivedMs.begin(), flooder->arrivedMs.end(), startMs + 3000);
-            const double expected = 2.0 * std::min(240.0, (row.overall - 60.0) / row.flooders);
-            EXPECT_NEAR(to - from, expected, expected * 0.2);
-        }
-        if (row.answeredWithinMs) {
-            EXPECT_EQ(flooders[0]->frames.size(), row.burst);
-            EXPECT_GE(flooders[0]->arrivedMs.back() - startMs, (row.burst - 60) * 1000 / 240 * 8 / 10);
-            std::vector<qint64> latencies;
-            for (std::size_t i = 0; i < poller->arrivedMs.size(); ++i)
-                latencies.push_back(poller->arrivedMs[i] - polledMs[i]);
-            std::sort(latencies.begin(), latencies.end());
-            ASSERT_GT(latencies.size(), 100u);
-            EXPECT_LT(latencies[latencies.size() * 99 / 100], 50);
+            const auto answered = std::count_if(flooder->arrivedMs.begin(), flooder->arrivedMs.end(), [&](qint64 ms) { return ms >= startMs + 1000 && ms < startMs + 3000; });
+            const double expected = 2.0 * std::min(240.0, (c.overall - 60.0) / c.flooders);
+            EXPECT_NEAR(answered, expected, expected * 0.2);
         }
     }
 }
@@ -428,26 +398,25 @@ TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
     start();
     QSignalSpy chats(server.get(), &irServer::sigButtonChatClicked);
     QSignalSpy keys(server.get(), &irServer::sigKeyboardKey);
-    std::vector<std::unique_ptr<TestClient>> clients;
-    for (int c = 0; c < 3; ++c)
-        clients.push_back(connectedClient());
-    QByteArray requests;
-    for (int i = 0; i < 30; ++i)
-        requests += requestFrame(206, i, "1;") + requestFrame(209, i, "32;");
+    std::vector<std::unique_ptr<TestClient>> clients(3);
+    std::generate(clients.begin(), clients.end(), [this] { return connectedClient(); });
+    const qint64 startMs = steadyMs();
     for (auto &client : clients)
-        client->send(requests);
+        client->send(requests(206, 30, "1;") + requests(209, 30, "32;"));
     for (auto &client : clients)
         EXPECT_TRUE(client->waitFrames(60));
+    // Every press was taken or dropped by now, within this many sliding seconds.
+    const int seconds = static_cast<int>(1 + (steadyMs() - startMs) / 1000);
 
     // Per client 2 chat macros and 10 keys a second, 4 and 20 in all, each
-    // of three pressing clients held to a part: 1 or 2 macros, 5 to 10 keys.
+    // of three pressing clients held to a part: at least 1 macro and 5 keys.
     const QString dropped = "^\\(Server\\) - %1 chat macros and %2 keys dropped \\(too many requests\\)$";
     EXPECT_TRUE(QTest::qWaitFor([&] { return summed(dropped.arg("(\\d+)", "\\d+")) == 90 - chats.size(); }, 3 * kWaitMs));
     EXPECT_TRUE(QTest::qWaitFor([&] { return summed(dropped.arg("\\d+", "(\\d+)")) == 90 - keys.size(); }));
     EXPECT_GE(chats.size(), 3);
-    EXPECT_LE(chats.size(), 4);
+    EXPECT_LE(chats.size(), 4 * seconds);
     EXPECT_GE(keys.size(), 15);
-    EXPECT_LE(keys.size(), 20);
+    EXPECT_LE(keys.size(), 20 * seconds);
 }
 
 } // namespace
