@@ -20,93 +20,30 @@ using namespace telemetry;
 namespace {
 
 // The weekend, the sessions and the roster; user names in the local code page
-// (Windows-1252 for the tests), the rest UTF-8. Session 3's laps and length
-// end in a space.
-const std::string kSessionText = R"(WeekendInfo:
- TrackName: spa 2022 gp
- TrackDisplayShortName: Spa
- NumCarTypes: 2
- NumCarClasses: 1
- NumStarters: 24
-SessionInfo:
- NumSessions: 3
- Sessions:
- - SessionNum: 0
-   SessionLaps: unlimited
-   SessionTime: 7200.0000 sec
-   SessionNumLapsToAvg: 0
-   SessionType: Practice
-   ResultsPositions:
-   - Position: 0
-     CarIdx: 9
-   - Position: 99
-     CarIdx: 4
- - SessionNum: 2
-   SessionLaps: 30
-   SessionTime: unlimited
-   SessionNumLapsToAvg: 5
-   SessionType: Race
-   ResultsPositions:
-   - Position: 1
-     ClassPosition: 2
-     CarIdx: 5
-     Lap: 12
-     Time: 1234.25
-     FastestLap: 7
-     FastestTime: 90.125
-     LastTime: 91.5
-     LapsComplete: 12
-     Incidents: 4
-     ReasonOutId: 3
-     ReasonOutStr: Running
-   - Position: 2
-     CarIdx: 0
-     LapsComplete: 11
-   - Position: 3
-     CarIdx: 1
-     Time: nan
-     FastestTime: inf
-     LastTime: -inf
-   - Position: 100
-     CarIdx: 2
- - SessionNum: 3
-   SessionLaps: 90 
-   SessionTime: 90 
- - SessionNum: 4
-   SessionLaps: Unlimited
-   SessionTime: Unlimited
- - SessionNum: 5
-   SessionLaps: 25 laps
-   SessionTime: 1,5
-DriverInfo:
- DriverCarIdx: 5
- DriverCarFuelKgPerLtr: 0.750
- DriverCarFuelMaxLtr: 120.000
- DriverCarMaxFuelPct: 1.000
- DriverCarEstLapTime: 91.2500
- Drivers:
- - CarIdx: 0
-   UserName: )" "M\xfcller J\xf6rg" R"(
-   CarNumber: "07"
-   CarNumberRaw: 7
-   CarID: 132
-   IRating: 2841
-   LicLevel: 18
-   LicSubLevel: 3.49
-   LicString: A 3.49
-   LicColor: 0x0153db
-   ClubName: Österreich
-   DivisionName: Division 2
- - CarIdx: 1
-   UserName: Bea
-   IRating: many
-   ClubName: )" + std::string(2047, 'x') + R"(
-   DivisionName: )" + std::string(2048, 'y') + R"(
- - CarIdx: 5
-   CarNumber: 55
- - CarIdx: 100
-   UserName: Outside
-)";
+// (Windows-1252 for the tests), the rest UTF-8.
+const std::string kSessionText =
+    "WeekendInfo:\n TrackName: spa 2022 gp\n TrackDisplayShortName: Spa\n NumCarTypes: 2\n NumCarClasses: 1\n"
+    " NumStarters: 24\nSessionInfo:\n NumSessions: 3\n Sessions:\n"
+    " - SessionNum: 0\n   SessionLaps: unlimited\n   SessionTime: 7200.0000 sec\n   SessionNumLapsToAvg: 0\n"
+    "   SessionType: Practice\n   ResultsPositions:\n   - Position: 0\n     CarIdx: 9\n"
+    "   - Position: 99\n     CarIdx: 4\n"
+    " - SessionNum: 2\n   SessionLaps: 30\n   SessionTime: unlimited\n   SessionNumLapsToAvg: 5\n   SessionType: Race\n"
+    "   ResultsPositions:\n   - Position: 1\n     ClassPosition: 2\n     CarIdx: 5\n     Lap: 12\n     Time: 1234.25\n"
+    "     FastestLap: 7\n     FastestTime: 90.125\n     LastTime: 91.5\n     LapsComplete: 12\n     Incidents: 4\n"
+    "     ReasonOutId: 3\n     ReasonOutStr: Running\n   - Position: 2\n     CarIdx: 0\n     LapsComplete: 11\n"
+    "   - Position: 3\n     CarIdx: 1\n     Time: nan\n     FastestTime: inf\n     LastTime: -inf\n"
+    "   - Position: 100\n     CarIdx: 2\n"
+    // Laps and lengths: spaces around a number are dropped, what is no number reads as 0.
+    " - SessionNum: 3\n   SessionLaps: 90 \n   SessionTime: 90 \n - SessionNum: 4\n   SessionLaps: Unlimited\n"
+    "   SessionTime: Unlimited\n - SessionNum: 5\n   SessionLaps: 25 laps\n   SessionTime: 1,5\n"
+    "DriverInfo:\n DriverCarIdx: 5\n DriverCarFuelKgPerLtr: 0.750\n DriverCarFuelMaxLtr: 120.000\n"
+    " DriverCarMaxFuelPct: 1.000\n DriverCarEstLapTime: 91.2500\n Drivers:\n"
+    " - CarIdx: 0\n   UserName: M\xfcller J\xf6rg\n   CarNumber: \"07\"\n   CarNumberRaw: 7\n   CarID: 132\n"
+    "   IRating: 2841\n   LicLevel: 18\n   LicSubLevel: 3.49\n   LicString: A 3.49\n   LicColor: 0x0153db\n"
+    "   ClubName: \xc3\x96sterreich\n   DivisionName: Division 2\n"
+    " - CarIdx: 1\n   UserName: Bea\n   IRating: many\n   ClubName: " + std::string(2047, 'x') +
+    "\n   DivisionName: " + std::string(2048, 'y') + "\n - CarIdx: 5\n   CarNumber: 55\n"
+    " - CarIdx: 100\n   UserName: Outside\n";
 
 std::ostream &operator<<(std::ostream &out, const QString &text) { return out << text.toStdString(); }
 
