@@ -53,20 +53,12 @@ QByteArray request(const QList<QByteArray> &lines, const QByteArray &body = QByt
 
 QByteArray press(const QByteArray &body)
 {
-    return request({"POST /press HTTP/1.1",
-                    kHost,
-                    kPaired,
-                    kJson},
-                   body);
+    return request({"POST /press HTTP/1.1", kHost, kPaired, kJson}, body);
 }
 
 // What a paired page asks for: itself and its stream of states.
-const QByteArray kPage = request({"GET / HTTP/1.1",
-                                  kHost,
-                                  kPaired});
-const QByteArray kStream = request({"GET /events HTTP/1.1",
-                                    kHost,
-                                    kPaired});
+const QByteArray kPage = request({"GET / HTTP/1.1", kHost, kPaired});
+const QByteArray kStream = request({"GET /events HTTP/1.1", kHost, kPaired});
 
 // A connection from `from` (any loopback address), connected.
 std::unique_ptr<QTcpSocket> connectFrom(quint16 port, const char *from = "127.0.0.1")
@@ -177,44 +169,18 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         Setting setting = Setting::SimulatorInFront;
     } rows[] = {
         {"paired page", "200", "frame-ancestors 'none'", kPage},
-        {"unpaired page says how to pair", "200", "Scan the code", request({"GET / HTTP/1.1",
-                                                                            kHost})},
-        {"name that can be rebound", "421", "", request({"GET /events HTTP/1.1",
-                                                         "Host: evil.example:47813"})},
+        {"unpaired page says how to pair", "200", "Scan the code", request({"GET / HTTP/1.1", kHost})},
+        {"name that can be rebound", "421", "", request({"GET /events HTTP/1.1", "Host: evil.example:47813"})},
         {"no host", "421", "", request({"GET / HTTP/1.1"})},
-        {"IPv6 host", "200", "frame-ancestors", request({"GET / HTTP/1.1",
-                                                         "Host: [::1]:47813",
-                                                         kPaired})},
-        {"IPv6 host with junk after it", "421", "", request({"GET / HTTP/1.1",
-                                                             "Host: [::1]x"})},
-        {"port of six digits", "421", "", request({"GET / HTTP/1.1",
-                                                   "Host: 127.0.0.1:047813"})},
-        {"control character in a field", "400", "", request({"GET / HTTP/1.1",
-                                                             "X-Note: a\x01b"})},
-        {"unpaired stream", "403", "", request({"GET /events HTTP/1.1",
-                                                kHost,
-                                                "Cookie: pitlink=" + kToken.left(23)})},
-        {"unpaired press", "403", "", request({"POST /press HTTP/1.1",
-                                               kHost,
-                                               kJson},
-                                              R"({"macro":3})")},
-        {"form press", "415", "", request({"POST /press HTTP/1.1",
-                                           kHost,
-                                           kPaired,
-                                           "Content-Type: text/plain"},
-                                          R"({"macro":3})")},
-        {"press from another page", "403", "", request({"POST /press HTTP/1.1",
-                                                        kHost,
-                                                        kPaired,
-                                                        kJson,
-                                                        "Origin: http://127.0.0.1:8000"},
-                                                       R"({"macro":3})")},
-        {"press from the page", "200", "\r\n\r\nok", request({"POST /press HTTP/1.1",
-                                                              kHost,
-                                                              kPaired,
-                                                              kJson,
-                                                              "Origin: http://127.0.0.1:47813"},
-                                                             R"({"macro":3})"), "chat 2"},
+        {"IPv6 host", "200", "frame-ancestors", request({"GET / HTTP/1.1", "Host: [::1]:47813", kPaired})},
+        {"IPv6 host with junk after it", "421", "", request({"GET / HTTP/1.1", "Host: [::1]x"})},
+        {"port of six digits", "421", "", request({"GET / HTTP/1.1", "Host: 127.0.0.1:047813"})},
+        {"control character in a field", "400", "", request({"GET / HTTP/1.1", "X-Note: a\x01b"})},
+        {"unpaired stream", "403", "", request({"GET /events HTTP/1.1", kHost, "Cookie: pitlink=" + kToken.left(23)})},
+        {"unpaired press", "403", "", request({"POST /press HTTP/1.1", kHost, kJson}, R"({"macro":3})")},
+        {"form press", "415", "", request({"POST /press HTTP/1.1", kHost, kPaired, "Content-Type: text/plain"}, R"({"macro":3})")},
+        {"press from another page", "403", "", request({"POST /press HTTP/1.1", kHost, kPaired, kJson, "Origin: http://127.0.0.1:8000"}, R"({"macro":3})")},
+        {"press from the page", "200", "\r\n\r\nok", request({"POST /press HTTP/1.1", kHost, kPaired, kJson, "Origin: http://127.0.0.1:47813"}, R"({"macro":3})"), "chat 2"},
         {"key while behind", "200", "\r\n\r\nnot in front", press(R"({"key":32})"), "key 32", Setting::SimulatorBehind},
         {"macro 16", "400", "\r\n\r\nbad press", press(R"({"macro":16})")},
         {"key 254", "200", "\r\n\r\nok", press(R"({"key":254})"), "key 254"},
@@ -223,25 +189,12 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"two presses", "400", "\r\n\r\nbad press", press(R"({"key":3,"macro":1})")},
         {"macro refused", "429", "\r\n\r\ntoo many requests", press(R"({"macro":1})"), "", Setting::GateRefuses},
         {"body too large", "413", "", press(QByteArray(4097, ' '))},
-        {"head too large", "431", "", request({"GET / HTTP/1.1",
-                                               "X-Fill: " + QByteArray(9000, 'h')})},
-        {"chunked", "400", "", request({"POST /press HTTP/1.1",
-                                        kHost,
-                                        "Transfer-Encoding: chunked"})},
-        {"key buttons", "200", "\r\n\r\nok", request({"POST /keys HTTP/1.1",
-                                                      kHost,
-                                                      kPaired,
-                                                      kJson},
-                                                     R"({"keys":[{"label":"Pit","key":80},{"label":"F","key":70}]})"), "2 keys"},
-        {"key buttons refused whole", "400", "\r\n\r\nempty label", request({"POST /keys HTTP/1.1",
-                                                                             kHost,
-                                                                             kPaired,
-                                                                             kJson},
-                                                                            R"({"keys":[{"label":"Pit","key":80},{"label":" ","key":70}]})")},
-        {"other path", "404", "", request({"GET /other HTTP/1.1",
-                                           kHost})},
-        {"other method", "405", "", request({"DELETE / HTTP/1.1",
-                                             kHost})},
+        {"head too large", "431", "", request({"GET / HTTP/1.1", "X-Fill: " + QByteArray(9000, 'h')})},
+        {"chunked", "400", "", request({"POST /press HTTP/1.1", kHost, "Transfer-Encoding: chunked"})},
+        {"key buttons", "200", "\r\n\r\nok", request({"POST /keys HTTP/1.1", kHost, kPaired, kJson}, R"({"keys":[{"label":"Pit","key":80},{"label":"F","key":70}]})"), "2 keys"},
+        {"key buttons refused whole", "400", "\r\n\r\nempty label", request({"POST /keys HTTP/1.1", kHost, kPaired, kJson}, R"({"keys":[{"label":"Pit","key":80},{"label":" ","key":70}]})")},
+        {"other path", "404", "", request({"GET /other HTTP/1.1", kHost})},
+        {"other method", "405", "", request({"DELETE / HTTP/1.1", kHost})},
     };
     os.setWindow(telemetry::kSimulatorWindowTitle, kSimulator);
     for (const auto &row : rows) {
@@ -261,12 +214,10 @@ TEST_F(DashboardHttpTest, tenWrongTokensAMinuteFromOneAddressAreAllItGets)
 {
     start();
     EXPECT_EQ(os.loweredThreads(), 1) << "the dashboard's thread runs below normal priority";
-    const QByteArray wrong = request({"GET /?pair=x" + kToken + " HTTP/1.1",
-                                      kHost});
+    const QByteArray wrong = request({"GET /?pair=x" + kToken + " HTTP/1.1", kHost});
     for (int i = 0; i < 10; ++i)
         EXPECT_TRUE(answered(exchange(port, wrong), "403", "not valid")) << i;
-    const QByteArray right = request({"GET /?pair=" + kToken + " HTTP/1.1",
-                                      kHost});
+    const QByteArray right = request({"GET /?pair=" + kToken + " HTTP/1.1", kHost});
     EXPECT_TRUE(answered(exchange(port, right), "429"));
     EXPECT_TRUE(answered(exchange(port, right, "127.0.0.2"), "303",
                          "Set-Cookie: pitlink=" + kToken + "; Path=/; Max-Age=315360000; HttpOnly; SameSite=Strict"));
