@@ -9,12 +9,8 @@
 #include "app/Pitlink.h"
 #include "fake_simulator.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -42,8 +38,6 @@ struct PitlinkTestAccess {
     void chat(int id) { w.OnButtonChatClicked(id); }
     void key(int code) { w.OnKeyboardKey(code); }
     void serverButton() { w.OnServerButton(); }
-    void openFolderDialog() { w.OnOpenFolderDlgIracingDocuments(); }
-    void openDriversWindow() { w.OnOpenWidgetDrivers(); }
     void openPairing() { w.OnPairing(); }
     void debugString(const QString &msg, int level) { w.OnDebugString(msg, level); }
 };
@@ -130,14 +124,11 @@ protected:
         qInstallMessageHandler(previous);
     }
 
-    // An interface that is up, with one IPv4 address and a link-local IPv6 one.
+    // An interface that is running and valid, neither loop-back nor point-to-point,
+    // with one IPv4 address and a link-local IPv6 one.
     static NetworkInterfaceRecord iface(const char *name, const char *ipv4)
     {
-        NetworkInterfaceRecord r;
-        r.humanReadableName = QString::fromLatin1(name);
-        r.running = r.valid = true;
-        r.addresses = {{QString::fromLatin1(ipv4), true}, {QStringLiteral("fe80::1"), false}};
-        return r;
+        return {QString::fromLatin1(name), true, true, false, false, {{QString::fromLatin1(ipv4), true}, {QStringLiteral("fe80::1"), false}}};
     }
 
     QString settingsFile() const { return dir.path() + QStringLiteral("/pitlink.ini"); }
