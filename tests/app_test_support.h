@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -45,8 +44,7 @@ struct PitlinkTestAccess {
 // Every dialog in call order: a box as "title|text|shown" or "...|hidden"
 // (the main window's state then), a warning as its text, a file dialog as
 // "caption|start folder|filter".
-class RecordingDialogs : public Dialogs {
-public:
+struct RecordingDialogs : Dialogs {
     void critical(QWidget *parent, const QString &title, const QString &text) override
     {
         said << title + '|' + text + (parent && parent->isVisible() ? "|shown" : "|hidden");
@@ -62,9 +60,7 @@ public:
 };
 
 // A practice of 10 laps and a race of unlimited laps over two hours.
-inline std::string sessionText()
-{
-    return R"(WeekendInfo:
+inline const std::string kSessionText = R"(WeekendInfo:
  TrackName: spa up
 SessionInfo:
  NumSessions: 2
@@ -95,7 +91,6 @@ DriverInfo:
    UserName: Leader
    CarNumberRaw: 33
 )";
-}
 
 inline QStringList debugLines;
 
@@ -112,7 +107,7 @@ protected:
         sim.declare("SessionNum", telemetry::kTypeInt);
         sim.declare("RaceLaps", telemetry::kTypeInt);
         sim.declare("Speed", telemetry::kTypeFloat);
-        sim.build(sessionText());
+        sim.build(kSessionText);
         sim.setInt("SessionNum", 1);
         sim.setInt("RaceLaps", 3);
         sim.setDouble("SessionTime", 3723.5);
@@ -133,7 +128,8 @@ protected:
 
     QString settingsFile() const { return dir.path() + QStringLiteral("/pitlink.ini"); }
     // Settings written before the window starts.
-    void presetSettings(const std::function<void(AppSettings &)> &fill)
+    template <typename Fill>
+    void presetSettings(const Fill &fill)
     {
         QObject owner;
         AppSettings s(&owner, settingsFile());
