@@ -139,12 +139,8 @@ protected:
 
     Pitlink &open()
     {
-        PitlinkSeams seams;
-        seams.dialogs = &dialogs;
-        seams.settingsFile = settingsFile();
-        seams.networkInterfaces = [this] { return interfaces; };
-        seams.autoStartDelayMs = autoStartDelayMs;
-        window.reset(new Pitlink(nullptr, seams));
+        // Dialogs, network interfaces, settings file, server limits, autostart delay.
+        window.reset(new Pitlink(nullptr, {&dialogs, [this] { return interfaces; }, settingsFile(), ServerLimits(), autoStartDelayMs}));
         access.reset(new PitlinkTestAccess(*window));
         // Polls are driven by the tests, not by the clock.
         access->pollTimer().stop();
