@@ -45,10 +45,7 @@ struct PitlinkTestAccess {
 // (the main window's state then), a warning as its text, a file dialog as
 // "caption|start folder|filter".
 struct RecordingDialogs : Dialogs {
-    void critical(QWidget *parent, const QString &title, const QString &text) override
-    {
-        said << title + '|' + text + (parent && parent->isVisible() ? "|shown" : "|hidden");
-    }
+    void critical(QWidget *parent, const QString &title, const QString &text) override { said << title + '|' + text + (parent && parent->isVisible() ? "|shown" : "|hidden"); }
     void warning(QWidget *, const QString &, const QString &text) override { said << text; }
     QUrl openFileUrl(QWidget *, const QString &caption, const QUrl &start, const QString &filter) override
     {
