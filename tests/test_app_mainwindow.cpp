@@ -391,6 +391,7 @@ TEST_F(MainWindow, theSnapshotAndLabelsFollowTheSessionNumberAndMissedWaitsKeepT
     // then finds nothing newer.
     sim.setDouble("SessionTime", 4000.25);
     sim.deliver();
+    sim.waitPlan = {false};
     access->tick();
     EXPECT_EQ(access->vars().sessionTime, 4000.25);
 
