@@ -9,16 +9,11 @@
 #include "app/Pitlink.h"
 #include "fake_simulator.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,8 +37,6 @@ struct PitlinkTestAccess {
     void chat(int id) { w.OnButtonChatClicked(id); }
     void key(int code) { w.OnKeyboardKey(code); }
     void serverButton() { w.OnServerButton(); }
-    void openFolderDialog() { w.OnOpenFolderDlgIracingDocuments(); }
-    void openDriversWindow() { w.OnOpenWidgetDrivers(); }
     void openPairing() { w.OnPairing(); }
     void debugString(const QString &msg, int level) { w.OnDebugString(msg, level); }
 };
@@ -51,12 +44,8 @@ struct PitlinkTestAccess {
 // Every dialog in call order: a box as "title|text|shown" or "...|hidden"
 // (the main window's state then), a warning as its text, a file dialog as
 // "caption|start folder|filter".
-class RecordingDialogs : public Dialogs {
-public:
-    void critical(QWidget *parent, const QString &title, const QString &text) override
-    {
-        said << title + '|' + text + (parent && parent->isVisible() ? "|shown" : "|hidden");
-    }
+struct RecordingDialogs : Dialogs {
+    void critical(QWidget *parent, const QString &title, const QString &text) override { said << title + '|' + text + (parent && parent->isVisible() ? "|shown" : "|hidden"); }
     void warning(QWidget *, const QString &, const QString &text) override { said << text; }
     QUrl openFileUrl(QWidget *, const QString &caption, const QUrl &start, const QString &filter) override
     {
@@ -68,9 +57,7 @@ public:
 };
 
 // A practice of 10 laps and a race of unlimited laps over two hours.
-inline std::string sessionText()
-{
-    return R"(WeekendInfo:
+inline const std::string kSessionText = R"(WeekendInfo:
  TrackName: spa up
 SessionInfo:
  NumSessions: 2
@@ -101,7 +88,6 @@ DriverInfo:
    UserName: Leader
    CarNumberRaw: 33
 )";
-}
 
 inline QStringList debugLines;
 
@@ -118,7 +104,7 @@ protected:
         sim.declare("SessionNum", telemetry::kTypeInt);
         sim.declare("RaceLaps", telemetry::kTypeInt);
         sim.declare("Speed", telemetry::kTypeFloat);
-        sim.build(sessionText());
+        sim.build(kSessionText);
         sim.setInt("SessionNum", 1);
         sim.setInt("RaceLaps", 3);
         sim.setDouble("SessionTime", 3723.5);
@@ -130,19 +116,17 @@ protected:
         qInstallMessageHandler(previous);
     }
 
-    // An interface that is up, with one IPv4 address and a link-local IPv6 one.
+    // An interface that is running and valid, neither loop-back nor point-to-point,
+    // with one IPv4 address and a link-local IPv6 one.
     static NetworkInterfaceRecord iface(const char *name, const char *ipv4)
     {
-        NetworkInterfaceRecord r;
-        r.humanReadableName = QString::fromLatin1(name);
-        r.running = r.valid = true;
-        r.addresses = {{QString::fromLatin1(ipv4), true}, {QStringLiteral("fe80::1"), false}};
-        return r;
+        return {QString::fromLatin1(name), true, true, false, false, {{QString::fromLatin1(ipv4), true}, {QStringLiteral("fe80::1"), false}}};
     }
 
     QString settingsFile() const { return dir.path() + QStringLiteral("/pitlink.ini"); }
     // Settings written before the window starts.
-    void presetSettings(const std::function<void(AppSettings &)> &fill)
+    template <typename Fill>
+    void presetSettings(const Fill &fill)
     {
         QObject owner;
         AppSettings s(&owner, settingsFile());
@@ -152,12 +136,8 @@ protected:
 
     Pitlink &open()
     {
-        PitlinkSeams seams;
-        seams.dialogs = &dialogs;
-        seams.settingsFile = settingsFile();
-        seams.networkInterfaces = [this] { return interfaces; };
-        seams.autoStartDelayMs = autoStartDelayMs;
-        window.reset(new Pitlink(nullptr, seams));
+        // Dialogs, network interfaces, settings file, server limits, autostart delay.
+        window.reset(new Pitlink(nullptr, {&dialogs, [this] { return interfaces; }, settingsFile(), ServerLimits(), autoStartDelayMs}));
         access.reset(new PitlinkTestAccess(*window));
         // Polls are driven by the tests, not by the clock.
         access->pollTimer().stop();
