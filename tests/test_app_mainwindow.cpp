@@ -613,6 +613,16 @@ TEST_F(MainWindow, thePairingCodeReadsAsTheAddressAndANewCodeReplacesTheStoredOn
     shown(stored());
 }
 
+TEST_F(MainWindow, aStoredCodeOfTheRightFormIsKept)
+{
+    // Each kind of character a code may hold, at the edges of its range.
+    const QByteArray code = "azAZ09-_azAZ09-_azAZ09-_";
+    presetSettings([&code](AppSettings &s) { s.setDashboardToken(code); });
+    open();
+    access->openPairing();
+    EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("dashboard/token").toByteArray(), code);
+}
+
 TEST(SessionLabels, showWhatIsReadSoFar)
 {
     // The session group's texts for the clock and the laps of every pass
