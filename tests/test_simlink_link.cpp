@@ -197,7 +197,6 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     }
     // Grown while linked: the copy stops at our buffer's size, then re-allocates.
     const std::int32_t current = writer.header()->bufferSize;
-    ASSERT_EQ(c.sampleSize(), current);
     writer.header()->bufferSize = current + 8; // still inside: the fourth buffer follows the third
     writer.publish();
     EXPECT_FALSE(c.waitForSample(16)) << "the re-allocating call";
@@ -231,7 +230,6 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
         int ring; // buffers the writer fills
         void (*apply)(TelemetryImageWriter &, TelemetryHeader *, int size);
     } shapes[] = {
-        SHAPE("one buffer", true, 1, ),
         SHAPE("an unused entry's data at offset 0", true, 1,
               h->bufferCount = 2;
               h->bufferTable[1].dataOffset = 0),
