@@ -86,11 +86,10 @@ public:
     // once it is empty, `publishOnWait` decides.
     void waitEvent(platform::EventHandle event, int timeoutMs) override
     {
-        const bool publish = waitPlan.empty() ? publishOnWait : waitPlan.front();
+        if (waitPlan.empty() ? publishOnWait : waitPlan.front())
+            writer.publish();
         if (!waitPlan.empty())
             waitPlan.pop_front();
-        if (publish)
-            writer.publish();
         FakeOs::waitEvent(event, timeoutMs);
     }
 

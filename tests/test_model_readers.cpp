@@ -171,38 +171,34 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
                                      " driverCarMaxFuelPct=1 driverCarEstLapTime=91.25");
 }
 
-// Types are the client's concern (the link's tests): here each field comes
-// from its own variable, a byte field from the low byte.
+// Types are the client's concern (the link's tests), so every variable is a
+// double here: each field comes from its own variable, a byte field from the
+// low byte.
 TEST_F(ModelReaders, telemetrySamplingTakesEachFieldFromItsVariable)
 {
     const struct {
         const char *variable;
-        bool isDouble; // else an int
         double value;
     } values[] = {
-        {"SessionTime", true, 4321.25},
-        {"Speed", true, 61.5},
-        {"FuelLevel", true, 42.5},
-        {"SessionNum", false, 2},
-        {"SessionFlags", false, 0x10004},
-        {"DisplayUnits", false, 1},
-        {"IsOnTrack", false, 1},
-        {"WeatherType", false, 300},
-        {"Skies", false, -1},
-        {"RaceLaps", false, 3},
-        {"Lap", false, 4},
-        {"PlayerCarIdx", false, 7},
+        {"SessionTime", 4321.25},
+        {"Speed", 61.5},
+        {"FuelLevel", 42.5},
+        {"SessionNum", 2},
+        {"SessionFlags", 0x10004},
+        {"DisplayUnits", 1},
+        {"IsOnTrack", 1},
+        {"WeatherType", 300},
+        {"Skies", -1},
+        {"RaceLaps", 3},
+        {"Lap", 4},
+        {"PlayerCarIdx", 7},
     };
     for (const auto &v : values)
-        sim.declare(v.variable, v.isDouble ? kTypeDouble : kTypeInt);
+        sim.declare(v.variable, kTypeDouble);
     sim.build("");
     sim.link();
-    for (const auto &v : values) {
-        if (v.isDouble)
-            sim.setDouble(v.variable, v.value);
-        else
-            sim.setInt(v.variable, static_cast<int>(v.value));
-    }
+    for (const auto &v : values)
+        sim.setDouble(v.variable, v.value);
     sim.deliver();
     irVariables v;
     v.airTemp = 99.0f; // not published: reads as 0
