@@ -181,6 +181,7 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     EXPECT_FLOAT_EQ(c.readFloat(flag, 0), -1.0f);
     EXPECT_TRUE(c.readBool(flag, 0));
     EXPECT_EQ(c.readInt(arr, 3), 13);
+    EXPECT_EQ(c.readInt(-1, 3), 0) << "no such variable";
     EXPECT_EQ(c.readInt(arr, 4), 0) << "entry out of range";
     EXPECT_EQ(c.readInt(gear, -1), 0);
     EXPECT_EQ(c.variableIndex(std::string(32, 'N').c_str()), longName);
@@ -314,6 +315,7 @@ TEST_F(LinkTest, sessionTextRewrittenInPlaceIsNoticedAndAnUnterminatedOneStopsAt
         {"cut: the negated length of the whole value", "A: 1\nB: 2\n", "B:", 1, -1, ""},
         {"rewritten: A moved and changed", "B: 3\nA: 4\n", "A:", 16, 1, "4"},
         {"rewritten: B moved and changed", "B: 3\nA: 4\n", "B:", 16, 1, "3"},
+        {"rewritten: only the last character of A's value", "B: 3\nA: 5\n", "A:", 16, 1, "5"},
     };
     for (const auto &row : cases) {
         SCOPED_TRACE(row.name);
