@@ -59,35 +59,34 @@ TEST(Commands, RepliesSignalsLogLinesAndNames)
         const char *name;
         int command;
         QByteArray argument;
-        bool attached; // a snapshot of a simulator not connected
+        std::optional<irVariables> vars; // a snapshot, or none
         platform::WindowId simulator; // 0: none
         platform::WindowId foreground;
         QByteArray reply; // "" for none
         std::vector<int> signalled; // the 0-based macro, -1 for none, or the key
         QString line;    // logged; "" for none
     } cases[] = {
-        {"server name", 202, "", false, 0, 0, "@000020;202;000042;pit-link;", {}, "(Server) - Get Server name: Pitlink"},
-        {"client id", 203, "", false, 0, 0, "@000014;203;000042;17;", {}, "(Server) - Get Client ID: 17"},
-        {"client name", 201, "Dash 1;", false, 0, 0, "", {}, "(Server) - Client Name: Dash 1"},
-        {"control characters", 201, "a\nb\r\x1b\x7f;", false, 0, 0, "", {}, "(Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f"},
-        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", false, 0, 0, "", {}, "(Server) - Client Name: x\ufffdy\ufffd"},
-        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", false, 0, 0, "", {}, "(Server) - Client Name: p\ufffdq\ufffd"},
-        {"unknown command", 204, "", false, 0, 0, "", {}, ""},
-        {"telemetry without a snapshot", 207, "", false, 0, 0, "@000019;207;000042;NO DATA;", {}, ""},
+        {"server name", 202, "", {}, 0, 0, "@000020;202;000042;pit-link;", {}, "(Server) - Get Server name: Pitlink"},
+        {"client id", 203, "", {}, 0, 0, "@000014;203;000042;17;", {}, "(Server) - Get Client ID: 17"},
+        {"client name", 201, "Dash 1;", {}, 0, 0, "", {}, "(Server) - Client Name: Dash 1"},
+        {"control characters", 201, "a\nb\r\x1b\x7f;", {}, 0, 0, "", {}, "(Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f"},
+        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", {}, 0, 0, "", {}, "(Server) - Client Name: x\ufffdy\ufffd"},
+        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", {}, 0, 0, "", {}, "(Server) - Client Name: p\ufffdq\ufffd"},
+        {"unknown command", 204, "", {}, 0, 0, "", {}, ""},
+        {"telemetry without a snapshot", 207, "", {}, 0, 0, "@000019;207;000042;NO DATA;", {}, ""},
         // 207 without the simulator connected: end to end.
-        {"session, simulator not connected", 208, "", true, 0, 0, "@000033;208;000042;IRACING NOT CONNECTED;", {}, ""},
-        {"macro 3", 206, "3;", false, 0, 0, "@000021;206;000042;Button ok;", {2}, ""},
-        {"no number", 206, "x;", false, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
-        {"the lowest int", 206, "-2147483648;", false, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
-        {"key in front", 209, "65;", false, 5, 5, "@000018;209;000042;KEY OK;", {65}, ""},
-        {"key behind", 209, "66;", false, 5, 9, "@000029;209;000042;IRACING NOT ONTOP;", {66}, ""},
-        {"key, neither window: no key would reach a simulator", 209, "67;", false, 0, 0, "@000029;209;000042;IRACING NOT ONTOP;", {67}, ""},
+        {"session, simulator not connected", 208, "", irVariables(), 0, 0, "@000033;208;000042;IRACING NOT CONNECTED;", {}, ""},
+        {"macro 3", 206, "3;", {}, 0, 0, "@000021;206;000042;Button ok;", {2}, ""},
+        {"no number", 206, "x;", {}, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
+        {"the lowest int", 206, "-2147483648;", {}, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
+        {"key in front", 209, "65;", {}, 5, 5, "@000018;209;000042;KEY OK;", {65}, ""},
+        {"key behind", 209, "66;", {}, 5, 9, "@000029;209;000042;IRACING NOT ONTOP;", {66}, ""},
+        {"key, neither window: no key would reach a simulator", 209, "67;", {}, 0, 0, "@000029;209;000042;IRACING NOT ONTOP;", {67}, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         RecordingEnvironment env;
-        if (c.attached)
-            env.vars = irVariables();
+        env.vars = c.vars;
         env.simulator = c.simulator;
         env.foreground = c.foreground;
         EXPECT_EQ(handle(env, c.command, c.argument), c.reply);
@@ -185,45 +184,41 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
 // the sources that press, and the report.
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
 {
+    RequestLimiter limiter;
+    RequestLimiter::Client client = limiter.newClient();
+    RequestLimiter::Client phone = limiter.newClient(); // a second TCP client
     struct Presses {
         const char *name;
-        const char *source; // "client" and "phone" are TCP clients, anything else a page's address
+        RequestLimiter::Client *source; // none: a page, known by its address
         SimulatorRequest request;
         qint64 fromMs;
         int times;
         qint64 everyMs;
         int admitted;
+        int got = 0;
     };
     // Run in time order, rows at the same time in table order.
-    const std::vector<Presses> rows = {
-        {"2 a second for a lone client", "client", SimulatorRequest::ChatMacro, 0, 3, 0, 2},
-        {"still within the second of the first two", "client", SimulatorRequest::ChatMacro, 999, 1, 0, 0},
-        {"the first has left the window", "client", SimulatorRequest::ChatMacro, 1000, 1, 0, 1},
-        {"a lone page keeps its own full rate", "page", SimulatorRequest::Key, 1000, 12, 0, 10},
-        {"a client flooding gets a part of the overall rate", "client", SimulatorRequest::ChatMacro, 5000, 100, 100, 10},
-        {"and so does a page flooding", "page", SimulatorRequest::ChatMacro, 5000, 100, 100, 10},
-        {"a paired phone pressing every 2 s gets every press", "phone", SimulatorRequest::ChatMacro, 5000, 5, 2000, 5},
+    std::vector<Presses> rows = {
+        {"2 a second for a lone client", &client, SimulatorRequest::ChatMacro, 0, 3, 0, 2},
+        {"still within the second of the first two", &client, SimulatorRequest::ChatMacro, 999, 1, 0, 0},
+        {"the first has left the window", &client, SimulatorRequest::ChatMacro, 1000, 1, 0, 1},
+        {"a lone page keeps its own full rate", nullptr, SimulatorRequest::Key, 1000, 12, 0, 10},
+        {"a client flooding gets a part of the overall rate", &client, SimulatorRequest::ChatMacro, 5000, 100, 100, 10},
+        {"and so does a page flooding", nullptr, SimulatorRequest::ChatMacro, 5000, 100, 100, 10},
+        {"a paired phone pressing every 2 s gets every press", &phone, SimulatorRequest::ChatMacro, 5000, 5, 2000, 5},
     };
     // The rows' presses by time, each row's at one time after those of the rows before.
-    std::multimap<qint64, std::size_t> timeline;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (int i = 0; i < rows[r].times; ++i)
-            timeline.emplace(rows[r].fromMs + i * rows[r].everyMs, r);
+    std::multimap<qint64, Presses *> timeline;
+    for (Presses &row : rows) {
+        for (int i = 0; i < row.times; ++i)
+            timeline.emplace(row.fromMs + i * row.everyMs, &row);
     }
-    RequestLimiter limiter;
-    std::map<QString, RequestLimiter::Client> clients;
-    clients.emplace("client", limiter.newClient());
-    clients.emplace("phone", limiter.newClient());
-    std::vector<int> admitted(rows.size(), 0);
-    for (const auto &press : timeline) {
-        const Presses &row = rows[press.second];
-        const auto client = clients.find(row.source);
-        admitted[press.second] += client == clients.end() ? limiter.admitPeer(row.source, row.request, press.first)
-                                                          : limiter.admit(client->second, row.request, press.first);
-    }
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        SCOPED_TRACE(rows[r].name);
-        EXPECT_EQ(admitted[r], rows[r].admitted);
+    for (const auto &press : timeline)
+        press.second->got += press.second->source ? limiter.admit(*press.second->source, press.second->request, press.first)
+                                                  : limiter.admitPeer("192.0.2.7", press.second->request, press.first);
+    for (const Presses &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.got, row.admitted);
     }
     EXPECT_EQ(limiter.takeDroppedReport(), QStringLiteral("(Server) - 182 chat macros and 2 keys dropped (too many requests)"));
     EXPECT_EQ(limiter.takeDroppedReport(), QString());

@@ -277,8 +277,7 @@ TEST_F(Server, BurstIsAllAnsweredInOrderFromWholeSnapshotsToAReaderWhileANonRead
 TEST_F(Server, FloodOfSeveralClientsReachesThePaneAndTheTraceAtOneBoundedRateAndIsCounted)
 {
     start([](ServerLimits &l) { l.requestsPerClient = l.requestsOverall = 1 << 30; });
-    constexpr int kClients = 4;
-    std::vector<std::unique_ptr<TestClient>> clients(kClients);
+    std::vector<std::unique_ptr<TestClient>> clients(4);
     std::generate(clients.begin(), clients.end(), [this] { return connectedClient(); });
     // The client threads' trace lines, and those over 300 characters.
     static std::atomic<int> tracedFrames{0};
@@ -304,7 +303,7 @@ TEST_F(Server, FloodOfSeveralClientsReachesThePaneAndTheTraceAtOneBoundedRateAnd
         client->socket.disconnectFromHost();
     const QString shownLine = QStringLiteral("(Server) - Get Server name: Pitlink");
     const auto counted = [&] { return log.count(shownLine) + summed("^\\(Server\\) - Client \\d+: (\\d+) more lines not shown$"); };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return counted() == kClients * kFlood; }, 2 * kWaitMs)) << counted();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counted() == static_cast<int>(clients.size()) * kFlood; }, 2 * kWaitMs)) << counted();
     qInstallMessageHandler(previous);
     EXPECT_LE(log.count(shownLine), mostShown);
     EXPECT_GE(log.count(shownLine), 10);
