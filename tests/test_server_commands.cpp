@@ -7,6 +7,7 @@
 #include "server/FrameFormat.h"
 #include "server/FrameReader.h"
 #include "server/irMessage.h"
+#include "server/RequestBudget.h"
 #include "server/RequestLimiter.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +98,8 @@ TEST(Commands, RepliesSignalsLogLinesAndNames)
     RecordingEnvironment env;
     EXPECT_FALSE(handleCommand(irMessage(QByteArray("@000005;20201")), env));
     EXPECT_EQ(irMessage(QByteArray("@000011;2025000007;")).command, 202) << "three digits, whatever follows";
+    const QByteArray negative("@000011;202;-00001;");
+    EXPECT_EQ(handleCommand(irMessage(negative), env).value_or(irMessage()).raw, "@000020;202;-00001;pit-link;") << "the request number echoed in its six places";
 }
 
 TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
@@ -182,6 +185,14 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
 // The bounds per client and overall are checked with loopback clients; here
 // the sliding second, a page by its address, the overall bound shared among
 // the sources that press, and the report.
+TEST(RequestBudget, aSlotLeftIsTakenByTheNextClient)
+{
+    RequestBudget budget(10, 100);
+    const int first = budget.join(0);
+    budget.leave(first);
+    EXPECT_EQ(budget.join(0), first) << "the table grows with the clients at once, not with every connection";
+}
+
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
 {
     RequestLimiter limiter;
@@ -248,6 +259,7 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
         {"length no number", "@abcdef;" + kRequest202, 0, {kRequest202}, 8, false, 0},
         {"length negative", "@-00001;" + kRequest202, 0, {kRequest202}, 8, false, 0},
         {"no separator", "@000011:" + kRequest202, 0, {kRequest202}, 8, false, 0},
+        {"a refused header alone", "@000000;", 0, {}, 8, true, 0},
         // Three largest frames in one piece never sit in the reader at once.
         {"largest frames", big + big + big.left(100), 0, {big, big}, 0, false, 100},
         {"largest garbage", QByteArray(3 * frame::kMaxFrame, 'g'), 0, {}, 3 * frame::kMaxFrame, true, 0},
@@ -269,6 +281,9 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
         EXPECT_EQ(reader.bufferedBytes(), c.buffered);
         EXPECT_EQ(reader.midFrame(), c.buffered > 0);
     }
+    FrameReader appended;
+    appended.append("no header", 9);
+    EXPECT_FALSE(appended.frameReady()) << "bytes without a header hold no frame";
 }
 
 TEST(irMessage, RepliesAndRequestsArePaddedAndCountUtf8BytesAndTooLongTextIsCutAtACharacter)
