@@ -166,8 +166,3 @@ QByteArray requestFrame(int command, int requestNumber, const QString &text)
     payload += textBytes;
     return framed(payload);
 }
-
-QString irMessage::argument() const { return text.left(text.size() - 1); }
-
-
-int irMessage::numericArgument() const { return argument().toInt(); }

@@ -21,11 +21,6 @@ public:
     // The same from text already in UTF-8; `text` stays empty.
     static irMessage fromUtf8(int command, int requestNumber, const QByteArray &utf8Text);
 
-    // The request text without its closing ";" (an empty text stays empty).
-    QString argument() const;
-    // The argument read as a base-10 integer; no number reads 0.
-    int numericArgument() const;
-
     QByteArray raw;
     std::int32_t length = 0;
     std::int32_t command = 0;
