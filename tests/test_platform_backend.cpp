@@ -101,9 +101,8 @@ public:
             kill();
         return started;
     }
-    bool writeLine(const std::string &line)
+    bool write(const std::string &data)
     {
-        const std::string data = line + "\n";
         DWORD written = 0;
         return input_ && WriteFile(input_, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
                written == data.size();
@@ -168,11 +167,10 @@ private:
             kill();
         return started;
     }
-    bool writeLine(const std::string &line)
+    bool write(const std::string &data)
     {
         // Lines are far shorter than the socket's buffer: one write takes each
         // whole. A child that went away fails it, without ending the test process.
-        const std::string data = line + "\n";
         return socket_ >= 0 && ::send(socket_, data.data(), data.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(data.size());
     }
     // Its exit code once it has ended, within the deadline; -1 if it does not.
@@ -356,7 +354,7 @@ protected:
     {
         return until([&] { return sim.readLine(&lines) && lines.back().find(text) != std::string::npos; });
     }
-    bool command(const std::string &line) { return sim.writeLine(line) && waitForLine("ok " + line); }
+    bool command(const std::string &line) { return sim.write(line + "\n") && waitForLine("ok " + line); }
     // Polls as the program does, each round waiting for a sample.
     static bool eventually(const std::function<bool()> &condition)
     {
