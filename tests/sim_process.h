@@ -29,10 +29,8 @@ public:
 
     ~SimProcess()
     {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(kSimDeadlineMs);
-        }
+        process.kill(); // nothing when it has ended
+        process.waitForFinished(kSimDeadlineMs);
     }
     bool start(const QStringList &args = {})
     {

@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QSettings>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -51,10 +50,9 @@ protected:
 
         ASSERT_TRUE(programs->sim.start({"--documents", documents, "--codepage", "windows-1252"}));
 
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", programs->dir.path() + "/data");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        programs->pitlink.setProcessEnvironment(env);
+        // Pitlink inherits these: its settings in the folder, and no display.
+        qputenv("XDG_DATA_HOME", (programs->dir.path() + "/data").toLocal8Bit());
+        qputenv("QT_QPA_PLATFORM", "offscreen");
         programs->pitlink.setProcessChannelMode(QProcess::MergedChannels);
         programs->pitlink.start(QStringLiteral(PITLINK_PATH), QStringList());
         ASSERT_TRUE(programs->pitlink.waitForStarted(kSimDeadlineMs));
@@ -92,7 +90,6 @@ protected:
     }
 
     static inline std::unique_ptr<Programs> programs;
-    const quint16 port = programs->port;
     SimProcess &sim = programs->sim;
     QProcess &pitlink = programs->pitlink;
 };
@@ -100,7 +97,7 @@ protected:
 // Its own output and exit codes: 3 no reply, 2 no server, 1 usage.
 TEST_F(EndToEnd, clientToolTellsRepliesAndFailuresByItsExitCode)
 {
-    const QString open = QString::number(port);
+    const QString open = QString::number(programs->port);
     const QString closed = QString::number(freePort());
     const struct {
         const char *name;
@@ -196,7 +193,7 @@ TEST_F(EndToEnd, headerRewrittenUnderTheLinkIsSurvivedAndFollowed)
 TEST_F(EndToEnd, closingWithAClientMidFrameLetsItGoAndSavesTheSettings)
 {
     QTcpSocket dashboard;
-    dashboard.connectToHost(QHostAddress::LocalHost, port);
+    dashboard.connectToHost(QHostAddress::LocalHost, programs->port);
     ASSERT_TRUE(dashboard.waitForConnected(kSimDeadlineMs));
     dashboard.write("@000011;202;000001;@000011;20");
     ASSERT_TRUE(QTest::qWaitFor([&] { return dashboard.bytesAvailable() >= 28; }, kSimDeadlineMs));
@@ -209,7 +206,7 @@ TEST_F(EndToEnd, closingWithAClientMidFrameLetsItGoAndSavesTheSettings)
     EXPECT_TRUE(dashboard.state() == QAbstractSocket::UnconnectedState || dashboard.waitForDisconnected(kSimDeadlineMs));
     QSettings saved(programs->dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
     EXPECT_FALSE(saved.value("main/windowgeometry").toByteArray().isEmpty()) << "saved at close";
-    EXPECT_EQ(saved.value("main/port").toInt(), port);
+    EXPECT_EQ(saved.value("main/port").toInt(), programs->port);
 }
 
 } // namespace

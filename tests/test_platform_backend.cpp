@@ -30,7 +30,6 @@
 using socklen_t = int;
 #else
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -46,11 +45,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kDeadlineMs = 5000;
-constexpr int kWaitMs = 16; // what every caller in the program waits for a sample
-constexpr std::size_t kPageSize = 4096; // x86-64, on both systems
+
+// Repeats `round` until it holds, for at most the deadline.
+bool until(const std::function<bool()> &round)
+{
+    for (const auto deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs); Clock::now() < deadline;) {
+        if (round())
+            return true;
+    }
+    return false;
+}
 
 // A child process started (once) with its standard input and output on
-// pipes, steered line by line, and killed when the object goes.
+// pipes (on POSIX one socket), steered line by line, and killed when the
+// object goes.
 class ChildProcess {
 public:
     ~ChildProcess() { kill(); }
@@ -73,51 +81,45 @@ public:
     {
         // Test programs lie in ASCII paths: the narrow calls do.
         SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        void *childIn = nullptr;
-        void *childOut = nullptr;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        bool started = CreatePipe(&childIn, &input_, &inherit, 0) && CreatePipe(&output_, &childOut, &inherit, 0) &&
+        bool started = CreatePipe(&startup.hStdInput, &input_, &inherit, 0) &&
+                       CreatePipe(&output_, &startup.hStdOutput, &inherit, 0) &&
                        SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0) &&
                        SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
-        startup.hStdInput = childIn;
-        startup.hStdOutput = childOut;
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
         PROCESS_INFORMATION info{};
         std::string commandLine = "\"" + program + "\"";
         started = started && CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                                             nullptr, &startup, &info);
-        CloseHandle(childIn); // harmless on null
-        CloseHandle(childOut);
+        CloseHandle(startup.hStdInput); // harmless on null
+        CloseHandle(startup.hStdOutput);
         CloseHandle(info.hThread);
         process_ = info.hProcess;
         if (!started)
             kill();
         return started;
     }
-    bool writeLine(const std::string &line)
+    bool write(const std::string &data)
     {
-        const std::string data = line + "\n";
         DWORD written = 0;
         return input_ && WriteFile(input_, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
                written == data.size();
     }
-    // Whether the process has ended, and then its exit code.
-    bool exited(int *exitCode)
+    // Its exit code once it has ended, within the deadline; -1 if it does not.
+    int exitCode()
     {
         DWORD code = 0;
-        if (!process_ || WaitForSingleObject(process_, 0) != WAIT_OBJECT_0 || !GetExitCodeProcess(process_, &code))
-            return false;
-        *exitCode = static_cast<int>(code);
-        return true;
+        if (!process_ || WaitForSingleObject(process_, kDeadlineMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(process_, &code))
+            return -1;
+        return static_cast<int>(code);
     }
     void kill()
     {
-        if (process_) {
-            TerminateProcess(process_, 1); // fails harmlessly once it has ended
-            WaitForSingleObject(process_, 5000);
-        }
+        // Both fail harmlessly on null or once it has ended.
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
         CloseHandle(process_); // harmless on null
         CloseHandle(input_);
         CloseHandle(output_);
@@ -149,41 +151,36 @@ private:
 #else
     bool start(const std::string &program)
     {
-        int in[2] = {-1, -1};
-        int out[2] = {-1, -1};
-        bool started = ::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0;
+        // One socket pair: the child's end is its standard input and output.
+        int ends[2] = {-1, -1};
+        bool started = ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
         char *const argv[] = {const_cast<char *>(program.c_str()), nullptr};
         started = started && ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) == 0;
         posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]); // harmless on -1
-        ::close(out[1]);
-        input_ = in[1];
-        output_ = out[0];
+        ::close(ends[1]); // harmless on -1
+        socket_ = ends[0];
         if (!started)
             kill();
         return started;
     }
-    bool writeLine(const std::string &line)
+    bool write(const std::string &data)
     {
-        // A child that went away must fail the write, not end the test process.
-        ::signal(SIGPIPE, SIG_IGN);
-        // Lines are far shorter than the pipe's atomic write size.
-        const std::string data = line + "\n";
-        return input_ >= 0 && ::write(input_, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+        // Lines are far shorter than the socket's buffer: one write takes each
+        // whole. A child that went away fails it, without ending the test process.
+        return socket_ >= 0 && ::send(socket_, data.data(), data.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(data.size());
     }
-    // Whether the process has ended, and then its exit code.
-    bool exited(int *exitCode)
+    // Its exit code once it has ended, within the deadline; -1 if it does not.
+    int exitCode()
     {
         int status = 0;
-        if (pid_ <= 0 || ::waitpid(pid_, &status, WNOHANG) != pid_)
-            return false;
+        if (pid_ <= 0 || !until([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }))
+            return -1;
         pid_ = -1;
-        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     void kill()
     {
@@ -191,27 +188,25 @@ private:
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
         }
-        ::close(input_); // harmless on -1
-        ::close(output_);
-        pid_ = input_ = output_ = -1;
+        ::close(socket_); // harmless on -1
+        pid_ = socket_ = -1;
     }
 
 private:
     // Appends what the output has within a moment; false once it ended.
     bool readSome()
     {
-        pollfd fd{output_, POLLIN, 0};
+        pollfd fd{socket_, POLLIN, 0};
         if (::poll(&fd, 1, 50) <= 0)
             return true; // the time-out (or a signal): the caller's deadline decides
         char chunk[4096];
-        const ssize_t n = ::read(output_, chunk, sizeof chunk);
+        const ssize_t n = ::read(socket_, chunk, sizeof chunk);
         pending_.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
         return n > 0;
     }
 
     int pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
+    int socket_ = -1;
 #endif
     std::string pending_;
 };
@@ -355,25 +350,16 @@ protected:
         SimClient::shared().reset();
         telemetryClose();
     }
-    // Repeats `round` until it holds, for at most the deadline.
-    static bool until(const std::function<bool()> &round)
-    {
-        for (const auto deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs); Clock::now() < deadline;) {
-            if (round())
-                return true;
-        }
-        return false;
-    }
     bool waitForLine(const std::string &text)
     {
         return until([&] { return sim.readLine(&lines) && lines.back().find(text) != std::string::npos; });
     }
-    bool command(const std::string &line) { return sim.writeLine(line) && waitForLine("ok " + line); }
+    bool command(const std::string &line) { return sim.write(line + "\n") && waitForLine("ok " + line); }
     // Polls as the program does, each round waiting for a sample.
     static bool eventually(const std::function<bool()> &condition)
     {
         return until([&] {
-            SimClient::shared().waitForSample(kWaitMs);
+            SimClient::shared().waitForSample(16); // as every caller in the program waits
             return condition();
         });
     }
@@ -393,16 +379,13 @@ TEST_F(SystemBackendWithSimulator, telemetryViewCoversTheImageAndItsEventEndsWai
     // The view covers the substitute's image in whole pages.
     TelemetryImageWriter writer;
     [[maybe_unused]] const sim::LiveSample variables(writer, sim::kDefaultDrivers); // declares the variables
-    TelemetryImageWriter::Layout layout;
-    layout.bufferCount = sim::kRingBuffers;
-    layout.sessionTextCapacity = sim::kSessionTextCapacity;
-    const std::size_t image = writer.imageSize(layout);
+    const std::size_t image = writer.imageSize({sim::kRingBuffers, sim::kSessionTextCapacity});
     platform::MappingHandle mapping = os.openMapping(telemetry::kMappingName);
     ASSERT_NE(mapping, nullptr);
     std::size_t size = 0;
     const void *view = os.mapView(mapping, &size);
     ASSERT_NE(view, nullptr);
-    EXPECT_EQ(size, (image + kPageSize - 1) / kPageSize * kPageSize);
+    EXPECT_EQ(size, (image + 4095) / 4096 * 4096); // x86-64 pages, on both systems
 
     // Waits end with the substitute's 60 samples a second, long before their
     // time-out, and a sample announced before a wait began does not end it. (On Windows
@@ -412,10 +395,8 @@ TEST_F(SystemBackendWithSimulator, telemetryViewCoversTheImageAndItsEventEndsWai
     // an event left set would end nearly every wait at once.)
     const auto *block = static_cast<const telemetry::TelemetryHeader *>(view);
     auto newestTick = [block] {
-        std::int32_t tick = block->bufferTable[0].tickCount;
-        for (int i = 1; i < sim::kRingBuffers; ++i)
-            tick = std::max(tick, block->bufferTable[i].tickCount);
-        return tick;
+        const auto *table = block->bufferTable;
+        return std::max_element(table, table + sim::kRingBuffers, [](auto &a, auto &b) { return a.tickCount < b.tickCount; })->tickCount;
     };
     platform::EventHandle event = os.openEvent(telemetry::kDataValidEventName);
     ASSERT_NE(event, nullptr);
@@ -480,9 +461,7 @@ TEST_F(SystemBackendWithSimulator, linkFollowsTheNextSubstituteAfterOneQuits)
     const double beforeQuit = sessionTime();
     const platform::WindowId firstWindow = os.findWindow(telemetry::kSimulatorWindowTitle);
     ASSERT_TRUE(command("quit"));
-    int exitCode = -1;
-    ASSERT_TRUE(until([&] { return sim.exited(&exitCode); }));
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(sim.exitCode(), 0);
     EXPECT_EQ(os.findWindow(telemetry::kSimulatorWindowTitle), 0u);
     TelemetryHeaderFields header;
     ASSERT_TRUE(telemetryHeaderFields(&header));
@@ -499,9 +478,7 @@ TEST_F(SystemBackendWithSimulator, oneSubstituteRunsAtATime)
 {
     ChildProcess second;
     ASSERT_TRUE(second.start(PITLINK_SIM_PATH));
-    int exitCode = -1;
-    ASSERT_TRUE(until([&] { return second.exited(&exitCode); }));
-    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(second.exitCode(), 1);
 }
 
 // Killed, it has no chance to take its window away: it goes with it.

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -66,7 +64,7 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
 {
     // A name of this process only, so parallel runs never meet.
     const std::string name =
-        sharedMemoryName(("Local\\PitlinkTestShm" + std::to_string(QCoreApplication::applicationPid())).c_str());
+        sharedMemoryName(("Local\\PitlinkTestShm" + std::to_string(::getpid())).c_str());
     SharedMemory::unlink(name);
     SharedMemory missing;
     EXPECT_FALSE(missing.openExisting(name, false));

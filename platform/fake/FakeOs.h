@@ -41,7 +41,11 @@ public:
     // Time-outs of waitEvent return at once instead of waiting.
     void setInstantTimeouts(bool instant) { instantTimeouts_ = instant; }
     void advanceSeconds(std::int64_t seconds) { now_ += seconds; }
-    void setWindow(const std::string &title, WindowId id); // id 0 removes it
+    void setWindow(const std::string &title, WindowId id) // id 0 removes it
+    {
+        Lock lock(mutex_);
+        windows_[title] = id;
+    }
     void setForegroundWindow(WindowId id) { foreground_ = id; }
     void setVersion(std::optional<VersionNumbers> version) // none: not available
     {
@@ -61,7 +65,12 @@ public:
     // --- Os ---------------------------------------------------------------
     // Handles only need to be distinct from null.
     MappingHandle openMapping(const char *) override { return mappingAvailable_ ? this : nullptr; }
-    const void *mapView(MappingHandle mapping, std::size_t *size) override;
+    const void *mapView(MappingHandle mapping, std::size_t *size) override
+    {
+        const bool mapped = mapping && viewAvailable_ && !image_.empty();
+        *size = mapped ? image_.size() : 0;
+        return mapped ? image_.data() : nullptr;
+    }
     void unmapView(const void *, std::size_t) override {}
     void closeMapping(MappingHandle) override {}
     EventHandle openEvent(const char *) override { return eventAvailable_ ? this : nullptr; }
@@ -69,9 +78,18 @@ public:
     void closeEvent(EventHandle) override {}
     void sleepMs(int ms) override { sleptMs_ += std::max(ms, 0); }
     std::int64_t nowSeconds() override { return now_; }
-    WindowId findWindow(const char *title) override;
+    WindowId findWindow(const char *title) override
+    {
+        Lock lock(mutex_);
+        const auto it = title ? windows_.find(title) : windows_.end();
+        return it == windows_.end() ? 0 : it->second;
+    }
     WindowId foregroundWindow() override { return foreground_; }
-    std::uint32_t registerMessage(const char *) override;
+    std::uint32_t registerMessage(const char *) override
+    {
+        ++registers_;
+        return 0xC0DE;
+    }
     void broadcastMessage(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam) override
     {
         Lock lock(mutex_);
@@ -84,7 +102,13 @@ public:
     }
     void beginTimerResolution(unsigned) override { ++timerBegins_; }
     void endTimerResolution(unsigned) override { ++timerEnds_; }
-    bool programVersion(VersionNumbers *version) override;
+    bool programVersion(VersionNumbers *version) override
+    {
+        Lock lock(mutex_);
+        if (version_)
+            *version = *version_;
+        return version_.has_value();
+    }
     // No test asks the fake to end the program.
     void setTerminationHandler(void (*)()) override {}
     void lowerCurrentThreadPriority() override { ++loweredThreads_; }
@@ -110,7 +134,7 @@ private:
     std::atomic<int> timerEnds_{0};
     std::atomic<int> loweredThreads_{0};
     mutable std::mutex mutex_; // guards the members below
-    std::map<std::string, WindowId> windows_;
+    std::map<std::string, WindowId> windows_; // 0: gone
     std::optional<VersionNumbers> version_ = VersionNumbers{};
     std::vector<Broadcast> broadcasts_;
     std::vector<Key> keys_;
