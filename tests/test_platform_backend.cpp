@@ -44,7 +44,8 @@ extern char **environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kDeadlineMs = 5000;
+// A hang guard: under a fresh Wine prefix the first substitute takes seconds to start.
+constexpr int kDeadlineMs = 20000;
 
 // Repeats `round` until it holds, for at most the deadline.
 bool until(const std::function<bool()> &round)
