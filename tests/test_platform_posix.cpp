@@ -63,8 +63,8 @@ TEST(PosixOs, aSleepInterruptedByAHandledSignalLastsItsWholeTime)
 TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
 {
     // A name of this process only, so parallel runs never meet.
-    const std::string name =
-        sharedMemoryName(("Local\\PitlinkTestShm" + std::to_string(::getpid())).c_str());
+    const std::string object = "Local\\PitlinkTestShm" + std::to_string(::getpid());
+    const std::string name = sharedMemoryName(object.c_str());
     SharedMemory::unlink(name);
     SharedMemory missing;
     EXPECT_FALSE(missing.openExisting(name, false));
@@ -74,6 +74,18 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     ASSERT_TRUE(writer.openOrCreate(name, 8192, &created));
     EXPECT_TRUE(created);
     static_cast<unsigned char *>(writer.data())[100] = 0xAB;
+
+    // The telemetry link's view of it is read-only: the kernel will not write into it.
+    platform::Os &os = platform::systemOs();
+    platform::MappingHandle mapping = os.openMapping(object.c_str());
+    std::size_t viewSize = 0;
+    const void *view = os.mapView(mapping, &viewSize);
+    ASSERT_NE(view, nullptr);
+    const int zero = ::open("/dev/zero", O_RDONLY);
+    EXPECT_EQ(::read(zero, const_cast<void *>(view), 1), -1);
+    ::close(zero);
+    os.unmapView(view, viewSize);
+    os.closeMapping(mapping);
 
     // (Opening what exists read-only is the telemetry link's way: the backend test's.)
     SharedMemory smaller;
