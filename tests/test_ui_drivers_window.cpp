@@ -76,6 +76,7 @@ TEST_F(DriversWindow, formHasItsTitleSizeMarginsAndColumns)
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid->spacing(), 6);
     EXPECT_EQ(grid->contentsMargins(), QMargins(11, 11, 11, 11));
+    EXPECT_EQ(grid->itemAtPosition(1, 0), grid->itemAt(grid->indexOf(table))) << "the table under the stay-on-top row";
     QStringList headers;
     for (int c = 0; c < table->columnCount(); ++c)
         headers << table->horizontalHeaderItem(c)->text();
