@@ -131,7 +131,6 @@ protected:
         QObject owner;
         AppSettings s(&owner, settingsFile());
         fill(s);
-        s.sync();
     }
 
     Pitlink &open()

@@ -36,8 +36,7 @@ QString describe(QLayoutItem &item)
     const QWidget *widget = item.widget();
     if (!widget)
         return QStringLiteral("%1 %2x%3").arg(item.spacerItem() ? "spacer" : "layout").arg(item.sizeHint().width()).arg(item.sizeHint().height());
-    const QVariant text = widget->property(widget->property("title").isValid() ? "title" : "text");
-    return QStringLiteral("%1 '%2'").arg(widget->objectName(), widget->inherits("QLineEdit") ? QString() : text.toString());
+    return QStringLiteral("%1 '%2'").arg(widget->objectName(), widget->inherits("QLineEdit") ? QString() : widget->property(widget->property("title").isValid() ? "title" : "text").toString());
 }
 
 TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
@@ -136,8 +135,8 @@ TEST_F(MainWindow, exitClosesTheDriversWindowSavesTheFieldsAndTheNextStartShowsT
     ASSERT_TRUE(QFile(documents + QStringLiteral("/app.ini")).open(QIODevice::WriteOnly));
     presetSettings([this](AppSettings &s) { s.setDocumentsPath(documents); });
     QFile cfg(documents + QStringLiteral("/controls.cfg"));
-    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly) && cfg.write("[Controls]\nthrottle=axis 2\n") > 0);
-    cfg.close();
+    // Unbuffered: the window reads it while it is still open.
+    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && cfg.write("[Controls]\nthrottle=axis 2\n") > 0);
     open().show();
     EXPECT_TRUE(debugLines.join('\n').contains(QStringLiteral("throttle=axis 2"))) << "copied to the debug output";
     // The drivers window is one window, released at its close.
@@ -172,9 +171,8 @@ TEST_F(MainWindow, exitClosesTheDriversWindowSavesTheFieldsAndTheNextStartShowsT
     QDir().mkpath(cfg.fileName());
     debugLines.clear();
     open();
-    QFile unreadable(cfg.fileName());
-    ASSERT_FALSE(unreadable.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(debugLines.contains(unreadable.errorString())) << "its error is written";
+    ASSERT_FALSE(cfg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(debugLines.contains(cfg.errorString())) << "its error is written";
     EXPECT_TRUE(dialogs.said.isEmpty());
     EXPECT_EQ(ui().lineEdit_port->text(), QString::number(70001 & 0xFFFF));
     EXPECT_TRUE(ui().checkBox_startup_server->isChecked());
@@ -384,8 +382,7 @@ TEST_F(MainWindow, theSnapshotAndLabelsFollowTheSessionNumberAndMissedWaitsKeepT
     const irVariables before = access->vars();
     sim.waitPlan = {true, false, false};
     access->poll();
-    EXPECT_EQ(access->vars().results, before.results);
-    EXPECT_EQ(access->vars().drivers, before.drivers);
+    EXPECT_EQ(access->vars(), before);
 
     // A wait before the tick took the newest sample; the tick's own wait
     // then finds nothing newer.
@@ -550,8 +547,7 @@ TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
         const bool valid = *c.refusal == '\0';
         const QString label = QString::fromUtf8(c.label);
         const QJsonValue code = QJsonDocument::fromJson(QByteArray("[") + c.code + "]").array().at(0);
-        const QJsonObject page{{"keys", QJsonArray{QJsonObject{{"label", label}, {"key", code}}}}};
-        const DashboardKeysParse parsed = parseDashboardKeys(QJsonDocument(page).toJson());
+        const DashboardKeysParse parsed = parseDashboardKeys(QJsonDocument(QJsonObject{{"keys", QJsonArray{QJsonObject{{"label", label}, {"key", code}}}}}).toJson());
         EXPECT_EQ(parsed.ok, valid);
         EXPECT_EQ(parsed.reason, QString::fromLatin1(c.refusal));
         EXPECT_EQ(parsed.keys.value(0).label, valid ? label.trimmed() : QString());
@@ -634,7 +630,6 @@ TEST(SessionLabels, showWhatIsReadSoFar)
         const char *label;
     };
     const Case cases[] = {
-        {"no clock yet, the length known: no \"/\" either", -1.0, 7200.0, ""},
         {"the clock at its start", 0.0, 7200.0, "00:00:00/02:00"},
         {"a day or more is no time of day", 3723.5, 86400.0, "01:02:03/"},
     };
