@@ -44,9 +44,8 @@ public:
     // Lays out the image; declare every variable first.
     void build(const std::string &sessionText, const TelemetryImageWriter::Layout &layout = {})
     {
-        const std::size_t size = writer.imageSize(layout);
-        image().assign(size, 0);
-        writer.layout(image().data(), size, layout);
+        image().assign(writer.imageSize(layout), 0);
+        writer.layout(image().data(), image().size(), layout);
         writer.setConnected(true);
         writer.setSessionText(sessionText);
     }

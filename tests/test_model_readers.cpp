@@ -13,7 +13,6 @@
 
 #include <sstream>
 #include <string>
-#include <vector>
 
 using namespace telemetry;
 
@@ -87,11 +86,12 @@ std::string shown(const irResult &r)
            + NAMED(reasonOutStr);
 }
 #undef NAMED
-template <typename T> std::vector<std::string> shown(const QVector<T> &all)
+// A list as its records, one a line.
+template <typename T> std::string shown(const QVector<T> &all)
 {
-    std::vector<std::string> out;
+    std::string out;
     for (const T &one : all)
-        out.push_back(shown(one));
+        out += shown(one) + '\n';
     return out;
 }
 
@@ -112,28 +112,24 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
     QVector<irDriver> drivers(1); // an old roster is replaced
     readDriverRoster(SimClient::shared(), drivers);
     EXPECT_EQ(shown(drivers),
-              (std::vector<std::string>{
-                  " carIdx=0 userName=M\xc3\xbcller J\xc3\xb6rg carNumber=\"07\" carNumberRaw=7 carId=132 iRating=2841"
-                  " licLevel=18 licSubLevel=3.49 licString=A 3.49 licColor=0x0153db clubName=\xc3\x96sterreich"
-                  " divisionName=Division 2",
-                  // No number reads as 0; 2047 bytes and the zero byte fit the buffer, 2048 are not taken.
-                  " carIdx=1 userName=Bea clubName=" + std::string(2047, 'x'),
-                  // No user name: listed, but it cannot be joined to a result.
-                  " carNumber=55",
-              }));
+              " carIdx=0 userName=M\xc3\xbcller J\xc3\xb6rg carNumber=\"07\" carNumberRaw=7 carId=132 iRating=2841"
+              " licLevel=18 licSubLevel=3.49 licString=A 3.49 licColor=0x0153db clubName=\xc3\x96sterreich"
+              " divisionName=Division 2\n"
+              // No number reads as 0; 2047 bytes and the zero byte fit the buffer, 2048 are not taken.
+              " carIdx=1 userName=Bea clubName=" + std::string(2047, 'x') + "\n"
+              // No user name: listed, but it cannot be joined to a result.
+              " carNumber=55\n");
 
     // The asked session's results, positions up to 99.
     QVector<irResult> results;
     readSessionResults(SimClient::shared(), 2, results);
     EXPECT_EQ(shown(results),
-              (std::vector<std::string>{
-                  " position=1 classPosition=2 carIdx=5 lap=12 time=1234.25 fastestLap=7 fastestTime=90.125"
-                  " lastTime=91.5 lapsComplete=12 incidents=4 reasonOutId=3 reasonOutStr=Running",
-                  " position=2 carIdx=0 lapsComplete=11", // missing keys: start values
-                  " position=3 carIdx=1",                 // times not finite: none given
-              }));
+              " position=1 classPosition=2 carIdx=5 lap=12 time=1234.25 fastestLap=7 fastestTime=90.125"
+              " lastTime=91.5 lapsComplete=12 incidents=4 reasonOutId=3 reasonOutStr=Running\n"
+              " position=2 carIdx=0 lapsComplete=11\n" // missing keys: start values
+              " position=3 carIdx=1\n");               // times not finite: none given
     readSessionResults(SimClient::shared(), 0, results);
-    EXPECT_EQ(shown(results), (std::vector<std::string>{" position=0 carIdx=9", " position=99 carIdx=4"}));
+    EXPECT_EQ(shown(results), " position=0 carIdx=9\n position=99 carIdx=4\n");
     readSessionResults(SimClient::shared(), 1, results);
     EXPECT_TRUE(results.isEmpty()) << "a session without a results table";
 
