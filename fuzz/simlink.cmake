@@ -1,7 +1,7 @@
 # Session-info query (against its index) and hostile telemetry memory images.
 # No gtest here: the fuzzers bring their own main.
 foreach(name fuzz_session_query fuzz_telemetry_image)
-    add_executable(${name} ${CMAKE_CURRENT_SOURCE_DIR}/${name}.cpp ${CMAKE_SOURCE_DIR}/platform/fake/FakeOs.cpp)
+    add_executable(${name} ${CMAKE_CURRENT_SOURCE_DIR}/${name}.cpp)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${name} PRIVATE pitlink_simwriter pitlink_simlink)

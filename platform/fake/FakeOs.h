@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -74,7 +76,12 @@ public:
     void unmapView(const void *, std::size_t) override {}
     void closeMapping(MappingHandle) override {}
     EventHandle openEvent(const char *) override { return eventAvailable_ ? this : nullptr; }
-    void waitEvent(EventHandle event, int timeoutMs) override;
+    // Nothing pulses the fake's event: a wait lasts its time-out.
+    void waitEvent(EventHandle event, int timeoutMs) override
+    {
+        if (event && timeoutMs > 0 && !instantTimeouts_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+    }
     void closeEvent(EventHandle) override {}
     void sleepMs(int ms) override { sleptMs_ += std::max(ms, 0); }
     std::int64_t nowSeconds() override { return now_; }
