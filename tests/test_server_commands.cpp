@@ -98,8 +98,7 @@ TEST(Commands, RepliesSignalsLogLinesAndNames)
     RecordingEnvironment env;
     EXPECT_FALSE(handleCommand(irMessage(QByteArray("@000005;20201")), env));
     EXPECT_EQ(irMessage(QByteArray("@000011;2025000007;")).command, 202) << "three digits, whatever follows";
-    const QByteArray negative("@000011;202;-00001;");
-    EXPECT_EQ(handleCommand(irMessage(negative), env).value_or(irMessage()).raw, "@000020;202;-00001;pit-link;") << "the request number echoed in its six places";
+    EXPECT_EQ(handleCommand(irMessage(QByteArray("@000011;202;-00001;")), env).value_or(irMessage()).raw, "@000020;202;-00001;pit-link;") << "the request number echoed in its six places";
 }
 
 TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
