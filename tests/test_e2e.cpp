@@ -71,17 +71,14 @@ protected:
         return {client.exitCode(), client.readAllStandardOutput(), client.readAllStandardError()};
     }
     // The reply text of one request, or "<no reply>".
-    static QString ask(const QString &command, const QString &text = QString())
+    static QString ask(const QStringList &request)
     {
-        QStringList args{"--timeout", "3000", "127.0.0.1", QString::number(programs->port), command};
-        if (!text.isNull())
-            args << text;
-        const ClientRun ran = run(args);
+        const ClientRun ran = run(QStringList{"--timeout", "3000", "127.0.0.1", QString::number(programs->port)} + request);
         return ran.exitCode == 0 ? QString::fromUtf8(ran.output).trimmed() : QStringLiteral("<no reply>");
     }
     static QJsonObject json(const QString &command)
     {
-        return QJsonDocument::fromJson(ask(command).toUtf8()).object();
+        return QJsonDocument::fromJson(ask({command}).toUtf8()).object();
     }
     static QByteArray &output()
     {
@@ -91,14 +88,12 @@ protected:
 
     static inline std::unique_ptr<Programs> programs;
     SimProcess &sim = programs->sim;
-    QProcess &pitlink = programs->pitlink;
 };
 
 // Its own output and exit codes: 3 no reply, 2 no server, 1 usage.
 TEST_F(EndToEnd, clientToolTellsRepliesAndFailuresByItsExitCode)
 {
     const QString open = QString::number(programs->port);
-    const QString closed = QString::number(freePort());
     const struct {
         const char *name;
         QStringList args;
@@ -108,7 +103,7 @@ TEST_F(EndToEnd, clientToolTellsRepliesAndFailuresByItsExitCode)
         {"a raw reply", {"--raw", "127.0.0.1", open, "202"}, 0, "@000020;202;000001;pit-link;"},
         {"no reply awaited", {"127.0.0.1", open, "201", "Pit wall"}, 0, ""},
         {"no reply", {"--timeout", "300", "127.0.0.1", open, "204"}, 3, "no reply"},
-        {"no server", {"127.0.0.1", closed, "202"}, 2, "cannot connect"},
+        {"no server", {"127.0.0.1", QString::number(freePort()), "202"}, 2, "cannot connect"},
         {"usage", {"127.0.0.1"}, 1, ""},
     };
     for (const auto &c : tool) {
@@ -121,7 +116,7 @@ TEST_F(EndToEnd, clientToolTellsRepliesAndFailuresByItsExitCode)
 
 TEST_F(EndToEnd, sessionAndLiveTelemetryAreRead)
 {
-    const QString macros = ask("205");
+    const QString macros = ask({"205"});
     EXPECT_EQ(macros.count('|'), 14) << macros.toStdString();
     EXPECT_TRUE(macros.startsWith("Good luck everyone!")) << macros.toStdString();
     EXPECT_TRUE(json("207").value("IsOnTrack").toBool());
@@ -137,8 +132,8 @@ TEST_F(EndToEnd, sessionAndLiveTelemetryAreRead)
 // order asked, so once 3 shows, 16 would have.
 TEST_F(EndToEnd, chatMacroInRangeIsPlayed)
 {
-    EXPECT_EQ(ask("206", "16"), "Button ok");
-    EXPECT_EQ(ask("206", "3"), "Button ok");
+    EXPECT_EQ(ask({"206", "16"}), "Button ok");
+    EXPECT_EQ(ask({"206", "3"}), "Button ok");
     ASSERT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=2"));
     EXPECT_TRUE(sim.lines.filter("arg2=15").isEmpty()) << "macro 16 is not played";
 }
@@ -151,15 +146,15 @@ TEST_F(EndToEnd, keyIsPressedOnlyWhileTheSimulatorIsInFront)
 {
     ASSERT_TRUE(sim.command("window front"));
     EXPECT_TRUE(QTest::qWaitFor(
-        [this] { return ask("209", "32") == "KEY OK" && sim.waitForLine("key vk=32 down", 300, SimProcess::Whole); },
+        [this] { return ask({"209", "32"}) == "KEY OK" && sim.waitForLine("key vk=32 down", 300, SimProcess::Whole); },
         15000));
     EXPECT_TRUE(sim.waitForLine("key vk=32 up", kSimDeadlineMs, SimProcess::Whole));
 
     ASSERT_TRUE(sim.command("window back"));
-    EXPECT_EQ(ask("209", "33"), "IRACING NOT ONTOP");
+    EXPECT_EQ(ask({"209", "33"}), "IRACING NOT ONTOP");
     EXPECT_TRUE(QTest::qWaitFor([] { return output().contains("iRacing is in background"); }, kSimDeadlineMs));
-    EXPECT_EQ(ask("209", "33"), "IRACING NOT ONTOP");
-    EXPECT_EQ(ask("206", "1"), "Button ok");
+    EXPECT_EQ(ask({"209", "33"}), "IRACING NOT ONTOP");
+    EXPECT_EQ(ask({"206", "1"}), "Button ok");
     ASSERT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=0"));
     EXPECT_TRUE(sim.lines.filter("key vk=33").isEmpty());
     // The substitute records every key, also one typed into another program.
@@ -170,10 +165,10 @@ TEST_F(EndToEnd, keyIsPressedOnlyWhileTheSimulatorIsInFront)
 TEST_F(EndToEnd, simulatorGoneIsReportedAndFollowedWhenItComesBack)
 {
     ASSERT_TRUE(sim.command("window gone"));
-    EXPECT_TRUE(QTest::qWaitFor([] { return ask("207") == "IRACING NOT CONNECTED"; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return ask({"207"}) == "IRACING NOT CONNECTED"; }, 5000));
     ASSERT_TRUE(sim.command("window front"));
     EXPECT_TRUE(QTest::qWaitFor([] { return json("207").value("SessionNum").toInt(-1) == 2; }, 5000));
-    EXPECT_EQ(pitlink.state(), QProcess::Running);
+    EXPECT_EQ(programs->pitlink.state(), QProcess::Running);
 }
 
 // Rewritten in place under the linked program, the connected bit set
@@ -184,7 +179,7 @@ TEST_F(EndToEnd, headerRewrittenUnderTheLinkIsSurvivedAndFollowed)
     ASSERT_TRUE(sim.command("rewrite-header monza"));
     EXPECT_TRUE(QTest::qWaitFor([] { return json("208").value("WI.Trackname").toString() == "monza"; }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return json("207").value("SessionTimeSinceStarted").toDouble() > before + 0.5; }, 3000));
-    EXPECT_EQ(pitlink.state(), QProcess::Running);
+    EXPECT_EQ(programs->pitlink.state(), QProcess::Running);
 }
 
 // Closed (as Ctrl+C in the demo does) while a client is connected, served
@@ -198,10 +193,10 @@ TEST_F(EndToEnd, closingWithAClientMidFrameLetsItGoAndSavesTheSettings)
     dashboard.write("@000011;202;000001;@000011;20");
     ASSERT_TRUE(QTest::qWaitFor([&] { return dashboard.bytesAvailable() >= 28; }, kSimDeadlineMs));
     EXPECT_EQ(dashboard.readAll(), "@000020;202;000001;pit-link;");
-    pitlink.terminate();
-    ASSERT_TRUE(pitlink.waitForFinished(kSimDeadlineMs));
-    EXPECT_EQ(pitlink.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(pitlink.exitCode(), 0);
+    programs->pitlink.terminate();
+    ASSERT_TRUE(programs->pitlink.waitForFinished(kSimDeadlineMs));
+    EXPECT_EQ(programs->pitlink.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(programs->pitlink.exitCode(), 0);
     EXPECT_FALSE(output().contains(": 0 more frames not traced")) << "only frames left out are counted";
     EXPECT_TRUE(dashboard.state() == QAbstractSocket::UnconnectedState || dashboard.waitForDisconnected(kSimDeadlineMs));
     QSettings saved(programs->dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);

@@ -98,8 +98,6 @@ public:
         CloseHandle(startup.hStdOutput);
         CloseHandle(info.hThread);
         process_ = info.hProcess;
-        if (!started)
-            kill();
         return started;
     }
     bool write(const std::string &data)
@@ -164,8 +162,6 @@ private:
         posix_spawn_file_actions_destroy(&actions);
         ::close(ends[1]); // harmless on -1
         socket_ = ends[0];
-        if (!started)
-            kill();
         return started;
     }
     bool write(const std::string &data)
@@ -364,10 +360,7 @@ protected:
             return condition();
         });
     }
-    static double sessionTime()
-    {
-        return SimClient::shared().readDouble(SimClient::shared().variableIndex("SessionTime"), 0);
-    }
+    static double sessionTime() { return SimClient::shared().readDouble(SimClient::shared().variableIndex("SessionTime"), 0); }
     static bool linkedAndRunning() { return SimClient::shared().isLinked() && sessionTime() > 0; }
 
     ChildProcess sim;
