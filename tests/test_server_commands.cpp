@@ -22,7 +22,15 @@
 
 namespace {
 
-class RecordingEnvironment : public CommandEnvironment {
+// What a request meets: a snapshot or none, the simulator's window and the
+// window in front (0: none).
+struct World {
+    const irVariables *vars = nullptr;
+    platform::WindowId simulator = 0;
+    platform::WindowId foreground = 0;
+};
+
+class RecordingEnvironment : public CommandEnvironment, public World {
 public:
     qintptr clientId() const override { return 17; }
     void setClientName(const QString &n) override { name = n; }
@@ -32,16 +40,18 @@ public:
     platform::WindowId foregroundWindow() const override { return foreground; }
     void debugString(const QString &line, int level) override { log.append(QString::number(level) + " " + line); }
     void trace(const QString &) override {}
-    void chatClicked(int id) override { signalled.push_back(id); }
-    void keyboardKey(int key) override { signalled.push_back(key); }
+    void chatClicked(int id) override { signalled.append(QString::number(id)); }
+    void keyboardKey(int key) override { signalled.append(QString::number(key)); }
+    // A reply and what it left behind, each part named.
+    QString outcome(const QByteArray &reply) const
+    {
+        return QStringLiteral("reply=%1 signalled=%2 log=%3 name=%4").arg(QString::fromUtf8(reply), signalled.join(','), log.join('|'), name);
+    }
 
     QString name;
     QString documents;
-    std::optional<irVariables> vars;
-    platform::WindowId simulator = 0;
-    platform::WindowId foreground = 0;
     QStringList log; // level and line
-    std::vector<int> signalled; // chat macros and keys
+    QStringList signalled; // chat macros and keys
 };
 
 // The reply's frame as sent, or "" for none.
@@ -55,45 +65,37 @@ QByteArray textOf(const QByteArray &reply) { return reply.mid(frame::kTextOffset
 TEST(Commands, RepliesSignalsLogLinesAndNames)
 {
     // A name is logged at level 1, as one line, and stored as sent. A key is
-    // signalled whichever window is in front.
+    // signalled whichever window is in front; a macro by its 0-based number, -1 for none.
+    const irVariables notConnected;
     const struct {
         const char *name;
         int command;
         QByteArray argument;
-        std::optional<irVariables> vars; // a snapshot, or none
-        platform::WindowId simulator; // 0: none
-        platform::WindowId foreground;
-        QByteArray reply; // "" for none
-        std::vector<int> signalled; // the 0-based macro, -1 for none, or the key
-        QString line;    // logged; "" for none
+        World world;
+        QString outcome;
     } cases[] = {
-        {"server name", 202, "", {}, 0, 0, "@000020;202;000042;pit-link;", {}, "(Server) - Get Server name: Pitlink"},
-        {"client id", 203, "", {}, 0, 0, "@000014;203;000042;17;", {}, "(Server) - Get Client ID: 17"},
-        {"client name", 201, "Dash 1;", {}, 0, 0, "", {}, "(Server) - Client Name: Dash 1"},
-        {"control characters", 201, "a\nb\r\x1b\x7f;", {}, 0, 0, "", {}, "(Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f"},
-        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", {}, 0, 0, "", {}, "(Server) - Client Name: x\ufffdy\ufffd"},
-        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", {}, 0, 0, "", {}, "(Server) - Client Name: p\ufffdq\ufffd"},
-        {"unknown command", 204, "", {}, 0, 0, "", {}, ""},
-        {"telemetry without a snapshot", 207, "", {}, 0, 0, "@000019;207;000042;NO DATA;", {}, ""},
+        {"server name", 202, "", {}, "reply=@000020;202;000042;pit-link; signalled= log=0 (Server) - Get Server name: Pitlink name="},
+        {"client id", 203, "", {}, "reply=@000014;203;000042;17; signalled= log=0 (Server) - Get Client ID: 17 name="},
+        {"client name", 201, "Dash 1;", {}, "reply= signalled= log=1 (Server) - Client Name: Dash 1 name=Dash 1"},
+        {"control characters", 201, "a\nb\r\x1b\x7f;", {}, "reply= signalled= log=1 (Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f name=a\nb\r\x1b\x7f"},
+        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", {}, "reply= signalled= log=1 (Server) - Client Name: x\ufffdy\ufffd name=x\xc2\x85y\xc2\x9f"},
+        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", {}, "reply= signalled= log=1 (Server) - Client Name: p\ufffdq\ufffd name=p\xe2\x80\xa8q\xe2\x80\xa9"},
+        {"unknown command", 204, "", {}, "reply= signalled= log= name="},
+        {"telemetry without a snapshot", 207, "", {}, "reply=@000019;207;000042;NO DATA; signalled= log= name="},
         // 207 without the simulator connected: end to end.
-        {"session, simulator not connected", 208, "", irVariables(), 0, 0, "@000033;208;000042;IRACING NOT CONNECTED;", {}, ""},
-        {"macro 3", 206, "3;", {}, 0, 0, "@000021;206;000042;Button ok;", {2}, ""},
-        {"no number", 206, "x;", {}, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
-        {"the lowest int", 206, "-2147483648;", {}, 0, 0, "@000021;206;000042;Button ok;", {-1}, ""},
-        {"key in front", 209, "65;", {}, 5, 5, "@000018;209;000042;KEY OK;", {65}, ""},
-        {"key behind", 209, "66;", {}, 5, 9, "@000029;209;000042;IRACING NOT ONTOP;", {66}, ""},
-        {"key, neither window: no key would reach a simulator", 209, "67;", {}, 0, 0, "@000029;209;000042;IRACING NOT ONTOP;", {67}, ""},
+        {"session, simulator not connected", 208, "", {&notConnected}, "reply=@000033;208;000042;IRACING NOT CONNECTED; signalled= log= name="},
+        {"macro 3", 206, "3;", {}, "reply=@000021;206;000042;Button ok; signalled=2 log= name="},
+        {"no number", 206, "x;", {}, "reply=@000021;206;000042;Button ok; signalled=-1 log= name="},
+        {"the lowest int", 206, "-2147483648;", {}, "reply=@000021;206;000042;Button ok; signalled=-1 log= name="},
+        {"key in front", 209, "65;", {{}, 5, 5}, "reply=@000018;209;000042;KEY OK; signalled=65 log= name="},
+        {"key behind", 209, "66;", {{}, 5, 9}, "reply=@000029;209;000042;IRACING NOT ONTOP; signalled=66 log= name="},
+        {"key, neither window: no key would reach a simulator", 209, "67;", {}, "reply=@000029;209;000042;IRACING NOT ONTOP; signalled=67 log= name="},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         RecordingEnvironment env;
-        env.vars = c.vars;
-        env.simulator = c.simulator;
-        env.foreground = c.foreground;
-        EXPECT_EQ(handle(env, c.command, c.argument), c.reply);
-        EXPECT_EQ(env.signalled, c.signalled);
-        EXPECT_EQ(env.log, c.line.isEmpty() ? QStringList() : QStringList(QString::number(c.command == 201) + " " + c.line));
-        EXPECT_EQ(env.name, c.command == 201 ? QString::fromUtf8(c.argument).chopped(1) : QString());
+        static_cast<World &>(env) = c.world;
+        EXPECT_EQ(env.outcome(handle(env, c.command, c.argument)), c.outcome);
     }
     RecordingEnvironment env;
     EXPECT_FALSE(handleCommand(irMessage(QByteArray("@000005;20201")), env));
@@ -104,7 +106,8 @@ TEST(Commands, RepliesSignalsLogLinesAndNames)
 TEST(Commands, DataMessagesCarryEveryKeyWithItsType)
 {
     RecordingEnvironment env;
-    irVariables &vars = env.vars.emplace();
+    irVariables vars;
+    env.vars = &vars;
     vars.simConnected = true;
     vars.sessionNum = 2;
     vars.sessionTime = 123.5;
@@ -197,31 +200,35 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
     RequestLimiter limiter;
     RequestLimiter::Client client = limiter.newClient();
     RequestLimiter::Client phone = limiter.newClient(); // a second TCP client
+    // So many presses so far apart from a time on.
+    struct Schedule {
+        qint64 fromMs;
+        int times;
+        qint64 everyMs;
+    };
     struct Presses {
         const char *name;
         RequestLimiter::Client *source; // none: a page, known by its address
         SimulatorRequest request;
-        qint64 fromMs;
-        int times;
-        qint64 everyMs;
+        Schedule at;
         int admitted;
         int got = 0;
     };
     // Run in time order, rows at the same time in table order.
     std::vector<Presses> rows = {
-        {"2 a second for a lone client", &client, SimulatorRequest::ChatMacro, 0, 3, 0, 2},
-        {"still within the second of the first two", &client, SimulatorRequest::ChatMacro, 999, 1, 0, 0},
-        {"the first has left the window", &client, SimulatorRequest::ChatMacro, 1000, 1, 0, 1},
-        {"a lone page keeps its own full rate", nullptr, SimulatorRequest::Key, 1000, 12, 0, 10},
-        {"a client flooding gets a part of the overall rate", &client, SimulatorRequest::ChatMacro, 5000, 100, 100, 10},
-        {"and so does a page flooding", nullptr, SimulatorRequest::ChatMacro, 5000, 100, 100, 10},
-        {"a paired phone pressing every 2 s gets every press", &phone, SimulatorRequest::ChatMacro, 5000, 5, 2000, 5},
+        {"2 a second for a lone client", &client, SimulatorRequest::ChatMacro, {0, 3, 0}, 2},
+        {"still within the second of the first two", &client, SimulatorRequest::ChatMacro, {999, 1, 0}, 0},
+        {"the first has left the window", &client, SimulatorRequest::ChatMacro, {1000, 1, 0}, 1},
+        {"a lone page keeps its own full rate", nullptr, SimulatorRequest::Key, {1000, 12, 0}, 10},
+        {"a client flooding gets a part of the overall rate", &client, SimulatorRequest::ChatMacro, {5000, 100, 100}, 10},
+        {"and so does a page flooding", nullptr, SimulatorRequest::ChatMacro, {5000, 100, 100}, 10},
+        {"a paired phone pressing every 2 s gets every press", &phone, SimulatorRequest::ChatMacro, {5000, 5, 2000}, 5},
     };
     // The rows' presses by time, each row's at one time after those of the rows before.
     std::multimap<qint64, Presses *> timeline;
     for (Presses &row : rows) {
-        for (int i = 0; i < row.times; ++i)
-            timeline.emplace(row.fromMs + i * row.everyMs, &row);
+        for (int i = 0; i < row.at.times; ++i)
+            timeline.emplace(row.at.fromMs + i * row.at.everyMs, &row);
     }
     for (const auto &press : timeline)
         press.second->got += press.second->source ? limiter.admit(*press.second->source, press.second->request, press.first)
@@ -244,24 +251,22 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
         QByteArray bytes;
         int piece; // fed this many bytes at a time; 0: all at once
         QVector<QByteArray> frames;
-        int skipped;
-        bool headerNotFound;
-        int buffered; // left at the end
+        QString rest; // what was skipped and what is left buffered at the end
     } cases[] = {
-        {"a frame", kRequest202, 0, {kRequest202}, 0, false, 0},
-        {"a byte a feed", kRequest202, 1, {kRequest202}, 0, false, 0},
-        {"two and a piece", kRequest202 + "@000011;203;000002;" + kRequest202.left(5), 0, {kRequest202, "@000011;203;000002;"}, 0, false, 5},
-        {"garbage only", "no header here", 0, {}, 14, true, 0},
-        {"garbage last", kRequest202 + "junk", 0, {kRequest202}, 4, true, 0},
-        {"a header inside garbage", "junk@0000" + kRequest202.mid(5), 9, {kRequest202}, 4, false, 0},
-        {"a short header, cut", "xx@12;" + kRequest202, 6, {kRequest202}, 6, false, 0},
-        {"length no number", "@abcdef;" + kRequest202, 0, {kRequest202}, 8, false, 0},
-        {"length negative", "@-00001;" + kRequest202, 0, {kRequest202}, 8, false, 0},
-        {"no separator", "@000011:" + kRequest202, 0, {kRequest202}, 8, false, 0},
-        {"a refused header alone", "@000000;", 0, {}, 8, true, 0},
+        {"a frame", kRequest202, 0, {kRequest202}, "skipped=0 headerNotFound=0 buffered=0 midFrame=0"},
+        {"a byte a feed", kRequest202, 1, {kRequest202}, "skipped=0 headerNotFound=0 buffered=0 midFrame=0"},
+        {"two and a piece", kRequest202 + "@000011;203;000002;" + kRequest202.left(5), 0, {kRequest202, "@000011;203;000002;"}, "skipped=0 headerNotFound=0 buffered=5 midFrame=1"},
+        {"garbage only", "no header here", 0, {}, "skipped=14 headerNotFound=1 buffered=0 midFrame=0"},
+        {"garbage last", kRequest202 + "junk", 0, {kRequest202}, "skipped=4 headerNotFound=1 buffered=0 midFrame=0"},
+        {"a header inside garbage", "junk@0000" + kRequest202.mid(5), 9, {kRequest202}, "skipped=4 headerNotFound=0 buffered=0 midFrame=0"},
+        {"a short header, cut", "xx@12;" + kRequest202, 6, {kRequest202}, "skipped=6 headerNotFound=0 buffered=0 midFrame=0"},
+        {"length no number", "@abcdef;" + kRequest202, 0, {kRequest202}, "skipped=8 headerNotFound=0 buffered=0 midFrame=0"},
+        {"length negative", "@-00001;" + kRequest202, 0, {kRequest202}, "skipped=8 headerNotFound=0 buffered=0 midFrame=0"},
+        {"no separator", "@000011:" + kRequest202, 0, {kRequest202}, "skipped=8 headerNotFound=0 buffered=0 midFrame=0"},
+        {"a refused header alone", "@000000;", 0, {}, "skipped=8 headerNotFound=1 buffered=0 midFrame=0"},
         // Three largest frames in one piece never sit in the reader at once.
-        {"largest frames", big + big + big.left(100), 0, {big, big}, 0, false, 100},
-        {"largest garbage", QByteArray(3 * frame::kMaxFrame, 'g'), 0, {}, 3 * frame::kMaxFrame, true, 0},
+        {"largest frames", big + big + big.left(100), 0, {big, big}, "skipped=0 headerNotFound=0 buffered=100 midFrame=1"},
+        {"largest garbage", QByteArray(3 * frame::kMaxFrame, 'g'), 0, {}, QStringLiteral("skipped=%1 headerNotFound=1 buffered=0 midFrame=0").arg(3 * frame::kMaxFrame)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -275,10 +280,8 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
             all.headerNotFound = all.headerNotFound || r.headerNotFound;
         }
         EXPECT_TRUE(all.frames == c.frames);
-        EXPECT_EQ(all.skippedBytes, c.skipped);
-        EXPECT_EQ(all.headerNotFound, c.headerNotFound);
-        EXPECT_EQ(reader.bufferedBytes(), c.buffered);
-        EXPECT_EQ(reader.midFrame(), c.buffered > 0);
+        const QString rest = QStringLiteral("skipped=%1 headerNotFound=%2 buffered=%3 midFrame=%4").arg(all.skippedBytes).arg(all.headerNotFound).arg(reader.bufferedBytes()).arg(reader.midFrame());
+        EXPECT_EQ(rest, c.rest);
     }
     FrameReader appended;
     appended.append("no header", 9);
