@@ -10,12 +10,12 @@
 #include <QStringList>
 #include <QTcpServer>
 
-// A port nothing listens on just now, other than `besides`.
-inline quint16 freePort(quint16 besides = 0)
+// A port nothing listens on just now: to find nobody at, or for a program
+// that takes its port from its settings, where 0 may mean "none".
+inline quint16 freePort()
 {
     QTcpServer probe;
-    while (probe.listen(QHostAddress::LocalHost, 0) && probe.serverPort() == besides)
-        probe.close();
+    probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
 }
 

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -147,6 +149,19 @@ TEST(SimulatorControl, recordsAreDrainedOnceAfterAWaitAndAFullRingCountsItsLosse
     EXPECT_EQ(records.back().wParam, kControlRingCapacity - 1);
     take(0);
     EXPECT_EQ(lost, 0u);
+}
+
+// Standard input that cannot be read (here a directory) has ended: the
+// substitute stops reading it and still hears a stop request.
+TEST(SimulatorSubstitute, anUnreadableStandardInputEndsAndAStopRequestIsStillHeard)
+{
+    QProcess sim;
+    sim.setStandardInputFile("/");
+    sim.start(PITLINK_SIM_PATH, QStringList());
+    ASSERT_TRUE(sim.waitForReadyRead(kDeadlineMs)); // its "ready" line
+    sim.terminate();
+    EXPECT_TRUE(sim.waitForFinished(kDeadlineMs));
+    EXPECT_EQ(sim.exitCode(), 0);
 }
 
 } // namespace
