@@ -311,6 +311,17 @@ TEST_F(DashboardHttpTest, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
     EXPECT_LT(steadyMs() - stopMs, DashboardLimits().requestTimeoutMs / 2) << "closing waits for a page that does not read";
 }
 
+// Past its request a page has nothing to say: one that keeps sending is
+// closed once it has sent more than 64 KiB.
+TEST_F(DashboardHttpTest, aPageThatKeepsSendingIsClosed)
+{
+    start();
+    auto page = openStream(port);
+    ASSERT_TRUE(waitForPages(1));
+    page->write(QByteArray(64 * 1024 + 1, 'x'));
+    EXPECT_TRUE(page->waitForDisconnected(kIoMs));
+}
+
 // Car `carIdx`, its driver and its result.
 void addCar(irVariables &v, int carIdx, const char *name, const char *licColor, int position, float best, float last)
 {
