@@ -85,12 +85,9 @@ TEST_F(MainWindow, startsWithTheFormsCellsTextsAndTheVersion)
         EXPECT_EQ(layout->spacing(), 6) << name;
         EXPECT_EQ(layout->contentsMargins(), QMargins(11, 11, 11, 11)) << name;
         for (int i = 0; i < layout->count(); ++i) {
-            int row = -1;
-            int column = -1;
-            int rowSpan = -1;
-            int columnSpan = -1;
-            layout->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
-            found << QStringLiteral("%1 row %2 column %3 span %4x%5: ").arg(QLatin1String(name)).arg(row).arg(column).arg(rowSpan).arg(columnSpan) + describe(*layout->itemAt(i));
+            int at[4] = {-1, -1, -1, -1}; // row, column, row span, column span
+            layout->getItemPosition(i, &at[0], &at[1], &at[2], &at[3]);
+            found << QStringLiteral("%1 row %2 column %3 span %4x%5: ").arg(QLatin1String(name)).arg(at[0]).arg(at[1]).arg(at[2]).arg(at[3]) + describe(*layout->itemAt(i));
         }
     }
     found.sort();

@@ -50,10 +50,9 @@ constexpr int kDeadlineMs = 20000;
 // Repeats `round` until it holds, for at most the deadline.
 bool until(const std::function<bool()> &round)
 {
-    for (const auto deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs); Clock::now() < deadline;) {
+    for (const auto deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs); Clock::now() < deadline;)
         if (round())
             return true;
-    }
     return false;
 }
 
@@ -284,10 +283,7 @@ std::pair<std::intptr_t, std::intptr_t> loopbackPair()
     return {static_cast<std::intptr_t>(served), static_cast<std::intptr_t>(peer)};
 }
 
-long long msSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
+long long msSince(Clock::time_point start) { return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(); }
 
 TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterrupt)
 {
@@ -347,10 +343,7 @@ protected:
         SimClient::shared().reset();
         telemetryClose();
     }
-    bool waitForLine(const std::string &text)
-    {
-        return until([&] { return sim.readLine(&lines) && lines.back().find(text) != std::string::npos; });
-    }
+    bool waitForLine(const std::string &text) { return until([&] { return sim.readLine(&lines) && lines.back().find(text) != std::string::npos; }); }
     bool command(const std::string &line) { return sim.write(line + "\n") && waitForLine("ok " + line); }
     // Polls as the program does, each round waiting for a sample.
     static bool eventually(const std::function<bool()> &condition)
@@ -362,6 +355,8 @@ protected:
     }
     static double sessionTime() { return SimClient::shared().readDouble(SimClient::shared().variableIndex("SessionTime"), 0); }
     static bool linkedAndRunning() { return SimClient::shared().isLinked() && sessionTime() > 0; }
+    // Opens the link and waits until the session has run for a second.
+    static bool linkedASecond() { return telemetryOpen() && eventually([] { return linkedAndRunning() && sessionTime() > 1.0; }); }
 
     ChildProcess sim;
     std::vector<std::string> lines;
@@ -373,13 +368,12 @@ TEST_F(SystemBackendWithSimulator, telemetryViewCoversTheImageAndItsEventEndsWai
     // The view covers the substitute's image in whole pages.
     TelemetryImageWriter writer;
     [[maybe_unused]] const sim::LiveSample variables(writer, sim::kDefaultDrivers); // declares the variables
-    const std::size_t image = writer.imageSize({sim::kRingBuffers, sim::kSessionTextCapacity});
     platform::MappingHandle mapping = os.openMapping(telemetry::kMappingName);
     ASSERT_NE(mapping, nullptr);
     std::size_t size = 0;
     const void *view = os.mapView(mapping, &size);
     ASSERT_NE(view, nullptr);
-    EXPECT_EQ(size, (image + 4095) / 4096 * 4096); // x86-64 pages, on both systems
+    EXPECT_EQ(size, (writer.imageSize({sim::kRingBuffers, sim::kSessionTextCapacity}) + 4095) / 4096 * 4096); // x86-64 pages, on both systems
 
     // Waits end with the substitute's 60 samples a second, long before their
     // time-out, and a sample announced before a wait began does not end it. (On Windows
@@ -387,9 +381,8 @@ TEST_F(SystemBackendWithSimulator, telemetryViewCoversTheImageAndItsEventEndsWai
     // begins between the two returns at once: after a stall the substitute
     // catches up with a burst of samples, so a few stray waits are allowed;
     // an event left set would end nearly every wait at once.)
-    const auto *block = static_cast<const telemetry::TelemetryHeader *>(view);
-    auto newestTick = [block] {
-        const auto *table = block->bufferTable;
+    auto newestTick = [view] {
+        const auto *table = static_cast<const telemetry::TelemetryHeader *>(view)->bufferTable;
         return std::max_element(table, table + sim::kRingBuffers, [](auto &a, auto &b) { return a.tickCount < b.tickCount; })->tickCount;
     };
     platform::EventHandle event = os.openEvent(telemetry::kDataValidEventName);
@@ -428,8 +421,7 @@ TEST_F(SystemBackendWithSimulator, linkReadsTheSessionAndLetsGoOfTheHeaderWhenCl
 // Hostile for half a second: the link stays and reads the new track.
 TEST_F(SystemBackendWithSimulator, linkFollowsAHeaderRewrittenInPlace)
 {
-    ASSERT_TRUE(telemetryOpen());
-    ASSERT_TRUE(eventually(linkedAndRunning));
+    ASSERT_TRUE(linkedASecond());
     ASSERT_TRUE(command("rewrite-header monza"));
     char value[2048];
     EXPECT_TRUE(eventually([&] { return SimClient::shared().sessionValue("WeekendInfo:TrackName:", value, sizeof value) == 1 && std::string(value) == "monza"; }));
@@ -438,8 +430,7 @@ TEST_F(SystemBackendWithSimulator, linkFollowsAHeaderRewrittenInPlace)
 // Restarted in place, the ticks go back: the link takes the new samples.
 TEST_F(SystemBackendWithSimulator, linkFollowsASubstituteRestartedInPlace)
 {
-    ASSERT_TRUE(telemetryOpen());
-    ASSERT_TRUE(eventually([] { return linkedAndRunning() && sessionTime() > 1.0; }));
+    ASSERT_TRUE(linkedASecond());
     const double beforeRestart = sessionTime();
     ASSERT_TRUE(command("restart"));
     EXPECT_TRUE(eventually([&] { return linkedAndRunning() && sessionTime() < beforeRestart; }));
@@ -450,8 +441,7 @@ TEST_F(SystemBackendWithSimulator, linkFollowsASubstituteRestartedInPlace)
 // which kept its memory, follows it.
 TEST_F(SystemBackendWithSimulator, linkFollowsTheNextSubstituteAfterOneQuits)
 {
-    ASSERT_TRUE(telemetryOpen());
-    ASSERT_TRUE(eventually([] { return linkedAndRunning() && sessionTime() > 1.0; }));
+    ASSERT_TRUE(linkedASecond());
     const double beforeQuit = sessionTime();
     const platform::WindowId firstWindow = os.findWindow(telemetry::kSimulatorWindowTitle);
     ASSERT_TRUE(command("quit"));
@@ -525,10 +515,9 @@ TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
     sendBroadcast(kBroadcastChatMacro, 0, 77);
     ASSERT_TRUE(waitForLine("arg2=77"));
     std::string received; // the simulator's own message, decoded
-    for (const std::string &line : lines) {
+    for (const std::string &line : lines)
         if (line.find(" code=") != std::string::npos)
             received += line.substr(line.find("wparam=")) + "\n";
-    }
     EXPECT_EQ(received, R"(wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2
 wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1
 wparam=0x8 lparam=77 code=8 arg1=0 arg2=77

@@ -146,9 +146,7 @@ TEST_F(LinkTest, inPlaceRewriteMovesTheTickBeforeItsFirstPieceAndAfterItsLast)
 
 TEST_F(LinkTest, withoutMappingViewOrEventTheWaitSleepsTheTimeout)
 {
-    for (void (platform::FakeOs::*part)(bool) :
-         {&platform::FakeOs::setMappingAvailable, &platform::FakeOs::setViewAvailable,
-          &platform::FakeOs::setEventAvailable}) {
+    for (const auto part : {&FakeSimulator::setMappingAvailable, &FakeSimulator::setViewAvailable, &FakeSimulator::setEventAvailable}) {
         telemetryClose();
         const std::int64_t slept = fake.sleptMs();
         (fake.*part)(false);
@@ -349,9 +347,7 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
         {"bufferSize", offsetof(TelemetryHeader, bufferSize)},
         {"dataOffset", offsetof(TelemetryHeader, bufferTable[0].dataOffset)},
     };
-    const std::int32_t extremes[] = {0, -1, 1, 2, 5, 6, std::numeric_limits<std::int32_t>::min(),
-                                     std::numeric_limits<std::int32_t>::max(), size, size - 1, size / 2 + 1,
-                                     0x10000000, -144};
+    const std::int32_t extremes[] = {0, -1, 1, 2, 5, 6, INT32_MIN, INT32_MAX, size, size - 1, size / 2 + 1, 0x10000000, -144};
     std::atomic<int> current{-1};
     std::atomic<bool> done{false};
     std::thread rewriter([&] {
@@ -363,14 +359,13 @@ TEST_F(LinkTest, headerRewrittenDuringReadsStaysInsideTheMapping)
             for (volatile unsigned spin = random() % 64; spin > 0; spin = spin - 1) {
             }
         };
-        for (std::size_t f = 0; f < sizeof fields / sizeof fields[0]; ++f) {
+        for (std::size_t f = 0; f < std::size(fields); ++f) {
             current.store(static_cast<int>(f));
             auto *at = reinterpret_cast<std::int32_t *>(writer.block() + fields[f].second);
             const std::int32_t valid = __atomic_load_n(at, __ATOMIC_RELAXED);
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
             for (unsigned n = 0; std::chrono::steady_clock::now() < until && !done.load(); ++n) {
-                __atomic_store_n(at, n % 2 ? extremes[(n / 2) % (sizeof extremes / sizeof extremes[0])] : near(random),
-                                 __ATOMIC_RELAXED);
+                __atomic_store_n(at, n % 2 ? extremes[(n / 2) % std::size(extremes)] : near(random), __ATOMIC_RELAXED);
                 hold();
                 __atomic_store_n(at, valid, __ATOMIC_RELAXED);
                 // New samples keep the reads going past "nothing new".

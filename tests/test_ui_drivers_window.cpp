@@ -96,8 +96,7 @@ TEST_F(DriversWindow, stayOnTopIsStoredAndTakenByTheNextWindow)
         EXPECT_TRUE(window.isVisible());
         EXPECT_EQ(bool(window.windowFlags() & Qt::WindowStaysOnTopHint), on);
         settings.sync();
-        EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat).value("driverwindow/stayontop").toString(),
-                  on ? QStringLiteral("true") : QStringLiteral("false"));
+        EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat).value("driverwindow/stayontop").toString(), QString(on ? "true" : "false"));
         WidgetDriverInfo reopened(&settings, nullptr);
         EXPECT_EQ(reopened.findChild<QCheckBox *>("checkBox_stayontop")->isChecked(), on);
         EXPECT_EQ(bool(reopened.windowFlags() & Qt::WindowStaysOnTopHint), on);
