@@ -50,9 +50,10 @@ constexpr int kDeadlineMs = 20000;
 // Repeats `round` until it holds, for at most the deadline.
 bool until(const std::function<bool()> &round)
 {
-    for (const auto deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs); Clock::now() < deadline;)
+    for (const auto deadline = Clock::now() + std::chrono::milliseconds(kDeadlineMs); Clock::now() < deadline;) {
         if (round())
             return true;
+    }
     return false;
 }
 
@@ -515,9 +516,10 @@ TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
     sendBroadcast(kBroadcastChatMacro, 0, 77);
     ASSERT_TRUE(waitForLine("arg2=77"));
     std::string received; // the simulator's own message, decoded
-    for (const std::string &line : lines)
+    for (const std::string &line : lines) {
         if (line.find(" code=") != std::string::npos)
             received += line.substr(line.find("wparam=")) + "\n";
+    }
     EXPECT_EQ(received, R"(wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2
 wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1
 wparam=0x8 lparam=77 code=8 arg1=0 arg2=77

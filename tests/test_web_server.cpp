@@ -216,9 +216,10 @@ TEST_F(DashboardHttpTest, pagesBeyondAnAddresssShareOrTheBoundAreRefusedAndTheOt
 {
     start([](DashboardLimits &l) { l.resendMs = 60000; }); // only a new state is sent
     std::vector<std::unique_ptr<QTcpSocket>> streams;
-    for (const char *from : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
+    for (const char *from : {"127.0.0.1", "127.0.0.2", "127.0.0.3"}) {
         for (int i = 0; i < 4; ++i)
             streams.push_back(openStream(port, false, from));
+    }
     EXPECT_TRUE(waitForPages(12));
     EXPECT_TRUE(answered(exchange(port, kStream), "503"));
     EXPECT_TRUE(answered(exchange(port, kPage), "200"));
@@ -274,9 +275,10 @@ TEST_F(DashboardHttpTest, slowAndIdleSocketsOfOneAddressKeepNoOtherFromItsPageAn
         const auto open = [&] { return std::count_if(attackers.begin(), attackers.end(), connected); };
         for (int i = 0; i < 8 && open() > 0; ++i) {
             QTest::qWait(800);
-            for (const auto &attacker : attackers)
+            for (const auto &attacker : attackers) {
                 if (!row.sent.isEmpty() && connected(attacker))
                     attacker->write(" ");
+            }
         }
         EXPECT_EQ(open(), 0);
         QTest::qWait(50);
