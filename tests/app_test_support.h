@@ -118,7 +118,10 @@ protected:
 
     // An interface that is running and valid, neither loop-back nor point-to-point,
     // with one IPv4 address and a link-local IPv6 one.
-    static NetworkInterfaceRecord iface(const char *name, const char *ipv4) { return {QString::fromLatin1(name), true, true, false, false, {{QString::fromLatin1(ipv4), true}, {QStringLiteral("fe80::1"), false}}}; }
+    static NetworkInterfaceRecord iface(const char *name, const char *ipv4)
+    {
+        return {QString::fromLatin1(name), true, true, false, false, {{QString::fromLatin1(ipv4), true}, {QStringLiteral("fe80::1"), false}}};
+    }
 
     QString settingsFile() const { return dir.path() + QStringLiteral("/pitlink.ini"); }
     // Settings written before the window starts.

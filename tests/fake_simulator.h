@@ -36,7 +36,10 @@ public:
         platform::setOs(nullptr);
     }
 
-    int declare(const std::string &name, telemetry::VarType type, int entries = 1) { return vars[name] = writer.addVariable(name, type, entries); }
+    int declare(const std::string &name, telemetry::VarType type, int entries = 1)
+    {
+        return vars[name] = writer.addVariable(name, type, entries);
+    }
 
     // Lays out the image; declare every variable first.
     void build(const std::string &sessionText, const TelemetryImageWriter::Layout &layout = {})

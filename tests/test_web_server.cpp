@@ -47,7 +47,10 @@ QByteArray request(QList<QByteArray> lines, const QByteArray &body = QByteArray(
     return lines.join("\r\n") + "\r\n\r\n" + body;
 }
 
-QByteArray press(const QByteArray &body) { return request({"POST /press HTTP/1.1", kHost, kPaired, kJson}, body); }
+QByteArray press(const QByteArray &body)
+{
+    return request({"POST /press HTTP/1.1", kHost, kPaired, kJson}, body);
+}
 
 // What a paired page asks for: itself and its stream of states.
 const QByteArray kPage = request({"GET / HTTP/1.1", kHost, kPaired});
