@@ -284,7 +284,10 @@ std::pair<std::intptr_t, std::intptr_t> loopbackPair()
     return {static_cast<std::intptr_t>(served), static_cast<std::intptr_t>(peer)};
 }
 
-long long msSince(Clock::time_point start) { return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(); }
+long long msSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
 
 TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterrupt)
 {
@@ -344,7 +347,10 @@ protected:
         SimClient::shared().reset();
         telemetryClose();
     }
-    bool waitForLine(const std::string &text) { return until([&] { return sim.readLine(&lines) && lines.back().find(text) != std::string::npos; }); }
+    bool waitForLine(const std::string &text)
+    {
+        return until([&] { return sim.readLine(&lines) && lines.back().find(text) != std::string::npos; });
+    }
     bool command(const std::string &line) { return sim.write(line + "\n") && waitForLine("ok " + line); }
     // Polls as the program does, each round waiting for a sample.
     static bool eventually(const std::function<bool()> &condition)
