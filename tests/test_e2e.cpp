@@ -175,7 +175,6 @@ TEST_F(EndToEnd, simulatorGoneIsReportedAndFollowedWhenItComesBack)
     EXPECT_TRUE(QTest::qWaitFor([] { return ask({"207"}) == "IRACING NOT CONNECTED"; }, 5000));
     ASSERT_TRUE(sim.command("window front"));
     EXPECT_TRUE(QTest::qWaitFor([] { return json("207").value("SessionNum").toInt(-1) == 2; }, 5000));
-    EXPECT_EQ(programs->pitlink.state(), QProcess::Running);
 }
 
 // Rewritten in place under the linked program, the connected bit set
@@ -186,7 +185,6 @@ TEST_F(EndToEnd, headerRewrittenUnderTheLinkIsSurvivedAndFollowed)
     ASSERT_TRUE(sim.command("rewrite-header monza"));
     EXPECT_TRUE(QTest::qWaitFor([] { return json("208").value("WI.Trackname").toString() == "monza"; }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return json("207").value("SessionTimeSinceStarted").toDouble() > before + 0.5; }, 3000));
-    EXPECT_EQ(programs->pitlink.state(), QProcess::Running);
 }
 
 // Closed (as Ctrl+C in the demo does) while a client is connected, served

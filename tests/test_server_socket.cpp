@@ -100,6 +100,17 @@ protected:
         return std::accumulate(log.begin(), log.end(), 0, [&re](int total, const QString &line) { return total + re.match(line).captured(1).toInt(); });
     }
     bool logged(const QString &part) { return QTest::qWaitFor([&] { return !log.filter(part).isEmpty(); }); }
+    // Every client sends `frames` and waits for `replies`: returns in how many
+    // seconds, the last one begun, all were answered.
+    int sendFromEach(const std::vector<std::unique_ptr<TestClient>> &clients, const QByteArray &frames, int replies, int ms = kWaitMs)
+    {
+        const qint64 startMs = steadyMs();
+        for (const auto &client : clients)
+            client->socket.write(frames);
+        for (const auto &client : clients)
+            EXPECT_TRUE(client->waitFrames(replies, ms));
+        return static_cast<int>(1 + (steadyMs() - startMs) / 1000);
+    }
     // A snapshot of a connected simulator that says `generation` in two fields.
     void publish(int generation)
     {
@@ -291,14 +302,9 @@ TEST_F(Server, FloodOfSeveralClientsReachesThePaneAndTheTraceAtOneBoundedRateAnd
 
     constexpr int kFlood = 3000;
     const QByteArray flood = requestFrame(202, 0, QString(900000, QLatin1Char('x'))) + requests(202, kFlood - 1);
-    const qint64 startMs = steadyMs();
-    for (auto &client : clients)
-        client->socket.write(flood);
-    for (auto &client : clients)
-        EXPECT_TRUE(client->waitFrames(kFlood, 4 * kWaitMs));
     // One budget of 20 lines a second for all clients, sliding: at most 20 in
     // the first second and 20 in each one after.
-    const qint64 mostShown = 20 * (2 + (steadyMs() - startMs) / 1000);
+    const int mostShown = 20 * (1 + sendFromEach(clients, flood, kFlood, 4 * kWaitMs));
     for (auto &client : clients)
         client->socket.disconnectFromHost();
     const QString shownLine = QStringLiteral("(Server) - Get Server name: Pitlink");
@@ -375,13 +381,8 @@ TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
     QSignalSpy keys(server.get(), &irServer::sigKeyboardKey);
     std::vector<std::unique_ptr<TestClient>> clients(3);
     std::generate(clients.begin(), clients.end(), [this] { return connectedClient(); });
-    const qint64 startMs = steadyMs();
-    for (auto &client : clients)
-        client->socket.write(requests(206, 30, "1;") + requests(209, 30, "32;"));
-    for (auto &client : clients)
-        EXPECT_TRUE(client->waitFrames(60));
     // Every press was taken or dropped by now, within this many sliding seconds.
-    const int seconds = static_cast<int>(1 + (steadyMs() - startMs) / 1000);
+    const int seconds = sendFromEach(clients, requests(206, 30, "1;") + requests(209, 30, "32;"), 60);
 
     // Per client 2 chat macros and 10 keys a second, 4 and 20 in all, each
     // of three pressing clients held to a part: at least 1 macro and 5 keys.

@@ -45,19 +45,17 @@ public:
     void advanceSeconds(std::int64_t seconds) { now_ += seconds; }
     void setWindow(const std::string &title, WindowId id) // id 0 removes it
     {
-        Lock lock(mutex_);
-        windows_[title] = id;
+        locked([&] { windows_[title] = id; });
     }
     void setForegroundWindow(WindowId id) { foreground_ = id; }
     void setVersion(std::optional<VersionNumbers> version) // none: not available
     {
-        Lock lock(mutex_);
-        version_ = version;
+        locked([&] { version_ = version; });
     }
 
     // --- observation ----------------------------------------------------
-    std::vector<Broadcast> broadcasts() const { return copy(broadcasts_); }
-    std::vector<Key> keys() const { return copy(keys_); }
+    std::vector<Broadcast> broadcasts() const { return locked([this] { return broadcasts_; }); }
+    std::vector<Key> keys() const { return locked([this] { return keys_; }); }
     std::int64_t sleptMs() const { return sleptMs_; }
     int registerCount() const { return registers_; }
     int timerBeginCount() const { return timerBegins_; }
@@ -87,9 +85,7 @@ public:
     std::int64_t nowSeconds() override { return now_; }
     WindowId findWindow(const char *title) override
     {
-        Lock lock(mutex_);
-        const auto it = title ? windows_.find(title) : windows_.end();
-        return it == windows_.end() ? 0 : it->second;
+        return locked([&] { return title && windows_.count(title) ? windows_.at(title) : 0; });
     }
     WindowId foregroundWindow() override { return foreground_; }
     std::uint32_t registerMessage(const char *) override
@@ -99,21 +95,18 @@ public:
     }
     void broadcastMessage(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam) override
     {
-        Lock lock(mutex_);
-        broadcasts_.push_back({message, wParam, lParam});
+        locked([&] { broadcasts_.push_back({message, wParam, lParam}); });
     }
     void injectKey(std::uint16_t virtualKey, bool keyUp) override
     {
-        Lock lock(mutex_);
-        keys_.push_back({virtualKey, keyUp});
+        locked([&] { keys_.push_back({virtualKey, keyUp}); });
     }
     void beginTimerResolution(unsigned) override { ++timerBegins_; }
     void endTimerResolution(unsigned) override { ++timerEnds_; }
     bool programVersion(VersionNumbers *version) override
     {
-        Lock lock(mutex_);
-        if (version_)
-            *version = *version_;
+        std::lock_guard lock(mutex_);
+        *version = version_.value_or(*version); // as it was when none
         return version_.has_value();
     }
     // No test asks the fake to end the program.
@@ -121,11 +114,11 @@ public:
     void lowerCurrentThreadPriority() override { ++loweredThreads_; }
 
 private:
-    using Lock = std::lock_guard<std::mutex>;
-    template <typename T> T copy(const T &member) const
+    // Runs `f` under the lock and returns what it returns.
+    template <typename F> auto locked(F f) const -> decltype(f())
     {
-        Lock lock(mutex_);
-        return member;
+        std::lock_guard lock(mutex_);
+        return f();
     }
 
     std::vector<unsigned char> image_; // see image()
