@@ -131,7 +131,7 @@ protected:
     std::unique_ptr<DashboardServer> dashboard;
 };
 
-enum class Setting { SimulatorInFront, SimulatorBehind, GateRefuses };
+enum class Setting { SimulatorInFront, SimulatorBehind, NoWindows, GateRefuses };
 
 TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnsweredAsTheCommandsAnswerThem)
 {
@@ -170,6 +170,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"press from another page", "403", "", request({"POST /press HTTP/1.1", kHost, kPaired, kJson, "Origin: http://127.0.0.1:8000"}, R"({"macro":3})")},
         {"press from the page", "200", "\r\n\r\nok", request({"POST /press HTTP/1.1", kHost, kPaired, kJson, "Origin: http://127.0.0.1:47813"}, R"({"macro":3})"), "chat 2"},
         {"key while behind", "200", "\r\n\r\nnot in front", press(R"({"key":32})"), "key 32", Setting::SimulatorBehind},
+        {"key, neither window", "200", "\r\n\r\nnot in front", press(R"({"key":32})"), "key 32", Setting::NoWindows},
         {"macro 16", "400", "\r\n\r\nbad press", press(R"({"macro":16})")},
         {"key 254", "200", "\r\n\r\nok", press(R"({"key":254})"), "key 254"},
         {"key 255", "400", "\r\n\r\nbad press", press(R"({"key":255})")},
@@ -186,10 +187,11 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"other path", "404", "", request({"GET /other HTTP/1.1", kHost})},
         {"other method", "405", "", request({"DELETE / HTTP/1.1", kHost})},
     };
-    os.setWindow(telemetry::kSimulatorWindowTitle, kSimulator);
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        os.setForegroundWindow(row.setting == Setting::SimulatorBehind ? kOther : kSimulator);
+        const bool none = row.setting == Setting::NoWindows;
+        os.setWindow(telemetry::kSimulatorWindowTitle, none ? 0 : kSimulator);
+        os.setForegroundWindow(row.setting == Setting::SimulatorBehind ? kOther : os.findWindow(telemetry::kSimulatorWindowTitle));
         refuse = row.setting == Setting::GateRefuses;
         EXPECT_TRUE(answered(exchange(port, row.request), row.status, row.part));
         QCoreApplication::processEvents(); // the presses were queued to this thread before the answer
