@@ -151,8 +151,8 @@ TEST_F(LinkTest, withoutMappingViewOrEventTheWaitSleepsTheTimeout)
         const std::int64_t slept = fake.sleptMs();
         (fake.*part)(false);
         EXPECT_FALSE(telemetryOpen());
-        EXPECT_FALSE(telemetryWait(16, nullptr, 0));
-        EXPECT_EQ(fake.sleptMs() - slept, 16);
+        EXPECT_FALSE(telemetryWait(1, nullptr, 0)); // the shortest time-out is slept as well
+        EXPECT_EQ(fake.sleptMs() - slept, 1);
         EXPECT_EQ(telemetryVarIndex("Gear"), -1);
         (fake.*part)(true);
         EXPECT_TRUE(telemetryOpen());
