@@ -161,6 +161,8 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"IPv6 host with junk after it", "421", "", request({"GET / HTTP/1.1", "Host: [::1]x"})},
         {"port of six digits", "421", "", request({"GET / HTTP/1.1", "Host: 127.0.0.1:047813"})},
         {"control character in a field", "400", "", request({"GET / HTTP/1.1", "X-Note: a\x01b"})},
+        {"HTTP/1.0", "200", "frame-ancestors", request({"GET / HTTP/1.0", kHost, kPaired})},
+        {"another version", "400", "", request({"GET / HTTP/2.0", kHost, kPaired})},
         {"a length of nine digits", "200", "frame-ancestors", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 000000000"})},
         {"a length of ten digits", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 0000000000"})},
         {"an empty length", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length:"})},
