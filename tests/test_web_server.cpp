@@ -191,8 +191,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        const bool none = row.setting == Setting::NoWindows;
-        os.setWindow(telemetry::kSimulatorWindowTitle, none ? 0 : kSimulator);
+        os.setWindow(telemetry::kSimulatorWindowTitle, row.setting == Setting::NoWindows ? 0 : kSimulator);
         os.setForegroundWindow(row.setting == Setting::SimulatorBehind ? kOther : os.findWindow(telemetry::kSimulatorWindowTitle));
         refuse = row.setting == Setting::GateRefuses;
         EXPECT_TRUE(answered(exchange(port, row.request), row.status, row.part));
@@ -212,6 +211,19 @@ TEST_F(DashboardHttpTest, tenWrongTokensAMinuteFromOneAddressAreAllItGets)
     EXPECT_TRUE(answered(exchange(port, right), "429"));
     EXPECT_TRUE(answered(exchange(port, right, "127.0.0.2"), "303",
                          "Set-Cookie: pitlink=" + kToken + "; Path=/; Max-Age=315360000; HttpOnly; SameSite=Strict"));
+}
+
+// Stopped and started again (the server button), the dashboard gives its
+// pages the state it had, though no newer one came.
+TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateItHad)
+{
+    start();
+    dashboard->publish(irVariables(), QString());
+    dashboard->stop();
+    dashboard->start(0);
+    dashboard->publish(irVariables(), QString());
+    auto page = openStream(dashboard->port());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page->readAll().contains("data: "); }, kIoMs));
 }
 
 TEST_F(DashboardHttpTest, aNewCodeEndsThePagesOfTheOldOneAtOnce)
