@@ -30,7 +30,6 @@ struct ClientRun {
 // below run in this order, each from the state the one before left.
 struct Programs {
     QTemporaryDir dir;
-    quint16 port = 0; // Pitlink's server, as Pitlink reports it
     SimProcess sim;
     QProcess pitlink;
     QByteArray output; // Pitlink's debug output, as read so far
@@ -59,7 +58,6 @@ protected:
         ASSERT_TRUE(programs->pitlink.waitForStarted(kSimDeadlineMs));
         // Autostarted one second after start-up, and linked within a poll or two.
         ASSERT_TRUE(QTest::qWaitFor([] { return listeningPort() != 0; }, kLinkDeadlineMs)) << output().toStdString();
-        programs->port = listeningPort();
         ASSERT_TRUE(QTest::qWaitFor([] { return json("207").value("SessionNum").toInt(-1) == 2; }, kLinkDeadlineMs))
             << output().toStdString();
     }
@@ -76,13 +74,14 @@ protected:
     // The reply text of one request, or "<no reply>".
     static QString ask(const QStringList &request)
     {
-        const ClientRun ran = run(QStringList{"--timeout", "3000", "127.0.0.1", QString::number(programs->port)} + request);
+        const ClientRun ran = run(QStringList{"--timeout", "3000", "127.0.0.1", QString::number(listeningPort())} + request);
         return ran.exitCode == 0 ? QString::fromUtf8(ran.output).trimmed() : QStringLiteral("<no reply>");
     }
     static QJsonObject json(const QString &command)
     {
         return QJsonDocument::fromJson(ask({command}).toUtf8()).object();
     }
+    // Pitlink's server port, as Pitlink reports it.
     static quint16 listeningPort()
     {
         return QRegularExpression("Listening to port +(\\d+)").match(QString::fromUtf8(output())).captured(1).toUShort();
@@ -100,7 +99,7 @@ protected:
 // Its own output and exit codes: 3 no reply, 2 no server, 1 usage.
 TEST_F(EndToEnd, clientToolTellsRepliesAndFailuresByItsExitCode)
 {
-    const QString open = QString::number(programs->port);
+    const QString open = QString::number(listeningPort());
     const struct {
         const char *name;
         QStringList args;
@@ -193,7 +192,7 @@ TEST_F(EndToEnd, headerRewrittenUnderTheLinkIsSurvivedAndFollowed)
 TEST_F(EndToEnd, closingWithAClientMidFrameLetsItGoAndSavesTheSettings)
 {
     QTcpSocket dashboard;
-    dashboard.connectToHost(QHostAddress::LocalHost, programs->port);
+    dashboard.connectToHost(QHostAddress::LocalHost, listeningPort());
     ASSERT_TRUE(dashboard.waitForConnected(kSimDeadlineMs));
     dashboard.write("@000011;202;000001;@000011;20");
     ASSERT_TRUE(QTest::qWaitFor([&] { return dashboard.bytesAvailable() >= 28; }, kSimDeadlineMs));
