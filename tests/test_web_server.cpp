@@ -162,6 +162,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"port of six digits", "421", "", request({"GET / HTTP/1.1", "Host: 127.0.0.1:047813"})},
         {"control character in a field", "400", "", request({"GET / HTTP/1.1", "X-Note: a\x01b"})},
         {"HTTP/1.0", "200", "frame-ancestors", request({"GET / HTTP/1.0", kHost, kPaired})},
+        {"a field that may repeat, twice", "200", "frame-ancestors", request({"GET / HTTP/1.1", kHost, kPaired, "X-Note: a", "X-Note: b"})},
         {"another version", "400", "", request({"GET / HTTP/2.0", kHost, kPaired})},
         {"a length of nine digits", "200", "frame-ancestors", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 000000000"})},
         {"a length of ten digits", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 0000000000"})},
