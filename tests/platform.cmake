@@ -3,7 +3,7 @@
 if(NOT WIN32)
     pitlink_add_test(NAME test_platform_posix
         SOURCES test_platform_posix.cpp test_main.cpp
-        LIBS pitlink_platform Qt5::Core SERIAL TIMEOUT 60)
+        LIBS pitlink_platform Qt5::Core Qt5::Network SERIAL TIMEOUT 60)
     target_compile_definitions(test_platform_posix PRIVATE PITLINK_SIM_PATH="$<TARGET_FILE:pitlink-sim>")
     add_dependencies(test_platform_posix pitlink-sim)
 endif()

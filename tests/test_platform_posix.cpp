@@ -5,10 +5,9 @@
 #include "platform/posix/PulseEvent.h"
 #include "platform/posix/SharedMemory.h"
 #include "platform/posix/SimulatorControl.h"
+#include "sim_process.h"
 
 #include <gtest/gtest.h>
-
-#include <QProcess>
 
 #include <atomic>
 #include <chrono>
@@ -155,13 +154,12 @@ TEST(SimulatorControl, recordsAreDrainedOnceAfterAWaitAndAFullRingCountsItsLosse
 // substitute stops reading it and still hears a stop request.
 TEST(SimulatorSubstitute, anUnreadableStandardInputEndsAndAStopRequestIsStillHeard)
 {
-    QProcess sim;
-    sim.setStandardInputFile("/");
-    sim.start(PITLINK_SIM_PATH, QStringList());
-    ASSERT_TRUE(sim.waitForReadyRead(kDeadlineMs)); // its "ready" line
-    sim.terminate();
-    EXPECT_TRUE(sim.waitForFinished(kDeadlineMs));
-    EXPECT_EQ(sim.exitCode(), 0);
+    SimProcess sim;
+    sim.process.setStandardInputFile("/");
+    ASSERT_TRUE(sim.start());
+    sim.process.terminate();
+    EXPECT_TRUE(sim.process.waitForFinished(kDeadlineMs));
+    EXPECT_EQ(sim.process.exitCode(), 0);
 }
 
 } // namespace
