@@ -214,6 +214,16 @@ TEST_F(DashboardHttpTest, tenWrongTokensAMinuteFromOneAddressAreAllItGets)
                          "Set-Cookie: pitlink=" + kToken + "; Path=/; Max-Age=315360000; HttpOnly; SameSite=Strict"));
 }
 
+// Addresses that failed fill the table; a new one waits only until their failures age out.
+TEST(PairingAttemptsTest, aFullTableTakesANewAddressOnceItsFailuresAgeOut)
+{
+    PairingAttempts attempts(10);
+    for (int i = 0; i < 1024; ++i)
+        attempts.failed(QString::number(i), 0);
+    EXPECT_FALSE(attempts.mayTry(QLatin1String("phone"), 59999));
+    EXPECT_TRUE(attempts.mayTry(QLatin1String("phone"), 60000));
+}
+
 // Stopped and started again (the server button), the dashboard gives its
 // pages the state it had, though no newer one came.
 TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateItHad)

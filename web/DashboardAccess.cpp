@@ -103,23 +103,31 @@ void PairingAttempts::forgetOld(QVector<qint64> &times, qint64 nowMs) const
         times.removeFirst();
 }
 
+void PairingAttempts::forgetIdleAddressesIfFull(qint64 nowMs)
+{
+    if (failures.size() < kMaxFailingAddresses)
+        return;
+    for (auto it = failures.begin(); it != failures.end();) {
+        forgetOld(*it, nowMs);
+        it = it->isEmpty() ? failures.erase(it) : std::next(it);
+    }
+}
+
 bool PairingAttempts::mayTry(const QString &address, qint64 nowMs)
 {
     auto found = failures.find(address);
-    if (found == failures.end())
+    if (found == failures.end()) {
+        // Else a table filled once would turn every new address away for good.
+        forgetIdleAddressesIfFull(nowMs);
         return failures.size() < kMaxFailingAddresses;
+    }
     forgetOld(*found, nowMs);
     return found->size() < bound;
 }
 
 void PairingAttempts::failed(const QString &address, qint64 nowMs)
 {
-    if (failures.size() >= kMaxFailingAddresses) {
-        for (auto it = failures.begin(); it != failures.end();) {
-            forgetOld(*it, nowMs);
-            it = it->isEmpty() ? failures.erase(it) : std::next(it);
-        }
-    }
+    forgetIdleAddressesIfFull(nowMs);
     if (failures.size() < kMaxFailingAddresses || failures.contains(address))
         failures[address].append(nowMs);
 }

@@ -44,6 +44,8 @@ public:
 
 private:
     void forgetOld(QVector<qint64> &times, qint64 nowMs) const;
+    // At the bound, drops the addresses whose failures have all aged out.
+    void forgetIdleAddressesIfFull(qint64 nowMs);
 
     const int bound;
     QHash<QString, QVector<qint64>> failures;
