@@ -197,7 +197,7 @@ const WindowCase kWindowCases[] = {
     {"an empty field keeps the port last saved", 4465, "", "", false, 4465},
     {"an empty field with no port saved saves 47812", kNoPort, "", "", false, 47812},
     {"an empty field starts the server on the port last saved", kFreePort, "", "", false, kFreePort},
-    {"a folder in the file's place is reported to the user", kNoPort, "47900", "47900", false, 0},
+    {"65535 can be typed; a folder in the file's place is reported to the user", kNoPort, "65535", "65535", false, 0},
     {"a termination request is answered without a box", kNoPort, "47900", "47900", true, 0},
 };
 
