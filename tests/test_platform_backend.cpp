@@ -409,20 +409,16 @@ TEST_F(SystemBackendWithSimulator, telemetryViewCoversTheImageAndItsEventEndsWai
     os.closeEvent(event);
 }
 
-TEST_F(SystemBackendWithSimulator, linkReadsTheSessionAndLetsGoOfTheHeaderWhenClosed)
+// (The first fetch only synchronising and a closed link no longer reading the
+// header are the same code on every system: the link test's.)
+TEST_F(SystemBackendWithSimulator, linkReadsTheSession)
 {
     ASSERT_TRUE(telemetryOpen());
-    EXPECT_FALSE(telemetryFetch(nullptr, 0)); // the first fetch never counts as new
     EXPECT_TRUE(eventually(linkedAndRunning));
-    EXPECT_TRUE(telemetryAlive());
     char value[2048];
     ASSERT_EQ(SimClient::shared().sessionValue("WeekendInfo:NumStarters:", value, sizeof value), 1);
     EXPECT_STREQ(value, std::to_string(sim::kDefaultDrivers).c_str());
     EXPECT_EQ(SimClient::shared().readInt(SimClient::shared().variableIndex("SessionNum"), 0), sim::kRaceSessionNum);
-    TelemetryHeaderFields header;
-    EXPECT_TRUE(telemetryHeaderFields(&header));
-    telemetryClose();
-    EXPECT_FALSE(telemetryHeaderFields(&header));
 }
 
 // Hostile for half a second: the link stays and reads the new track.
