@@ -455,8 +455,8 @@ TEST_F(MainWindow, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConne
     EXPECT_TRUE(QTest::qWaitFor([&server] { return server.isNull(); }));
 }
 
-// Macro 3 and 16, a key down then up and the switch to another window are
-// checked with the real program in the end-to-end test.
+// Macro 3 through the server, a key down then up and the switch to another
+// window are checked with the real program in the end-to-end test.
 TEST_F(MainWindow, chatMacrosOneToFifteenAndKeysOnlyIntoTheLinkedSimulator)
 {
     open();

@@ -134,14 +134,12 @@ TEST_F(EndToEnd, sessionAndLiveTelemetryAreRead)
     EXPECT_EQ(json("208").value("WI.Trackname").toString(), "spa up");
 }
 
-// Broadcast with code 8 and the 0-based macro; macros are played in the
-// order asked, so once 3 shows, 16 would have.
+// Broadcast with code 8 and the 0-based macro. (Macro 16, out of range, is
+// dropped by the main window's chat test.)
 TEST_F(EndToEnd, chatMacroInRangeIsPlayed)
 {
-    EXPECT_EQ(ask({"206", "16"}), "Button ok");
     EXPECT_EQ(ask({"206", "3"}), "Button ok");
     ASSERT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=2"));
-    EXPECT_TRUE(sim.lines.filter("arg2=15").isEmpty()) << "macro 16 is not played";
 }
 
 // In front the key is pressed once a poll has seen the window there (asked
