@@ -528,7 +528,6 @@ TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
     const Case cases[] = {
         {"a label trimmed, the highest code", " Pit ", "254", ""},
         {"20 characters beyond UTF-16", u8"😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀", "1", ""},
-        {"an empty label", "", "80", "empty label"},
         {"a blank label", "   ", "80", "empty label"},
         {"21 characters", "abcdefghijklmnopqrstu", "80", "label longer than 20 characters"},
         {"a control character", "A\a", "80", "control character in a label"},
