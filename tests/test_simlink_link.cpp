@@ -76,6 +76,15 @@ TEST_F(LinkTest, aClearedConnectedBitEndsTheLinkUntilItSynchronisesAgain)
     takeSample();
 }
 
+// The header is checked at each fetch, not only when the link opens.
+TEST_F(LinkTest, aHeaderPointingOutsideTheMappingOnceLinkedGivesNoSample)
+{
+    takeSample();
+    writer.publish();
+    writer.header()->bufferSize = 0;
+    EXPECT_FALSE(fetch());
+}
+
 // The table's entry past the ring is no buffer, whatever it holds.
 TEST_F(LinkTest, theNewestEntryIsTakenAndOnEqualTicksTheLowerIndex)
 {
