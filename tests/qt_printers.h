@@ -8,7 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMargins>
-#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <gtest/gtest.h>
@@ -26,7 +26,5 @@ inline void PrintTo(const QJsonValue &value, std::ostream *out)
     *out << QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).mid(1).chopped(1).constData();
 }
 inline void PrintTo(const QSize &s, std::ostream *out) { *out << s.width() << 'x' << s.height(); }
-// As x,y wxh.
-inline void PrintTo(const QRect &r, std::ostream *out) { *out << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height(); }
 // As left top right bottom.
 inline void PrintTo(const QMargins &m, std::ostream *out) { *out << m.left() << ' ' << m.top() << ' ' << m.right() << ' ' << m.bottom(); }
