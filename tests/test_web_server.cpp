@@ -163,6 +163,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"port of six digits", "421", "", request({"GET / HTTP/1.1", "Host: 127.0.0.1:047813"})},
         {"control character in a field", "400", "", request({"GET / HTTP/1.1", "X-Note: a\x01b"})},
         {"a field name that is no token", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "X Note: a"})},
+        {"a bare line feed", "400", "", request({"GET / HTTP/1.1", kHost + "\nX-Note: a"})},
         {"HTTP/1.0, to the machine's name", "200", "frame-ancestors", request({"GET / HTTP/1.0", "Host: " + QHostInfo::localHostName().toUtf8() + ":47813", kPaired})},
         {"a field that may repeat, twice", "200", "frame-ancestors", request({"GET / HTTP/1.1", kHost, kPaired, "X-Note: a", "X-Note: b"})},
         {"another version", "400", "", request({"GET / HTTP/2.0", kHost, kPaired})},
