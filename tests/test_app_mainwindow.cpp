@@ -562,6 +562,7 @@ TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
     // More than 32: a page is refused, the file's first 32 are kept.
     const QByteArray entry = R"({"label":"A","key":65})";
     EXPECT_FALSE(parseDashboardKeys("{\"keys\":[" + (entry + ',').repeated(32) + entry + "]}").ok);
+    EXPECT_EQ(parseDashboardKeys("[]").reason, QStringLiteral("not a JSON object"));
     presetSettings([](AppSettings &s) { s.setDashboardKeys(QVector<DashboardKey>(40, {"A", 65})); });
     EXPECT_EQ(AppSettings(&owner, settingsFile()).dashboardKeys(), QVector<DashboardKey>(32, {"A", 65}));
     EXPECT_EQ(debugLines.filter(QStringLiteral("Dashboard keys: 8 of 40")).size(), 1);
