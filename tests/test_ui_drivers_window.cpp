@@ -78,6 +78,7 @@ TEST_F(DriversWindow, formHasItsTitleSizeMarginsAndColumns)
     EXPECT_EQ(grid->contentsMargins(), QMargins(11, 11, 11, 11));
     EXPECT_EQ(grid->itemAtPosition(1, 0), grid->itemAt(grid->indexOf(table))) << "the table under the stay-on-top row";
     EXPECT_TRUE(table->horizontalHeader()->stretchLastSection()) << "the last column fills the table's width";
+    EXPECT_EQ(grid->itemAtPosition(0, 0)->layout()->spacing(), 6) << "the stay-on-top row";
     QStringList headers;
     for (int c = 0; c < table->columnCount(); ++c)
         headers << table->horizontalHeaderItem(c)->text();

@@ -242,6 +242,16 @@ TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateAndKeysItHad)
     EXPECT_TRUE(QTest::qWaitFor([&] { return received.append(page->readAll()).contains(R"("keys":[{"key":80,"label":"Pit"}])"); }, kIoMs)) << received.constData();
 }
 
+// An unchanged state goes to an open page again now and then.
+TEST_F(DashboardHttpTest, anUnchangedStateIsSentAgainEachResendPeriod)
+{
+    start([](DashboardLimits &l) { l.resendMs = 100; });
+    dashboard->publish(irVariables(), QString());
+    auto page = openStream(port);
+    QByteArray received;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.append(page->readAll()).count("data: ") >= 3; }, kIoMs)) << received.constData();
+}
+
 TEST_F(DashboardHttpTest, aNewCodeEndsThePagesOfTheOldOneAtOnce)
 {
     start();
