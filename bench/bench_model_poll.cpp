@@ -57,7 +57,6 @@ int main()
 {
     platform::FakeOs fake;
     platform::setOs(&fake);
-    fake.setInstantTimeouts(true);
     TelemetryImageWriter writer;
     writer.addVariable("SessionNum", telemetry::kTypeInt);
     TelemetryImageWriter::Layout layout;
@@ -81,7 +80,8 @@ int main()
                 vars.drivers.size(), vars.results.size());
 
     constexpr int kPolls = 300;
-    std::vector<double> same, changed;
+    std::vector<double> same;
+    std::vector<double> changed;
     for (int i = 0; i < kPolls; ++i)
         same.push_back(pollMicroseconds(client, writer, vars, false));
     for (int i = 0; i < kPolls; ++i)

@@ -136,7 +136,6 @@ void BM_PollSessionValue(benchmark::State &state)
     LinkedImage &img = image();
     SimClient &client = SimClient::shared();
     const std::vector<std::string> paths = pollPaths(2);
-    img.fake.setInstantTimeouts(true);
     for (int i = 0; i < 4 && !client.isLinked(); ++i) {
         img.writer.publish();
         client.waitForSample(16);

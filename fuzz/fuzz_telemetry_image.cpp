@@ -115,7 +115,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     static platform::FakeOs fake;
     platform::setOs(&fake);
-    fake.setInstantTimeouts(true);
     const std::uint8_t flags = size > 0 && (data[0] & kRecipe) ? data[0] : 0;
     Input in{data + 1, size > 0 ? size - 1 : 0};
     if (flags & kRecipe)

@@ -1,6 +1,6 @@
 #pragma once
 // A platform backend that tests steer: a memory image for the telemetry
-// mapping, an event whose waits last their time-out, a clock the test
+// mapping, an event whose waits return at once, a clock the test
 // advances, windows that come and go, and records of everything the program
 // sent. Thread-safe, but for the image (below).
 
@@ -8,13 +8,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace platform {
@@ -40,8 +38,6 @@ public:
     void setMappingAvailable(bool available) { mappingAvailable_ = available; }
     void setViewAvailable(bool available) { viewAvailable_ = available; }
     void setEventAvailable(bool available) { eventAvailable_ = available; }
-    // Time-outs of waitEvent return at once instead of waiting.
-    void setInstantTimeouts(bool instant) { instantTimeouts_ = instant; }
     void advanceSeconds(std::int64_t seconds) { now_ += seconds; }
     void setWindow(const std::string &title, WindowId id) // id 0 removes it
     {
@@ -74,12 +70,8 @@ public:
     void unmapView(const void *, std::size_t) override {}
     void closeMapping(MappingHandle) override {}
     EventHandle openEvent(const char *) override { return eventAvailable_ ? this : nullptr; }
-    // Nothing pulses the fake's event: a wait lasts its time-out.
-    void waitEvent(EventHandle event, int timeoutMs) override
-    {
-        if (event && timeoutMs > 0 && !instantTimeouts_)
-            std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
-    }
+    // Nothing pulses the fake's event, and no test waits out a time-out.
+    void waitEvent(EventHandle, int) override {}
     void closeEvent(EventHandle) override {}
     void sleepMs(int ms) override { sleptMs_ += std::max(ms, 0); }
     std::int64_t nowSeconds() override { return now_; }
@@ -125,7 +117,6 @@ private:
     std::atomic<bool> mappingAvailable_{true};
     std::atomic<bool> viewAvailable_{true};
     std::atomic<bool> eventAvailable_{true};
-    std::atomic<bool> instantTimeouts_{false};
     std::atomic<std::int64_t> now_{1700000000};
     std::atomic<WindowId> foreground_{0};
     std::atomic<std::int64_t> sleptMs_{0};
