@@ -1,7 +1,7 @@
 #pragma once
 // A platform backend that tests steer: a memory image for the telemetry
 // mapping, an event whose waits return at once, a clock the test
-// advances, windows that come and go, and records of everything the program
+// advances, windows that come and go, and records of what the program
 // sent. Thread-safe, but for the image (below).
 
 #include "platform/Platform.h"
@@ -20,13 +20,11 @@ namespace platform {
 class FakeOs : public Os {
 public:
     struct Broadcast {
-        std::uint32_t message;
         std::uint64_t wParam;
         std::int64_t lParam;
     };
     struct Key {
         std::uint16_t code;
-        bool up;
     };
 
     // --- steering -------------------------------------------------------
@@ -85,13 +83,15 @@ public:
         ++registers_;
         return 0xC0DE;
     }
-    void broadcastMessage(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam) override
+    // Only the packed arguments are kept: the id is the backend test's.
+    void broadcastMessage(std::uint32_t, std::uint64_t wParam, std::int64_t lParam) override
     {
-        locked([&] { broadcasts_.push_back({message, wParam, lParam}); });
+        locked([&] { broadcasts_.push_back({wParam, lParam}); });
     }
-    void injectKey(std::uint16_t virtualKey, bool keyUp) override
+    // Only the code is kept: down and up are the backend's and end-to-end tests'.
+    void injectKey(std::uint16_t virtualKey, bool) override
     {
-        locked([&] { keys_.push_back({virtualKey, keyUp}); });
+        locked([&] { keys_.push_back({virtualKey}); });
     }
     void beginTimerResolution(unsigned) override { ++timerBegins_; }
     void endTimerResolution(unsigned) override { ++timerEnds_; }
