@@ -23,9 +23,6 @@ public:
         std::uint64_t wParam;
         std::int64_t lParam;
     };
-    struct Key {
-        std::uint16_t code;
-    };
 
     // --- steering -------------------------------------------------------
     // The mapping's bytes, not guarded: the view points into this buffer, so
@@ -49,7 +46,7 @@ public:
 
     // --- observation ----------------------------------------------------
     std::vector<Broadcast> broadcasts() const { return locked([this] { return broadcasts_; }); }
-    std::vector<Key> keys() const { return locked([this] { return keys_; }); }
+    std::vector<std::uint16_t> keys() const { return locked([this] { return keys_; }); }
     std::int64_t sleptMs() const { return sleptMs_; }
     int registerCount() const { return registers_; }
     int timerBeginCount() const { return timerBegins_; }
@@ -91,7 +88,7 @@ public:
     // Only the code is kept: down and up are the backend's and end-to-end tests'.
     void injectKey(std::uint16_t virtualKey, bool) override
     {
-        locked([&] { keys_.push_back({virtualKey}); });
+        locked([&] { keys_.push_back(virtualKey); });
     }
     void beginTimerResolution(unsigned) override { ++timerBegins_; }
     void endTimerResolution(unsigned) override { ++timerEnds_; }
@@ -128,7 +125,7 @@ private:
     std::map<std::string, WindowId> windows_; // 0: gone
     std::optional<VersionNumbers> version_ = VersionNumbers{};
     std::vector<Broadcast> broadcasts_;
-    std::vector<Key> keys_;
+    std::vector<std::uint16_t> keys_;
 };
 
 } // namespace platform
