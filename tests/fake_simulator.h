@@ -23,16 +23,11 @@ public:
     static constexpr platform::WindowId kSimulatorWindow = 0x51;
     static constexpr platform::WindowId kOtherWindow = 0x77;
 
-    FakeSimulator()
-    {
-        platform::setOs(this);
-    }
     ~FakeSimulator() override
     {
         setTelemetryCopyHook(nullptr, nullptr);
         SimClient::shared().reset();
         telemetryClose();
-        platform::setOs(nullptr);
     }
 
     int declare(const std::string &name, telemetry::VarType type, int entries = 1)

@@ -70,12 +70,6 @@ struct TestClient {
 // run lowered, the latency checks would measure the machine's other load.
 class Server : public ::testing::Test {
 protected:
-    Server() { platform::setOs(&fakeOs); }
-    ~Server() override
-    {
-        server.reset();
-        platform::setOs(nullptr);
-    }
     void start(const std::function<void(ServerLimits &)> &change = [](ServerLimits &) {})
     {
         ServerLimits limits;
@@ -121,9 +115,11 @@ protected:
         server->updateVars(vars);
     }
 
+    // Declared before the server, so they outlive it: its threads use the
+    // fake, and its last log lines still reach the list.
     platform::FakeOs fakeOs;
-    std::unique_ptr<irServer> server;
     QStringList log;
+    std::unique_ptr<irServer> server;
 };
 
 TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)

@@ -98,12 +98,6 @@ std::unique_ptr<QTcpSocket> openStream(quint16 port, bool stalls = false, const 
 
 class DashboardHttpTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::setOs(&os); }
-    void TearDown() override
-    {
-        dashboard.reset();
-        platform::setOs(nullptr);
-    }
     void start(const std::function<void(DashboardLimits &)> &change = [](DashboardLimits &) {})
     {
         DashboardLimits limits;
@@ -127,7 +121,7 @@ protected:
         }
     }
 
-    platform::FakeOs os;
+    platform::FakeOs os; // before the dashboard, so it outlives it: the dashboard's thread uses it
     quint16 port = 0;
     std::unique_ptr<DashboardServer> dashboard;
 };

@@ -24,6 +24,10 @@ public:
         std::int64_t lParam;
     };
 
+    // The platform the program sees while this object lives.
+    FakeOs() { setOs(this); }
+    ~FakeOs() override { setOs(nullptr); }
+
     // --- steering -------------------------------------------------------
     // The mapping's bytes, not guarded: the view points into this buffer, so
     // no lock could cover what the program reads through it. A test sets it
