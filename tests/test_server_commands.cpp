@@ -195,6 +195,24 @@ TEST(RequestBudget, aSlotLeftIsTakenByTheNextClient)
     EXPECT_EQ(budget.join(0), first) << "the table grows with the clients at once, not with every connection";
 }
 
+// Of 100 a second, a client that took 4 a second and was never held back
+// leaves 96 to the one that was.
+TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
+{
+    RequestBudget budget(1000, 100);
+    const int light = budget.join(0);
+    const int heavy = budget.join(0);
+    const auto takenUntilHeld = [&](int client, qint64 nowMs) {
+        int taken = 0;
+        while (budget.take(client, nowMs) == 0)
+            ++taken;
+        return taken;
+    };
+    EXPECT_EQ(budget.take(light, 100), 0);
+    EXPECT_EQ(takenUntilHeld(heavy, 100), 25) << "a quarter second's burst";
+    EXPECT_EQ(takenUntilHeld(heavy, 250), 14) << "150 ms at 96 a second";
+}
+
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
 {
     RequestLimiter limiter;

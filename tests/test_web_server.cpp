@@ -161,6 +161,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"HTTP/1.0, to the machine's name", "200", "frame-ancestors", request({"GET / HTTP/1.0", "Host: " + QHostInfo::localHostName().toUtf8() + ":47813", kPaired})},
         {"a field that may repeat, twice", "200", "frame-ancestors", request({"GET / HTTP/1.1", kHost, kPaired, "X-Tag: a", "X-Tag: b"})},
         {"another version", "400", "", request({"GET / HTTP/2.0", kHost, kPaired})},
+        {"a path not from the root", "400", "", request({"GET index.html HTTP/1.1", kHost, kPaired})},
         {"a length of nine digits", "200", "frame-ancestors", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 000000000"})},
         {"a length of ten digits", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 0000000000"})},
         {"an empty length", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length:"})},
