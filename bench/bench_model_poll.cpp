@@ -56,7 +56,6 @@ void report(const char *what, std::vector<double> samples)
 int main()
 {
     platform::FakeOs fake;
-    platform::setOs(&fake);
     TelemetryImageWriter writer;
     writer.addVariable("SessionNum", telemetry::kTypeInt);
     TelemetryImageWriter::Layout layout;
@@ -89,6 +88,5 @@ int main()
     report("poll, unchanged text:", same);
     report("poll, text changed:", changed);
     telemetryClose();
-    platform::setOs(nullptr);
     return 0;
 }

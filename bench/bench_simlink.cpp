@@ -27,7 +27,6 @@ struct LinkedImage {
     TelemetryImageWriter writer;
     LinkedImage()
     {
-        platform::setOs(&fake);
         writer.addVariable("Blob", telemetry::kTypeChar, kSampleBytes);
         TelemetryImageWriter::Layout layout;
         layout.bufferSize = kSampleBytes;

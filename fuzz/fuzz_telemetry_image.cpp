@@ -114,7 +114,6 @@ std::vector<unsigned char> recipeImage(Input &in)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     static platform::FakeOs fake;
-    platform::setOs(&fake);
     const std::uint8_t flags = size > 0 && (data[0] & kRecipe) ? data[0] : 0;
     Input in{data + 1, size > 0 ? size - 1 : 0};
     if (flags & kRecipe)
