@@ -97,7 +97,6 @@ protected:
     {
         debugLines.clear();
         previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &msg) { debugLines << msg; });
-        ASSERT_TRUE(dir.isValid());
         documents = dir.path() + QStringLiteral("/documents");
         QDir().mkpath(documents);
         sim.declare("SessionTime", telemetry::kTypeDouble);
