@@ -493,7 +493,6 @@ TEST_F(MainWindow, settingsDefaultsAndWhatIsReadBack)
     // default (as when none is stored).
     // The text stored names the row.
     const std::vector<std::pair<const char *, int>> webPorts{
-        {"8080", 8080},
         {"0", 0},
         {"65535", 65535},
         {"65536", 47813},
