@@ -85,7 +85,6 @@ TEST(Commands, RepliesSignalsLogLinesAndNames)
         // 207 without the simulator connected: end to end.
         {"session, simulator not connected", 208, "", {&notConnected}, "reply=@000033;208;000042;IRACING NOT CONNECTED; signalled= log= name="},
         {"macro 3", 206, "3;", {}, "reply=@000021;206;000042;Button ok; signalled=2 log= name="},
-        {"no number", 206, "x;", {}, "reply=@000021;206;000042;Button ok; signalled=-1 log= name="},
         {"the lowest int", 206, "-2147483648;", {}, "reply=@000021;206;000042;Button ok; signalled=-1 log= name="},
         {"key in front", 209, "65;", {{}, 5, 5}, "reply=@000018;209;000042;KEY OK; signalled=65 log= name="},
         {"key behind", 209, "66;", {{}, 5, 9}, "reply=@000029;209;000042;IRACING NOT ONTOP; signalled=66 log= name="},
