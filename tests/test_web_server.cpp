@@ -467,8 +467,6 @@ TEST(DashboardState, tilesFollowTheSnapshot)
         {"laps race: 13 laps, 7 l spare", [](irVariables &v) { lapsRace(v, 12); }, {"Laps left: 12", "Fuel to finish: -7.0 l"}},
         {"no length, unlimited laps", [](irVariables &v) { v.sessionLength = -1.0; }, {"Left: -", "Fuel to finish: -"}},
         {"not placed", [](irVariables &v) { v.playerCarClassPosition = 0; }, {"Class position: -"}},
-        {"no fuel use", [](irVariables &v) { v.fuelUsePerHour = 0.0f; }, {"Fuel laps: -"}},
-        {"no lap time", [](irVariables &v) { v.playerDriver.driverCarEstLapTime = 0.0f; }, {"Fuel laps: -"}},
         {"negative density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; }, {"Fuel laps: -"}},
         {"empty tank", [](irVariables &v) { v.fuelLevel = 0.0f; }, {"Fuel laps: -", "Fuel to finish: -"}},
         {"speed NaN", [](irVariables &v) { v.speed = NAN; }, {"Speed: -"}},
