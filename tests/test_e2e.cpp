@@ -155,8 +155,6 @@ TEST_F(EndToEnd, keyIsPressedOnlyWhileTheSimulatorIsInFront)
     EXPECT_EQ(ask({"206", "3"}), "Button ok");
     ASSERT_TRUE(sim.waitForLine("code=8 arg1=0 arg2=2"));
     EXPECT_TRUE(sim.lines.filter("key vk=33").isEmpty());
-    // The substitute records every key, also one typed into another program.
-    EXPECT_TRUE(sim.lines.filter("to another program").isEmpty()) << "a key went to another program";
 }
 
 // The next poll resets the snapshot; the one after the return links again.
