@@ -151,7 +151,6 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
         if (c.served) {
             client->socket.write(request.mid(c.pieces * c.piece));
             EXPECT_FALSE(client->nextFrame().isEmpty());
-            EXPECT_EQ(client->socket.state(), QAbstractSocket::ConnectedState);
             continue;
         }
         EXPECT_TRUE(client->waitDisconnected());
