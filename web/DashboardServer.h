@@ -30,7 +30,6 @@ public:
     bool start(quint16 port);
     // Closes every connection and ends the thread.
     void stop();
-    bool isRunning() const { return http != nullptr; }
     quint16 port() const { return listeningPort; }
 
     // Both are kept across stops and starts. The gate is called on the
