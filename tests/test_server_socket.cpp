@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <numeric>
@@ -367,6 +368,29 @@ TEST_F(Server, RequestsPastTheRateWaitInOrderWhileAPollerIsNeverHeldAndTheBudget
             EXPECT_NEAR(std::count_if(flooder->arrivedMs.begin(), flooder->arrivedMs.end(), [&](qint64 ms) { return ms >= startMs + 1000 && ms < startMs + 3000; }), expected, expected * 0.2);
         }
     }
+}
+
+// A hold longer than the thread's longest wait still keeps the client to its
+// rate: at one request a second the second is answered a second after the first.
+TEST_F(Server, AHoldLongerThanTheThreadsLongestWaitStillKeepsTheRate)
+{
+    start([](ServerLimits &l) { l.requestsPerClient = 1; });
+    auto client = connectedClient();
+    const qint64 startMs = steadyMs();
+    client->socket.write(requests(202, 2));
+    ASSERT_TRUE(client->waitFrames(2));
+    EXPECT_GE(client->arrivedMs[1] - startMs, 900);
+}
+
+// A connected client that sends nothing costs the machine no time: its
+// thread sleeps in its wait.
+TEST_F(Server, AnIdleClientTakesNoProcessorTime)
+{
+    start();
+    auto client = connectedClient();
+    const std::clock_t before = std::clock();
+    QTest::qWait(1000);
+    EXPECT_LT(std::clock() - before, CLOCKS_PER_SEC / 10);
 }
 
 TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
