@@ -329,6 +329,9 @@ TEST(irMessage, RepliesAndRequestsArePaddedAndCountUtf8BytesAndTooLongTextIsCutA
         EXPECT_EQ(reply.raw, c.header + c.text.left(c.sent) + ";");
         EXPECT_EQ(reply.text.toUtf8(), c.text.left(c.sent));
         EXPECT_EQ(irMessage::fromUtf8(c.command, c.number, c.text).raw, reply.raw);
+        std::string direct;
+        appendReplyFrame(&direct, c.command, c.number, c.text.constData(), c.text.size());
+        EXPECT_EQ(QByteArray::fromStdString(direct), reply.raw);
     }
 }
 
