@@ -10,6 +10,7 @@
 #include "sim_process.h"
 #include "simlink/Broadcast.h"
 #include "ui/PairingDialog.h"
+#include "ui/QrCode.h"
 #include "ui/WidgetDriverInfo.h"
 #include "web/DashboardServer.h"
 
@@ -597,6 +598,10 @@ TEST_F(MainWindow, thePairingCodeReadsAsTheAddressAndANewCodeReplacesTheStoredOn
     };
     const QByteArray first = stored();
     shown(first);
+    // The finder pattern stands right inside a quiet zone of four modules.
+    const QImage code = qrCodeImage(first, 1);
+    EXPECT_EQ(code.pixelColor(4, 4).name(), QStringLiteral("#000000"));
+    EXPECT_EQ(code.pixelColor(3, 3).name(), QStringLiteral("#ffffff"));
     dialog->pushButton_newCode->click();
     EXPECT_NE(stored(), first);
     shown(stored());
