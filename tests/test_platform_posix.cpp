@@ -107,6 +107,8 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     // A size the system cannot give is refused, and nothing is left mapped.
     SharedMemory impossible;
     EXPECT_FALSE(impossible.openOrCreate(name, SIZE_MAX, &created));
+    // One the object can be sized to but no address space can hold.
+    EXPECT_FALSE(impossible.openOrCreate(name, std::size_t(1) << 50, &created));
     EXPECT_FALSE(impossible.isOpen());
 
     // One whose creator ended before sizing it is new to the next opener.
