@@ -539,6 +539,9 @@ TEST(SessionInfoIndexTest, answersEveryProgramPathLikeThePlainQuery)
     EXPECT_FALSE(index.query("B:", &start, &length));
     grows[5] = '\n';
     EXPECT_TRUE(index.query("B:", &start, &length));
+    // The same text under a new limit is indexed again, up to that limit.
+    index.use(grows, 5);
+    EXPECT_FALSE(index.query("B:", &start, &length));
     EXPECT_FALSE(index.query("B:", nullptr, &length));
     EXPECT_FALSE(index.query(nullptr, &start, &length));
 }
