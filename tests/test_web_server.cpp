@@ -15,7 +15,6 @@
 
 #include <QFile>
 #include <QHostInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
