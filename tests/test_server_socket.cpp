@@ -175,6 +175,7 @@ TEST_F(Server, AStopRightAfterAcceptingEndsTheNewClient)
     ASSERT_TRUE(client.connectTo(server->serverPort()));
     EXPECT_TRUE(client.waitDisconnected());
     EXPECT_EQ(server->clientCount(), 0);
+    EXPECT_TRUE(log.filter("Client disconnected").isEmpty()) << "ended by the stop, not by the client";
 }
 
 // The replies themselves are checked in the command table and end to end;
