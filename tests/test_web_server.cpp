@@ -151,7 +151,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"unpaired page says how to pair", "200", "Scan the code", request({"GET / HTTP/1.1", kHost})},
         {"name that can be rebound", "421", "", request({"GET /events HTTP/1.1", "Host: evil.example:47813"})},
         {"no host", "421", "", request({"GET / HTTP/1.1"})},
-        {"IPv6 host", "200", "frame-ancestors", request({"GET / HTTP/1.1", "Host: [::1]:47813", kPaired})},
+        {"IPv6 host, the highest port", "200", "frame-ancestors", request({"GET / HTTP/1.1", "Host: [::1]:65535", kPaired})},
         {"IPv6 host with junk after it", "421", "", request({"GET / HTTP/1.1", "Host: [::1]x"})},
         {"port of six digits", "421", "", request({"GET / HTTP/1.1", "Host: 127.0.0.1:047813"})},
         {"control character in a field", "400", "", request({"GET / HTTP/1.1", "X-Note: a\x01b"})},
