@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -29,7 +28,6 @@ TEST(DashboardInBrowser, pairsShowsTheRacePlaysMacrosOnlyFromItsOwnPageAndComesB
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString documents = dir.path() + QStringLiteral("/documents");
-    ASSERT_TRUE(QDir().mkpath(documents));
     SimProcess sim;
     ASSERT_TRUE(sim.start({"--documents", documents}));
 
