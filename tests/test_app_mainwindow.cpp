@@ -458,8 +458,11 @@ TEST_F(MainWindow, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConne
 // window are checked with the real program in the end-to-end test.
 TEST_F(MainWindow, chatMacrosOneToFifteenAndKeysOnlyIntoTheLinkedSimulator)
 {
+    // In front from the start, but not linked, nor known to be in front, before the first poll.
+    sim.showWindow(true);
     open();
     access->chat(2);
+    access->key(0x42);
     link();
     for (int id : {0, 14, 15, -1})
         access->chat(id);
