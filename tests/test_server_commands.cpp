@@ -217,6 +217,7 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
     RequestLimiter limiter;
     RequestLimiter::Client client = limiter.newClient();
     RequestLimiter::Client phone = limiter.newClient(); // a second TCP client
+    RequestLimiter::Client tablet = limiter.newClient(); // a third
     // So many presses so far apart from a time on.
     struct Schedule {
         qint64 fromMs;
@@ -240,6 +241,7 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
         {"a client flooding gets a part of the overall rate", &client, SimulatorRequest::ChatMacro, {5000, 100, 100}, 10},
         {"and so does a page flooding", nullptr, SimulatorRequest::ChatMacro, {5000, 100, 100}, 10},
         {"a paired phone pressing every 2 s gets every press", &phone, SimulatorRequest::ChatMacro, {5000, 5, 2000}, 5},
+        {"a fourth source in that second gets none: the parts keep room for one more", &tablet, SimulatorRequest::ChatMacro, {5000, 1, 0}, 0},
     };
     // The rows' presses by time, each row's at one time after those of the rows before.
     std::multimap<qint64, Presses *> timeline;
@@ -254,7 +256,7 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
         SCOPED_TRACE(row.name);
         EXPECT_EQ(row.got, row.admitted);
     }
-    EXPECT_EQ(limiter.takeDroppedReport(), QStringLiteral("(Server) - 182 chat macros and 2 keys dropped (too many requests)"));
+    EXPECT_EQ(limiter.takeDroppedReport(), QStringLiteral("(Server) - 183 chat macros and 2 keys dropped (too many requests)"));
     EXPECT_EQ(limiter.takeDroppedReport(), QString());
 }
 
