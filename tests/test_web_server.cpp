@@ -181,6 +181,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         // The bound is 8 KiB; the request line and the other fields take 102 bytes.
         {"a head of 8 KiB", "200", "frame-ancestors", request({"GET / HTTP/1.1", kHost, kPaired, "X-Fill: " + QByteArray(8192 - 102, 'h')})},
         {"head too large", "431", "", request({"GET / HTTP/1.1", kHost, kPaired, "X-Fill: " + QByteArray(8193 - 102, 'h')})},
+        {"8 KiB with no end of the head yet", "431", "", "GET / HTTP/1.1\r\nX-Fill: " + QByteArray(8192 - 24, 'h')},
         {"chunked", "400", "", request({"POST /press HTTP/1.1", kHost, "Transfer-Encoding: chunked"})},
         {"key buttons", "200", "\r\n\r\nok", request({"POST /keys HTTP/1.1", kHost, kPaired, kJson}, R"({"keys":[{"label":"Pit","key":80},{"label":"F","key":70}]})"), "2 keys"},
         {"key buttons refused whole", "400", "\r\n\r\nempty label", request({"POST /keys HTTP/1.1", kHost, kPaired, kJson}, R"({"keys":[{"label":"Pit","key":80},{"label":" ","key":70}]})")},
@@ -419,10 +420,11 @@ irVariables race()
     return v;
 }
 
-// A race of 20 laps, `left` of them left.
+// A race of 20 laps, `left` of them left, and no length: 0, as a time that is
+// no number reads.
 void lapsRace(irVariables &v, int left)
 {
-    v.sessionLength = -1.0;
+    v.sessionLength = 0.0;
     v.sessionLaps = 20;
     v.sessionLapsRemain = left;
 }
