@@ -109,6 +109,8 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     EXPECT_FALSE(impossible.openOrCreate(name, SIZE_MAX, &created));
     // One the object can be sized to but no address space can hold.
     EXPECT_FALSE(impossible.openOrCreate(name, std::size_t(1) << 50, &created));
+    // A name the system takes neither to make nor to open.
+    EXPECT_FALSE(impossible.openOrCreate("/" + std::string(300, 'n'), 64, &created));
     EXPECT_FALSE(impossible.isOpen());
 
     // One whose creator ended before sizing it is new to the next opener.
