@@ -40,7 +40,6 @@ protected:
     static void SetUpTestSuite()
     {
         programs = std::make_unique<Programs>();
-        ASSERT_TRUE(programs->dir.isValid());
         const QString documents = programs->dir.path() + "/documents"; // made by the substitute
         QSettings ini(programs->dir.path() + "/data/pitlink/pitlink.ini", QSettings::IniFormat);
         ini.setValue("main/autostartserver", true);

@@ -26,7 +26,6 @@ constexpr int kQuietMs = 2000;
 TEST(DashboardInBrowser, pairsShowsTheRacePlaysMacrosOnlyFromItsOwnPageAndComesBackAfterAServerRestart)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString documents = dir.path() + QStringLiteral("/documents");
     SimProcess sim;
     ASSERT_TRUE(sim.start({"--documents", documents}));
