@@ -462,7 +462,7 @@ TEST(DashboardState, tilesFollowTheSnapshot)
     };
     const Case cases[] = {
         {"imperial units", [](irVariables &v) { v.displayUnits = 0; }, {"Speed: 112 mph", "Fuel: 5.3 gal", "Air: 68.0 \u00B0F", "Fuel to finish: +4.0 gal"}},
-        {"unknown sky", [](irVariables &v) { v.skies = 7; }, {"Sky: -"}},
+        {"unknown sky, the lowest", [](irVariables &v) { v.skies = 4; }, {"Sky: -"}},
         {"hours", [](irVariables &v) { v.sessionLength = 7801.5; }, {"Time left: 2:00:01"}},
         {"time over", [](irVariables &v) { v.sessionTime = 4000.0; }, {"Time left: 00:00"}},
         {"laps race: 13 laps, 7 l spare", [](irVariables &v) { lapsRace(v, 12); }, {"Laps left: 12", "Fuel to finish: -7.0 l"}},
