@@ -153,6 +153,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"no host", "421", "", request({"GET / HTTP/1.1"})},
         {"IPv6 host, the highest port", "200", "frame-ancestors", request({"GET / HTTP/1.1", "Host: [::1]:65535", kPaired})},
         {"IPv6 host with junk after it", "421", "", request({"GET / HTTP/1.1", "Host: [::1]x"})},
+        {"an address written another way", "421", "", request({"GET / HTTP/1.1", "Host: 0x7f.0.0.1:47813", kPaired})},
         {"port of six digits", "421", "", request({"GET / HTTP/1.1", "Host: 127.0.0.1:047813"})},
         {"control character in a field", "400", "", request({"GET / HTTP/1.1", "X-Note: a\x01b"})},
         {"a field name that is no token", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "X Note: a"})},
