@@ -77,6 +77,12 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     bool created = false;
     ASSERT_TRUE(writer.openOrCreate(name, 8192, &created));
     static_cast<unsigned char *>(writer.data())[100] = 0xAB;
+    // With standard input closed, the object is given descriptor 0.
+    const int input = ::dup(0);
+    ::close(0);
+    EXPECT_TRUE(missing.openExisting(name, false));
+    ::dup2(input, 0);
+    ::close(input);
 
     // The telemetry link's view of it is read-only: the kernel will not write into it.
     platform::Os &os = platform::systemOs();
