@@ -210,6 +210,11 @@ TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
     EXPECT_EQ(budget.take(light, 100), 0);
     EXPECT_EQ(takenUntilHeld(heavy, 100), 25) << "a quarter second's burst";
     EXPECT_EQ(takenUntilHeld(heavy, 250), 14) << "150 ms at 96 a second";
+    // A second without a request leaves the light client out of the split;
+    // back and still light, it leaves the heavy one 96 a second again.
+    takenUntilHeld(heavy, 1350);
+    EXPECT_EQ(budget.take(light, 1400), 0);
+    EXPECT_EQ(takenUntilHeld(heavy, 1600), 24) << "a quarter second's burst at 96 a second";
 }
 
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
