@@ -337,6 +337,8 @@ TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterr
     ASSERT_TRUE(closed.open());
     ::closesocket(left.second);
     EXPECT_EQ(closed.receive(buffer, sizeof buffer, kDeadlineMs, &got), Result::Closed);
+    platform::ClientSocket none(-1);
+    EXPECT_FALSE(none.open()) << "no socket behind the descriptor";
 }
 
 class SystemBackendWithSimulator : public ::testing::Test {

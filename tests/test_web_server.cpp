@@ -349,12 +349,17 @@ TEST_F(DashboardHttpTest, aPageThatStopsReadingIsClosedAndDoesNotHoldUpTheStop)
     EXPECT_EQ(dashboard->connectionCount(), 0) << "a stalled page stays connected";
 
     // With the normal stall limit the page is still open when the stop comes.
-    start();
-    auto reading = openStream(port);
+    // A page that reads again gets the newest state (30 m/s, 67 mph) once its
+    // socket drains, not a resend period later.
+    start([](DashboardLimits &l) { l.resendMs = 60000; });
+    auto reading = openStream(port, true);
     auto stalledAgain = openStream(port, true);
     ASSERT_TRUE(waitForPages(2));
-    QObject::connect(reading.get(), &QTcpSocket::readyRead, [&] { reading->readAll(); });
     publishBulky(30);
+    QByteArray received;
+    QObject::connect(reading.get(), &QTcpSocket::readyRead, [&] { received = (received + reading->readAll()).right(1 << 20); });
+    reading->setReadBufferSize(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.endsWith("\n\n") && received.mid(received.lastIndexOf("data: ")).contains("\"mph\",\"value\":\"67\""); }, kIoMs));
     ASSERT_EQ(dashboard->connectionCount(), 2);
     const qint64 stopMs = steadyMs();
     dashboard.reset();
