@@ -163,12 +163,16 @@ TEST(SimulatorControl, recordsAreDrainedOnceAfterAWaitAndAFullRingCountsItsLosse
 }
 
 // Standard input that cannot be read (here a directory) has ended: the
-// substitute stops reading it and still hears a stop request.
+// substitute stops reading it and still hears a stop request. A record is
+// taken after the input is read, so its line shows the loop went past it.
 TEST(SimulatorSubstitute, anUnreadableStandardInputEndsAndAStopRequestIsStillHeard)
 {
     SimProcess sim;
     sim.process.setStandardInputFile("/");
     ASSERT_TRUE(sim.start());
+    platform::Os &os = platform::systemOs();
+    os.broadcastMessage(os.registerMessage("irsdk_BroadcastMsg"), 0, 0);
+    EXPECT_TRUE(sim.waitForLine("broadcast msg="));
     sim.process.terminate();
     EXPECT_TRUE(sim.process.waitForFinished(kDeadlineMs));
     EXPECT_EQ(sim.process.exitCode(), 0);
