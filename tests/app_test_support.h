@@ -68,25 +68,17 @@ SessionInfo:
    SessionType: Practice
    ResultsPositions:
    - Position: 1
-     CarIdx: 3
  - SessionNum: 1
    SessionLaps: unlimited
    SessionTime: 7200.0000 sec
    SessionType: Race
    ResultsPositions:
    - Position: 1
-     CarIdx: 3
    - Position: 2
-     CarIdx: 0
 DriverInfo:
- DriverCarIdx: 0
  Drivers:
  - CarIdx: 0
-   UserName: Player
-   CarNumberRaw: 1
  - CarIdx: 3
-   UserName: Leader
-   CarNumberRaw: 33
 )";
 
 inline QStringList debugLines;
@@ -104,7 +96,6 @@ protected:
         sim.declare("RaceLaps", telemetry::kTypeInt);
         sim.declare("Speed", telemetry::kTypeFloat);
         sim.build(kSessionText);
-        sim.setInt("SessionNum", 1);
         sim.setInt("RaceLaps", 3);
         sim.setDouble("SessionTime", 3723.5);
         interfaces = {iface("eth0", "192.168.1.20"), iface("wlan0", "10.0.0.7")};

@@ -177,7 +177,6 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
         RecordingEnvironment env;
         env.documents = dir.path();
         const QByteArray reply = handle(env, 205);
-        EXPECT_EQ(reply.left(frame::kHeaderSize), "@" + zeroPadded(reply.size() - frame::kHeaderSize, 6) + ";");
         EXPECT_TRUE(QString::fromUtf8(textOf(reply)) == c.reply) << reply.left(100).constData();
         EXPECT_TRUE(env.log.isEmpty());
     }
@@ -279,7 +278,6 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
     } cases[] = {
         {"a byte a feed", kRequest202, 1, {kRequest202}, "skipped=0 headerNotFound=0 buffered=0 midFrame=0"},
         {"two and a piece", kRequest202 + "@000011;203;000002;" + kRequest202.left(5), 0, {kRequest202, "@000011;203;000002;"}, "skipped=0 headerNotFound=0 buffered=5 midFrame=1"},
-        {"garbage last", kRequest202 + "junk", 0, {kRequest202}, "skipped=4 headerNotFound=1 buffered=0 midFrame=0"},
         {"a header inside garbage", "junk@0000" + kRequest202.mid(5), 9, {kRequest202}, "skipped=4 headerNotFound=0 buffered=0 midFrame=0"},
         {"a short header, cut", "xx@12;" + kRequest202, 6, {kRequest202}, "skipped=6 headerNotFound=0 buffered=0 midFrame=0"},
         {"length negative", "@-00001;" + kRequest202, 0, {kRequest202}, "skipped=8 headerNotFound=0 buffered=0 midFrame=0"},

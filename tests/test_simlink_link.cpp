@@ -173,17 +173,14 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     EXPECT_EQ(c.variableIndex("Gear"), 0) << "link down";
     EXPECT_EQ(c.sessionValue("WeekendInfo:TrackName:", text, sizeof text), 0) << "link down";
     writer.setFloat(speed, 0.99f);
-    writer.setInt(gear, -3);
     writer.setChar(flag, static_cast<std::int8_t>(-1)); // stored 255
     writer.setInt(arr, 13, 3);
     writer.setInt(longName, 77);
     fake.link();
     EXPECT_FALSE(c.readBool(c.variableIndex("Speed"), 0));
-    EXPECT_EQ(c.readInt(c.variableIndex("Gear"), 0), -3);
     EXPECT_FLOAT_EQ(c.readFloat(flag, 0), -1.0f);
     EXPECT_TRUE(c.readBool(flag, 0));
     EXPECT_EQ(c.readInt(arr, 3), 13);
-    EXPECT_EQ(c.readInt(-1, 3), 0) << "no such variable";
     EXPECT_EQ(c.readInt(arr, 4), 0) << "entry out of range";
     EXPECT_EQ(c.readInt(gear, -1), 0);
     EXPECT_EQ(c.variableIndex(std::string(32, 'N').c_str()), longName);
@@ -473,7 +470,6 @@ TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
         const char *name;
     } cases[] = {
         {"WeekendInfo:\n TrackName: X\n", "WeekendInfo:Track:", nullptr, "colon compared"},
-        {"WeekendInfo:\n Track: X\n", "WeekendInfo:TrackName:", nullptr, "a shorter key"},
         {kDrivers, "DriverInfo:Drivers:CarIdx:{12}UserName:", "Bert  ", "trailing spaces kept"},
         {kDrivers, "DriverInfo:Drivers:CarIdx:{0}CarNumber:", "-1", "a negative value"},
         {kDrivers, "DriverInfo:Drivers:CarIdx:{2}UserName:", nullptr, "2 followed by a space"},
@@ -484,7 +480,6 @@ TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
         {"A:\n   B: 1\n  C: 2\n   D: 3\n", "A:B:D:", nullptr, "leaving the block under a deeper match ends it"},
         {"A:\nX:\n Y: 1\nB: 2\n", "A:B:", "2", "a match at depth 0 does not bound the search"},
         {"A:\n B: 1\n", "A:{x", nullptr, "unclosed brace"},
-        {"A:\n B: 1\n", "A:{1}{x", nullptr, "second brace unclosed"},
         {"A:\n B: last", "A:B:", nullptr, "last line without line end"},
         {"A:\r\n\r\n B: crlf\r\n", "A:B:", "crlf", "CR LF line ends"},
         {"", "A:", nullptr, "an empty text"},

@@ -48,8 +48,6 @@ irVariables snapshot(const QVector<Car> &cars)
             r.position = car.position;
             r.incidents = car.carIdx;
             r.fastestTime = 80.0f + car.carIdx;
-            r.fastestLap = car.carIdx + 1;
-            r.reasonOutStr = QStringLiteral("Running");
             vars.results.append(r);
         }
     }
