@@ -208,7 +208,6 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
         &writer);
     EXPECT_TRUE(c.waitForSample(16)) << "the re-allocating call";
     EXPECT_EQ(c.sampleSize(), current + 8);
-    fake.deliver();
 
     writer.varHeader(longName)->valueType = 9;
     EXPECT_EQ(c.readInt(longName, 0), 0) << "unknown type";
@@ -316,7 +315,6 @@ TEST_F(LinkTest, sessionTextRewrittenInPlaceIsNoticedAndAnUnterminatedOneStopsAt
         {"room to spare", "A: 1\nB: 2\n", "B:", 3, 1, "2"},
         {"the value and its zero byte fit", "A: 1\nB: 2\n", "B:", 2, 1, "2"},
         {"cut: the negated length of the whole value", "A: 1\nB: 2\n", "B:", 1, -1, ""},
-        {"rewritten: A moved and changed", "B: 3\nA: 4\n", "A:", 16, 1, "4"},
         {"rewritten: B moved and changed", "B: 3\nA: 4\n", "B:", 16, 1, "3"},
         {"rewritten: only the last character of A's value", "B: 3\nA: 5\n", "A:", 16, 1, "5"},
     };
