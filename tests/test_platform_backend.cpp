@@ -300,8 +300,8 @@ TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterr
     std::size_t sent = 0;
     EXPECT_EQ(socket.receive(buffer, sizeof buffer, 0, &got), Result::TimedOut);
     Clock::time_point start = Clock::now();
-    EXPECT_EQ(socket.receive(buffer, sizeof buffer, 100, &got), Result::TimedOut);
-    EXPECT_GE(msSince(start), 90);
+    EXPECT_EQ(socket.receive(buffer, sizeof buffer, 2000, &got), Result::TimedOut);
+    EXPECT_GE(msSince(start), 1900);
 
     ::send(peer, "ping", 4, 0);
     ASSERT_EQ(socket.receive(buffer, sizeof buffer, kDeadlineMs, &got), Result::Done);
