@@ -193,7 +193,7 @@ struct WindowCase {
 
 const WindowCase kWindowCases[] = {
     {"letters cannot be typed", kNoPort, "12ab", "12", false, 12},
-    {"a number above 65535 cannot be typed", kNoPort, "70000", "7000", false, 7000},
+    {"a number above 65535 cannot be typed", kNoPort, "65536", "6553", false, 6553},
     {"0 and leading zeros cannot be typed", kNoPort, "0815", "815", false, 815},
     {"an empty field with no port saved saves 47812", kNoPort, "", "", false, 47812},
     {"an empty field starts the server on the port last saved", kFreePort, "", "", false, kFreePort},
