@@ -475,7 +475,6 @@ TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
         {"A:\n B: 1\n", "A:{x", nullptr, "unclosed brace"},
         {"A:\n B: last", "A:B:", nullptr, "last line without line end"},
         {"A:\r\n\r\n B: crlf\r\n", "A:B:", "crlf", "CR LF line ends"},
-        {"", "A:", nullptr, "an empty text"},
     };
     // Declared once: a query that finds nothing clears what the one before found.
     const char *start = nullptr;
