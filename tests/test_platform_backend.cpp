@@ -302,6 +302,7 @@ TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterr
     Clock::time_point start = Clock::now();
     EXPECT_EQ(socket.receive(buffer, sizeof buffer, 2000, &got), Result::TimedOut);
     EXPECT_GE(msSince(start), 1900);
+    EXPECT_LT(msSince(start), 2900);
 
     ::send(peer, "ping", 4, 0);
     ASSERT_EQ(socket.receive(buffer, sizeof buffer, kDeadlineMs, &got), Result::Done);
@@ -339,6 +340,7 @@ TEST(SystemBackend, clientSocketWaitsBoundedReadsWritesHoldsBackAndWakesOnInterr
     EXPECT_EQ(closed.receive(buffer, sizeof buffer, kDeadlineMs, &got), Result::Closed);
     platform::ClientSocket none(-1);
     EXPECT_FALSE(none.open()) << "no socket behind the descriptor";
+    EXPECT_EQ(none.receive(buffer, sizeof buffer, 0, &got), Result::Failed) << "an error is no time-out";
 }
 
 class SystemBackendWithSimulator : public ::testing::Test {
