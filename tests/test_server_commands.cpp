@@ -213,6 +213,10 @@ TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
     takenUntilHeld(heavy, 1350);
     EXPECT_EQ(budget.take(light, 1400), 0);
     EXPECT_EQ(takenUntilHeld(heavy, 1600), 24) << "a quarter second's burst at 96 a second";
+    // Held at its burst, then quiet: it took less than half, yet still wants more.
+    EXPECT_EQ(budget.take(light, 1700), 0);
+    EXPECT_EQ(budget.take(light, 2400), 0);
+    EXPECT_EQ(takenUntilHeld(heavy, 2400), 24) << "a quarter second's burst at 98.75 a second";
 }
 
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
