@@ -62,6 +62,7 @@ protected:
     const int lap = fake.declare("LapDist", kTypeDouble);
     const int arr = fake.declare("CarIdxPos", kTypeInt, 4);
     const int longName = fake.declare(std::string(32, 'N'), kTypeInt);
+    const int onPitRoad = fake.declare("CarIdxOnPitRoad", kTypeBool, 2);
     std::vector<std::uint8_t> buf;
 };
 
@@ -75,10 +76,14 @@ TEST_F(LinkTest, aClearedConnectedBitEndsTheLinkUntilItSynchronisesAgain)
     takeSample();
 }
 
-// The header is checked at each fetch, not only when the link opens.
+// The header is checked at each fetch, not only when the link opens; an
+// empty variable table points nowhere and is no fault.
 TEST_F(LinkTest, aHeaderPointingOutsideTheMappingOnceLinkedGivesNoSample)
 {
     takeSample();
+    writer.header()->variableCount = 0;
+    writer.publish();
+    EXPECT_TRUE(fetch()) << "no variables";
     writer.publish();
     writer.header()->bufferSize = 0;
     EXPECT_FALSE(fetch());
@@ -176,10 +181,12 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     writer.setChar(flag, static_cast<std::int8_t>(-1)); // stored 255
     writer.setInt(arr, 13, 3);
     writer.setInt(longName, 77);
+    writer.setChar(onPitRoad, 1, 1);
     fake.link();
     EXPECT_FALSE(c.readBool(c.variableIndex("Speed"), 0));
     EXPECT_FLOAT_EQ(c.readFloat(flag, 0), -1.0f);
     EXPECT_TRUE(c.readBool(flag, 0));
+    EXPECT_TRUE(c.readBool(onPitRoad, 1)) << "a byte an entry";
     EXPECT_EQ(c.readInt(arr, 3), 13);
     EXPECT_EQ(c.readInt(arr, 4), 0) << "entry out of range";
     EXPECT_EQ(c.readInt(gear, -1), 0);
