@@ -374,7 +374,9 @@ TEST_F(DashboardHttpTest, aPageThatKeepsSendingIsClosed)
     start();
     auto page = openStream(port);
     ASSERT_TRUE(waitForPages(1));
-    page->write(QByteArray(64 * 1024 + 1, 'x'));
+    page->write(QByteArray(64 * 1024, 'x'));
+    EXPECT_FALSE(page->waitForDisconnected(500)) << "64 KiB is still taken";
+    page->write("x");
     EXPECT_TRUE(page->waitForDisconnected(kIoMs));
 }
 
@@ -427,12 +429,12 @@ irVariables race()
     return v;
 }
 
-// A race of 20 laps, `left` of them left, and no length: 0, as a time that is
-// no number reads.
-void lapsRace(irVariables &v, int left)
+// A race of `laps` laps, `left` of them left, and no length: 0, as a time
+// that is no number reads.
+void lapsRace(irVariables &v, int laps, int left)
 {
     v.sessionLength = 0.0;
-    v.sessionLaps = 20;
+    v.sessionLaps = laps;
     v.sessionLapsRemain = left;
 }
 
@@ -472,7 +474,7 @@ TEST(DashboardState, tilesFollowTheSnapshot)
         {"unknown sky, the lowest", [](irVariables &v) { v.skies = 4; }, {"Sky: -"}},
         {"hours", [](irVariables &v) { v.sessionLength = 7801.5; }, {"Time left: 2:00:01"}},
         {"time over: no laps to go", [](irVariables &v) { v.sessionTime = 4000.0; }, {"Time left: 00:00", "Fuel to finish: -"}},
-        {"laps race: 13 laps, 7 l spare", [](irVariables &v) { lapsRace(v, 12); }, {"Laps left: 12", "Fuel to finish: -7.0 l"}},
+        {"laps race: 13 laps, 7 l spare", [](irVariables &v) { lapsRace(v, 20, 12); }, {"Laps left: 12", "Fuel to finish: -7.0 l"}},
         {"no length, unlimited laps", [](irVariables &v) { v.sessionLength = -1.0; }, {"Left: -", "Fuel to finish: -"}},
         {"not placed", [](irVariables &v) { v.playerCarClassPosition = 0; }, {"Class position: -"}},
         {"negative density", [](irVariables &v) { v.playerDriver.driverCarFuelKgPerLtr = -1.0f; }, {"Fuel laps: -"}},
@@ -480,7 +482,8 @@ TEST(DashboardState, tilesFollowTheSnapshot)
         {"speed NaN", [](irVariables &v) { v.speed = NAN; }, {"Speed: -"}},
         {"wind from 355 degrees", [](irVariables &v) { v.windDir = 6.2f; }, {"Wind: 18 N km/h"}},
         {"timed, exactly 10 laps left", [](irVariables &v) { v.sessionTime = 2700.0; }, {"Fuel to finish: -9.0 l"}},
-        {"no laps left", [](irVariables &v) { lapsRace(v, 0); }, {"Laps left: 0", "Fuel to finish: -"}},
+        {"no laps left", [](irVariables &v) { lapsRace(v, 20, 0); }, {"Laps left: 0", "Fuel to finish: -"}},
+        {"a race of 0 laps, 5 left: 14 l spare", [](irVariables &v) { lapsRace(v, 0, 5); }, {"Fuel to finish: -14.0 l"}},
         {"session time not read", [](irVariables &v) { v.sessionTime = -1.0; }, {"Fuel to finish: -"}},
     };
     for (const Case &c : cases) {
@@ -509,6 +512,10 @@ TEST(DashboardState, standingsJoinResultsAsTheDriversWindowDoesAndTextsStayText)
                          R"(a <script>","player":true,"pos":"1"},)"
                          R"({"best":"1:23:456","car":"11","iRating":"1501","last":"1:24:000","licColor":"#fc0706","licence":"A 4.99","name":"Ann","player":false,"pos":"2"},)"
                          R"({"best":"-","car":"13","iRating":"1503","last":"-","licColor":"#ffffff","licence":"A 4.99","name":"Cy","player":false,"pos":"-"}])"));
+    // An entry without a car index is not the player whose index is unknown.
+    v.playerDriver.driverCarIdx = -1;
+    v.drivers[2].carIdx = -1;
+    EXPECT_FALSE(QJsonDocument(message(v).value(QStringLiteral("standings")).toArray()).toJson().contains(R"("player": true)"));
 }
 
 } // namespace
