@@ -586,6 +586,7 @@ TEST_F(MainWindow, thePairingCodeReadsAsTheAddressAndANewCodeReplacesTheStoredOn
 {
     presetSettings([](AppSettings &s) { s.setDashboardToken("a-token-of-24-chars-but!"); });
     open();
+    EXPECT_TRUE(ui().actionPairing->isEnabled()) << "the dashboard is on";
     access->openPairing();
     auto *dialog = window->findChild<PairingDialog *>();
     ASSERT_TRUE(dialog && dialog->isVisible());

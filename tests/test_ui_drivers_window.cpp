@@ -229,10 +229,15 @@ TEST_F(DriversWindow, whatTheTableShowsAfterSortsAndGestures)
             QTest::mousePress(header->viewport(), Qt::LeftButton, Qt::NoModifier, edge);
             QMouseEvent drag(QEvent::MouseMove, edge + QPoint(60, 0), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(header->viewport(), &drag);
+            // The table is refilled while the button is still held.
+            irVariables longClub = vars;
+            longClub.drivers[0].clubName.fill(QLatin1Char('W'), 40);
+            w.setDrivers(longClub);
             QTest::mouseRelease(header->viewport(), Qt::LeftButton, Qt::NoModifier, edge + QPoint(60, 0));
             EXPECT_GT(header->sectionSize(kColumnName), fittedWidth + 40);
         }
         const int shownWidth = header->sectionSize(kColumnName);
+        const int clubWidth = header->sectionSize(kColumnClub);
         w.setDrivers(vars); // refilled under the sort: every row stays whole
 
         for (int row = 0; row < 3; ++row) {
@@ -244,6 +249,7 @@ TEST_F(DriversWindow, whatTheTableShowsAfterSortsAndGestures)
         }
         EXPECT_TRUE(t->findChildren<QLineEdit *>().isEmpty()) << "no cell editor";
         EXPECT_EQ(header->sectionSize(kColumnName), shownWidth) << "the name column keeps its width";
+        EXPECT_EQ(header->sectionSize(kColumnClub) < clubWidth, c.gesture == Gesture::dragDivider) << "the club column fits its shorter names again";
     }
 }
 
