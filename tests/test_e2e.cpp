@@ -182,7 +182,6 @@ TEST_F(EndToEnd, closingWithAClientMidFrameLetsItGoAndSavesTheSettings)
     ASSERT_TRUE(dashboard.waitForConnected(kSimDeadlineMs));
     dashboard.write("@000011;202;000001;@000011;20");
     ASSERT_TRUE(QTest::qWaitFor([&] { return dashboard.bytesAvailable() >= 28; }, kSimDeadlineMs));
-    EXPECT_EQ(dashboard.readAll(), "@000020;202;000001;pit-link;");
     programs->pitlink.terminate();
     ASSERT_TRUE(programs->pitlink.waitForFinished(kSimDeadlineMs));
     EXPECT_EQ(programs->pitlink.exitCode(), 0);
