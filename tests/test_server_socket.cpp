@@ -172,7 +172,6 @@ TEST_F(Server, AStopRightAfterAcceptingEndsTheNewClient)
     TestClient client;
     ASSERT_TRUE(client.connectTo(server->serverPort()));
     EXPECT_TRUE(client.waitDisconnected());
-    EXPECT_EQ(server->clientCount(), 0);
     EXPECT_TRUE(log.filter("Client disconnected").isEmpty()) << "ended by the stop, not by the client";
 }
 
