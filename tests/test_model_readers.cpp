@@ -95,16 +95,11 @@ template <typename T> std::string shown(const QVector<T> &all)
     return out;
 }
 
-class ModelReaders : public ::testing::Test {
-protected:
-    void SetUp() override { QTextCodec::setCodecForLocale(QTextCodec::codecForName("Windows-1252")); }
-    void TearDown() override { QTextCodec::setCodecForLocale(nullptr); }
-    FakeSimulator sim;
-};
-
 // Each reader takes its part of the one text.
-TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
+TEST(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
 {
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("Windows-1252"));
+    FakeSimulator sim;
     sim.declare("SessionNum", kTypeInt);
     sim.build(kSessionText);
     sim.link();
@@ -162,8 +157,9 @@ TEST_F(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
 // Types are the client's concern (the link's tests), so every variable is a
 // double here: each field comes from its own variable, a byte field from the
 // low byte.
-TEST_F(ModelReaders, telemetrySamplingTakesEachFieldFromItsVariable)
+TEST(ModelReaders, telemetrySamplingTakesEachFieldFromItsVariable)
 {
+    FakeSimulator sim;
     const struct {
         const char *variable;
         double value;
