@@ -518,8 +518,7 @@ TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
 {
     sendBroadcast(kBroadcastChatMacro, 1, 2);
     sendBroadcast(kBroadcastChatMacro, 0, -1);
-    sendBroadcast(kBroadcastChatMacro, 0, 77);
-    ASSERT_TRUE(waitForLine("arg2=77"));
+    ASSERT_TRUE(waitForLine("arg2=-1"));
     std::string received; // the simulator's own message, decoded
     for (const std::string &line : lines) {
         if (line.find(" code=") != std::string::npos)
@@ -527,7 +526,6 @@ TEST_F(SystemBackendWithSimulator, broadcastsReachTheSimulatorWindowAsSent)
     }
     EXPECT_EQ(received, R"(wparam=0x10008 lparam=2 code=8 arg1=1 arg2=2
 wparam=0x8 lparam=-1 code=8 arg1=0 arg2=-1
-wparam=0x8 lparam=77 code=8 arg1=0 arg2=77
 )");
 }
 
