@@ -491,10 +491,6 @@ TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontAndBehindAndTake
     EXPECT_EQ(os.foregroundWindow(), window);
     EXPECT_EQ(os.findWindow("IRACING.COM simulator"), window); // titles match in any case
     EXPECT_EQ(os.findWindow("iRacing.com Simulator 2"), 0u);
-    os.injectKey(65, false);
-    os.injectKey(65, true);
-    EXPECT_TRUE(waitForLine("key vk=65 down"));
-    EXPECT_TRUE(waitForLine("key vk=65 up"));
 
     ASSERT_TRUE(command("window back"));
     const OtherWindow other;
