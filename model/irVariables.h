@@ -37,7 +37,6 @@ struct irDriver {
     QString divisionName;
 
     bool operator==(const irDriver &other) const;
-    bool operator!=(const irDriver &other) const { return !(*this == other); }
 };
 
 struct irResult {
@@ -55,7 +54,6 @@ struct irResult {
     QString reasonOutStr;
 
     bool operator==(const irResult &other) const;
-    bool operator!=(const irResult &other) const { return !(*this == other); }
 };
 
 struct irVariables {
@@ -106,5 +104,4 @@ struct irVariables {
     QJsonObject sessionJson() const;
 
     bool operator==(const irVariables &other) const;
-    bool operator!=(const irVariables &other) const { return !(*this == other); }
 };
