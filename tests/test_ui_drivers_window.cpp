@@ -229,11 +229,11 @@ TEST_F(DriversWindow, whatTheTableShowsAfterSortsAndGestures)
             QMouseEvent drag(QEvent::MouseMove, edge + QPoint(60, 0), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(header->viewport(), &drag);
             // The table is refilled while the button is still held.
-            irVariables longClub = vars;
-            longClub.drivers[0].clubName.fill(QLatin1Char('W'), 40);
-            w.setDrivers(longClub);
+            vars.drivers[0].clubName += QString(40, QLatin1Char('W'));
+            w.setDrivers(vars);
             QTest::mouseRelease(header->viewport(), Qt::LeftButton, Qt::NoModifier, edge + QPoint(60, 0));
             EXPECT_GT(header->sectionSize(kColumnName), fittedWidth + 40);
+            vars.drivers[0].clubName.chop(40);
         }
         const int shownWidth = header->sectionSize(kColumnName);
         const int clubWidth = header->sectionSize(kColumnClub);
