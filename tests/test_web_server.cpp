@@ -159,7 +159,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"a field name that is no token", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "X Note: a"})},
         {"a bare line feed", "400", "", request({"GET / HTTP/1.1", kHost + "\nX-Note: a"})},
         {"HTTP/1.0, to the machine's name", "200", "frame-ancestors", request({"GET / HTTP/1.0", "Host: " + QHostInfo::localHostName().toUtf8() + ":47813", kPaired})},
-        {"a field that may repeat, twice", "200", "frame-ancestors", request({"GET / HTTP/1.1", kHost, kPaired, "X-Tag: a", "X-Tag: b"})},
+        {"to localhost, a field that may repeat, twice", "200", "frame-ancestors", request({"GET / HTTP/1.1", "Host: localhost:47813", kPaired, "X-Tag: a", "X-Tag: b"})},
         {"another version", "400", "", request({"GET / HTTP/2.0", kHost, kPaired})},
         {"a path not from the root", "400", "", request({"GET index.html HTTP/1.1", kHost, kPaired})},
         {"a length of nine digits", "200", "frame-ancestors", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 000000000"})},
@@ -236,6 +236,9 @@ TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateAndKeysItHad)
     auto page = openStream(dashboard->port());
     QByteArray received;
     EXPECT_TRUE(QTest::qWaitFor([&] { return received.append(page->readAll()).contains(R"("keys":[{"key":80,"label":"Pit"}])"); }, kIoMs)) << received.constData();
+    // Another cannot start on its port.
+    DashboardServer second(nullptr, DashboardLimits());
+    EXPECT_FALSE(second.start(dashboard->port()));
 }
 
 // An unchanged state goes to an open page again now and then.
@@ -483,6 +486,7 @@ TEST(DashboardState, tilesFollowTheSnapshot)
         {"timed, exactly 10 laps left", [](irVariables &v) { v.sessionTime = 2700.0; }, {"Fuel to finish: -9.0 l"}},
         {"no laps left", [](irVariables &v) { lapsRace(v, 20, 0); }, {"Laps left: 0", "Fuel to finish: -"}},
         {"a race of 0 laps, 5 left: 14 l spare", [](irVariables &v) { lapsRace(v, 0, 5); }, {"Fuel to finish: -14.0 l"}},
+        {"at the session's start: 41 laps, 21 l to add", [](irVariables &v) { v.sessionTime = 0.0; }, {"Fuel to finish: +21.0 l"}},
         {"session time not read", [](irVariables &v) { v.sessionTime = -1.0; }, {"Fuel to finish: -"}},
     };
     for (const Case &c : cases) {
