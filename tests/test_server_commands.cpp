@@ -217,6 +217,11 @@ TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
     EXPECT_EQ(budget.take(light, 1700), 0);
     EXPECT_EQ(budget.take(light, 2400), 0);
     EXPECT_EQ(takenUntilHeld(heavy, 2400), 24) << "a quarter second's burst at 98.75 a second";
+    // Silent for a second, held or not, a client is out of the split.
+    const int third = budget.join(2400);
+    EXPECT_EQ(budget.take(light, 2600), 0);
+    EXPECT_EQ(budget.take(third, 2600), 0);
+    EXPECT_EQ(takenUntilHeld(third, 3500), 25) << "a quarter second's burst of the whole budget";
 }
 
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
@@ -265,6 +270,21 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
     }
     EXPECT_EQ(limiter.takeDroppedReport(), QStringLiteral("(Server) - 183 chat macros and 2 keys dropped (too many requests)"));
     EXPECT_EQ(limiter.takeDroppedReport(), QString());
+    EXPECT_FALSE(RateWindow(0).admit(0)) << "a rate of 0 admits nothing";
+}
+
+// Pages are known by their address: at 256 the table starts afresh, so no
+// stream of addresses can grow it.
+TEST(RequestLimiter, OnePageMoreThan256StartsANewTable)
+{
+    RequestLimiter limiter;
+    EXPECT_TRUE(limiter.admitPeer("192.0.2.1", SimulatorRequest::ChatMacro, 0));
+    EXPECT_TRUE(limiter.admitPeer("192.0.2.1", SimulatorRequest::ChatMacro, 0));
+    for (int page = 2; page <= 256; ++page)
+        limiter.admitPeer(QString::number(page), SimulatorRequest::Key, 0);
+    EXPECT_FALSE(limiter.admitPeer("192.0.2.1", SimulatorRequest::ChatMacro, 500)) << "256 pages: its 2 a second used";
+    limiter.admitPeer(QStringLiteral("257"), SimulatorRequest::Key, 0);
+    EXPECT_TRUE(limiter.admitPeer("192.0.2.1", SimulatorRequest::ChatMacro, 500)) << "forgotten with the others";
 }
 
 const QByteArray kRequest202("@000011;202;000001;");
