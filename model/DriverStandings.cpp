@@ -6,7 +6,8 @@ void applyResultPositions(irVariables &irVars)
 {
     for (irDriver &driver : irVars.drivers) {
         for (irResult &result : irVars.results) {
-            if (result.carIdx != driver.carIdx)
+            // A car index that was never read (-1) names no car.
+            if (result.carIdx != driver.carIdx || driver.carIdx < 0)
                 continue;
             // The simulator lists cars that have not been placed yet as 0.
             if (result.position == 0)
@@ -22,6 +23,8 @@ void applyResultPositions(irVariables &irVars)
 
 irResult resultForCar(const QVector<irResult> &results, int carIdx)
 {
+    if (carIdx < 0)
+        return irResult();
     for (auto it = results.crbegin(); it != results.crend(); ++it) {
         if (it->carIdx == carIdx)
             return *it;

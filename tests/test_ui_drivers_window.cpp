@@ -115,8 +115,9 @@ TEST_F(DriversWindow, theTimerRefillsTheStoredSnapshot)
 
 TEST_F(DriversWindow, listsDriversByPositionWithMarkersShadesAndTheSelection)
 {
-    // Dan's car index was never read, like the player's when there is none.
-    irVariables vars = snapshot({{0, 4, "Ann"}, {1, 0, "Bob"}, {2, 1, "Cid"}, {-1, -1, "Dan"}});
+    // Dan's car index was never read, like the player's when there is none,
+    // nor was that of a result placed fifth: they are no match.
+    irVariables vars = snapshot({{0, 4, "Ann"}, {1, 0, "Bob"}, {2, 1, "Cid"}, {-1, 5, "Dan"}});
     irResult later = vars.results[0]; // the last result of a car wins
     later.position = 2;
     later.incidents = 4;
