@@ -5,9 +5,11 @@
 void applyResultPositions(irVariables &irVars)
 {
     for (irDriver &driver : irVars.drivers) {
+        // A car index that was never read (-1) names no car.
+        if (driver.carIdx < 0)
+            continue;
         for (irResult &result : irVars.results) {
-            // A car index that was never read (-1) names no car.
-            if (result.carIdx != driver.carIdx || driver.carIdx < 0)
+            if (result.carIdx != driver.carIdx)
                 continue;
             // The simulator lists cars that have not been placed yet as 0.
             if (result.position == 0)
