@@ -185,6 +185,7 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
             l.maxClients = 2;
             l.idleEvictMs = idleEvictMs;
         });
+        QSignalSpy counts(server.get(), &irServer::sigClientCountChanged);
         QObject::connect(server.get(), &irServer::sigSnapshotWanted, server.get(), [this] { publish(55); });
         auto busy = connectedClient();
         auto idle = connectedClient();
@@ -209,6 +210,7 @@ TEST_F(Server, AtTheCapTheLongestIdleClientGivesWayElseTheNewcomerIsRefused)
             EXPECT_TRUE(logged("(Server) - Too many clients"));
         }
         EXPECT_EQ(server->clientCount(), 2);
+        EXPECT_FALSE(counts.contains(QVariantList{3})) << "never a client beyond the cap";
     }
 }
 
