@@ -5,8 +5,7 @@
 void applyResultPositions(irVariables &irVars)
 {
     for (irDriver &driver : irVars.drivers) {
-        // A car index that was never read (-1) names no car.
-        if (driver.carIdx < 0)
+        if (!namesCar(driver.carIdx))
             continue;
         for (irResult &result : irVars.results) {
             if (result.carIdx != driver.carIdx)
@@ -25,7 +24,7 @@ void applyResultPositions(irVariables &irVars)
 
 irResult resultForCar(const QVector<irResult> &results, int carIdx)
 {
-    if (carIdx < 0)
+    if (!namesCar(carIdx))
         return irResult();
     for (auto it = results.crbegin(); it != results.crend(); ++it) {
         if (it->carIdx == carIdx)

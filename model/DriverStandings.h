@@ -6,6 +6,10 @@
 
 #include <QVector>
 
+// Whether a car index names a car: -1 stands for one never read, and no
+// car has a negative index.
+inline bool namesCar(int carIdx) { return carIdx >= 0; }
+
 // Gives every driver the position of the last result with its car index
 // (a result placed 0 is first set to "no position" in the snapshot) and
 // sorts the drivers by position, ascending; drivers without a placing come

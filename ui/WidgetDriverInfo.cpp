@@ -151,7 +151,7 @@ void WidgetDriverInfo::shadeRow(int row)
     const QTableWidgetItem *posItem = table->item(row, kColumnPos);
     const int playerCarIdx = storedVars ? storedVars->playerDriver.driverCarIdx : -1;
     const bool isPlayer =
-        playerCarIdx != -1 && posItem && posItem->data(kCarIdxRole).toInt() == playerCarIdx;
+        namesCar(playerCarIdx) && posItem && posItem->data(kCarIdxRole).toInt() == playerCarIdx;
 
     QVariant shade;
     if (isPlayer)

@@ -217,7 +217,7 @@ QJsonArray standings(irVariables &v)
         row.insert(QStringLiteral("iRating"), driverCellText(kColumnIRating, d, r));
         row.insert(QStringLiteral("best"), driverCellText(kColumnBestTime, d, r));
         row.insert(QStringLiteral("last"), driverCellText(kColumnLastTime, d, r));
-        row.insert(QStringLiteral("player"), player != -1 && player == d.carIdx);
+        row.insert(QStringLiteral("player"), namesCar(player) && player == d.carIdx);
         rows.append(row);
     }
     return rows;
