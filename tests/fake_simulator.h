@@ -53,11 +53,6 @@ public:
         setWindow(telemetry::kSimulatorWindowTitle, kSimulatorWindow);
         setForegroundWindow(inFront ? kSimulatorWindow : kOtherWindow);
     }
-    void hideWindow()
-    {
-        setWindow(telemetry::kSimulatorWindowTitle, 0);
-        setForegroundWindow(kOtherWindow);
-    }
 
     // Opens the link and waits until the client holds a sample; the first
     // samples only size and synchronise the client.

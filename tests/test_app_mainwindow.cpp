@@ -341,7 +341,7 @@ TEST_F(MainWindow, theSimulatorsStatesOneStepAfterTheOther)
     sim.setMappingAvailable(true);
     sim.publishOnWait = true;
     expectState("telemetry", "iRacing founded: connected=1 onTop=1 resolutionRaised=1 ticking=1");
-    sim.hideWindow();
+    sim.setWindow(telemetry::kSimulatorWindowTitle, 0);
     expectState("gone", "iRacing not found: connected=0 onTop=0 resolutionRaised=1 ticking=1");
     sim.showWindow(false);
     expectState("back behind another window", "iRacing founded: connected=1 onTop=0 resolutionRaised=1 ticking=1");
@@ -389,7 +389,7 @@ TEST_F(MainWindow, theSnapshotAndLabelsFollowTheSessionNumberAndMissedWaitsKeepT
     EXPECT_EQ(access->vars().sessionTime, 4000.25);
 
     // Gone: the snapshot and the session group are cleared.
-    sim.hideWindow();
+    sim.setWindow(telemetry::kSimulatorWindowTitle, 0);
     access->poll();
     EXPECT_EQ(access->vars(), irVariables());
     EXPECT_EQ(state(), "track=n/a sessions=-1 type=n/a laps=-1 drivers=0 results=0 shown: n/a, n/a, , ");
