@@ -175,7 +175,6 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
         env.documents = dir.path();
         const QByteArray reply = handle(env, 205);
         EXPECT_TRUE(QString::fromUtf8(textOf(reply)) == c.reply) << reply.left(100).constData();
-        EXPECT_TRUE(env.log.isEmpty());
     }
 }
 
