@@ -270,7 +270,6 @@ TEST_F(DashboardHttpTest, pagesBeyondAnAddresssShareOrTheBoundAreRefusedAndTheOt
     }
     EXPECT_TRUE(waitForPages(12));
     EXPECT_TRUE(answered(exchange(port, kStream), "503"));
-    EXPECT_TRUE(answered(exchange(port, kPage), "200"));
     for (int i = 0; i < 4; ++i)
         streams.push_back(openStream(port, false, "127.0.0.4"));
     EXPECT_TRUE(waitForPages(16));
