@@ -204,18 +204,26 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     // Grown while linked: the copy stops at our buffer's size, then re-allocates
     // and takes the sample the simulator published between the two copies.
     const std::int32_t current = writer.header()->bufferSize;
-    writer.header()->bufferSize = current + 8; // still inside: the fourth buffer follows the third
+    static std::int32_t grown;
+    grown = current + 8; // still inside: the fourth buffer follows the third
+    writer.header()->bufferSize = grown;
     writer.publish();
     static int publishesLeft;
     publishesLeft = 1;
     setTelemetryCopyHook(
         [](void *w) {
-            if (publishesLeft-- > 0)
+            if (publishesLeft-- > 0) {
+                static_cast<TelemetryImageWriter *>(w)->header()->bufferSize = grown;
                 static_cast<TelemetryImageWriter *>(w)->publish();
+            }
         },
         &writer);
     EXPECT_TRUE(c.waitForSample(16)) << "the re-allocating call";
-    EXPECT_EQ(c.sampleSize(), current + 8);
+    EXPECT_EQ(c.sampleSize(), grown);
+    writer.header()->bufferSize = current;
+    writer.publish();
+    publishesLeft = 1;
+    EXPECT_FALSE(c.waitForSample(16)) << "grown again between the two copies: only part was taken";
 
     writer.varHeader(longName)->valueType = 9;
     EXPECT_EQ(c.readInt(longName, 0), 0) << "unknown type";
