@@ -165,8 +165,10 @@ TEST_F(Server, AStopRightAfterAcceptingEndsTheNewClient)
 {
     start();
     QObject::connect(server.get(), &irServer::sigClientCountChanged, server.get(), [this](int n) {
-        if (n == 1)
+        if (n == 1) {
             server->stopServer();
+            EXPECT_EQ(server->clientCount(), 0) << "every client thread joined";
+        }
     });
     TestClient client;
     ASSERT_TRUE(client.connectTo(server->serverPort()));
