@@ -214,11 +214,11 @@ TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
     EXPECT_EQ(budget.take(light, 1700), 0);
     EXPECT_EQ(budget.take(light, 2400), 0);
     EXPECT_EQ(takenUntilHeld(heavy, 2400), 24) << "a quarter second's burst at 98.75 a second";
-    // Silent for a second, held or not, a client is out of the split.
+    // Silent for a second (here exactly), held or not, a client is out of the split.
     const int third = budget.join(2400);
     EXPECT_EQ(budget.take(light, 2600), 0);
     EXPECT_EQ(budget.take(third, 2600), 0);
-    EXPECT_EQ(takenUntilHeld(third, 3500), 25) << "a quarter second's burst of the whole budget";
+    EXPECT_EQ(takenUntilHeld(third, 3400), 25) << "a quarter second's burst of the whole budget";
 }
 
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
