@@ -82,7 +82,7 @@ TEST(Commands, RepliesSignalsLogLinesAndNames)
         {"unknown command", 204, "", {}, "reply= signalled= log= name="},
         {"telemetry without a snapshot", 207, "", {}, "reply=@000019;207;000042;NO DATA; signalled= log= name="},
         // A data request without the simulator connected: end to end.
-        {"macro 3", 206, "3;", {}, "reply=@000021;206;000042;Button ok; signalled=2 log= name="},
+        {"macro 1, the first", 206, "1;", {}, "reply=@000021;206;000042;Button ok; signalled=0 log= name="},
         {"the lowest int", 206, "-2147483648;", {}, "reply=@000021;206;000042;Button ok; signalled=-1 log= name="},
         {"key in front", 209, "65;", {{}, 5, 5}, "reply=@000018;209;000042;KEY OK; signalled=65 log= name="},
         {"key behind", 209, "66;", {{}, 5, 9}, "reply=@000029;209;000042;IRACING NOT ONTOP; signalled=66 log= name="},
