@@ -165,7 +165,6 @@ TEST_F(MainWindow, exitClosesTheDriversWindowSavesTheFieldsAndTheNextStartShowsT
     // A controls.cfg that cannot be read as a file: its error is written instead.
     cfg.remove();
     QDir().mkpath(cfg.fileName());
-    debugLines.clear();
     open();
     ASSERT_FALSE(cfg.open(QIODevice::ReadOnly));
     EXPECT_TRUE(debugLines.contains(cfg.errorString())) << "its error is written";
