@@ -202,7 +202,6 @@ TEST_F(MainWindow, whatTheUserTypesAndWhatClosingSaves)
     for (const WindowCase &c : kWindowCases) {
         SCOPED_TRACE(c.name);
         QDir(dir.path()).removeRecursively();
-        QDir().mkpath(dir.path());
         const int stored = c.storedPort == kFreePort ? freePort() : c.storedPort;
         if (stored != kNoPort)
             presetSettings([stored](AppSettings &s) { s.setServerPort(static_cast<quint16>(stored)); });
