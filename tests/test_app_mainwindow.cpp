@@ -497,7 +497,6 @@ TEST_F(MainWindow, settingsDefaultsAndWhatIsReadBack)
     for (const auto &w : webPorts) {
         SCOPED_TRACE(w.first);
         raw.setValue("main/webport", QString::fromLatin1(w.first));
-        raw.sync();
         AppSettings s(&owner, settingsFile());
         EXPECT_EQ(s.webPort(), w.second);
         EXPECT_EQ(s.serverPort(), 4464) << "the low 16 bits";
@@ -544,7 +543,6 @@ TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
         raw.setValue("dashboard/keys/1/key", QString::fromLatin1(c.code));
         raw.setValue("dashboard/keys/2/label", "B");
         raw.setValue("dashboard/keys/2/key", 66);
-        raw.sync();
         debugLines.clear();
         const QVector<DashboardKey> b{{"B", 66}};
         EXPECT_EQ(AppSettings(&owner, settingsFile()).dashboardKeys(), valid ? QVector<DashboardKey>({{label.trimmed(), code.toInt()}}) + b : b);

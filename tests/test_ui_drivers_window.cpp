@@ -94,7 +94,6 @@ TEST_F(DriversWindow, stayOnTopIsStoredAndTakenByTheNextWindow)
         box->click();
         EXPECT_TRUE(window.isVisible());
         EXPECT_EQ(bool(window.windowFlags() & Qt::WindowStaysOnTopHint), on);
-        settings.sync();
         EXPECT_EQ(QSettings(settings.fileName(), QSettings::IniFormat).value("driverwindow/stayontop").toString(), QString(on ? "true" : "false"));
         WidgetDriverInfo reopened(&settings, nullptr);
         EXPECT_EQ(reopened.findChild<QCheckBox *>("checkBox_stayontop")->isChecked(), on);
