@@ -188,6 +188,9 @@ TEST_F(LinkTest, typedReadsConvertAndClampTheSampleGrowsAndDefaultsWhileTheLinkI
     EXPECT_FLOAT_EQ(c.readFloat(flag, 0), -1.0f);
     EXPECT_TRUE(c.readBool(flag, 0));
     EXPECT_TRUE(c.readBool(onPitRoad, 1)) << "a byte an entry";
+    writer.header()->variableCount = onPitRoad;
+    EXPECT_FALSE(c.readBool(onPitRoad, 1)) << "its descriptor lies just behind the count";
+    writer.header()->variableCount = onPitRoad + 1;
     EXPECT_EQ(c.readInt(arr, 3), 13);
     EXPECT_EQ(c.readInt(arr, 4), 0) << "entry out of range";
     EXPECT_EQ(c.readInt(gear, -1), 0);
