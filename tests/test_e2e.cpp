@@ -87,8 +87,7 @@ protected:
     }
     static QByteArray &output()
     {
-        programs->output += programs->pitlink.readAll();
-        return programs->output;
+        return programs->output += programs->pitlink.readAll();
     }
 
     static inline std::unique_ptr<Programs> programs;
