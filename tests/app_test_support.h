@@ -19,7 +19,6 @@
 
 // Reaches the main window's private state and slots.
 struct PitlinkTestAccess {
-    explicit PitlinkTestAccess(Pitlink &window) : w(window) {}
     Pitlink &w;
 
     Ui_PitlinkClass &ui() { return w.ui; }
@@ -127,7 +126,7 @@ protected:
     {
         // Dialogs, network interfaces, settings file, server limits, autostart delay.
         window.reset(new Pitlink(nullptr, {&dialogs, [this] { return interfaces; }, settingsFile(), ServerLimits(), autoStartDelayMs}));
-        access.reset(new PitlinkTestAccess(*window));
+        access.reset(new PitlinkTestAccess{*window});
         // Polls are driven by the tests, not by the clock.
         access->pollTimer().stop();
         return *window;

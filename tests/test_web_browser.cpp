@@ -41,7 +41,7 @@ TEST(DashboardInBrowser, pairsShowsTheRacePlaysMacrosOnlyFromItsOwnPageAndComesB
     seams.settingsFile = ini.fileName();
     seams.networkInterfaces = [] { return QList<NetworkInterfaceRecord>(); };
     auto window = std::make_unique<Pitlink>(nullptr, seams);
-    auto access = std::make_unique<PitlinkTestAccess>(*window);
+    auto access = std::make_unique<PitlinkTestAccess>(PitlinkTestAccess{*window});
     access->serverButton();
     const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(webPort);
     EXPECT_TRUE(access->ui().plainTextEdit_debug->toPlainText().contains(QStringLiteral("(Server) - Dashboard at ") + url)) << access->ui().plainTextEdit_debug->toPlainText().toStdString();
@@ -80,7 +80,7 @@ TEST(DashboardInBrowser, pairsShowsTheRacePlaysMacrosOnlyFromItsOwnPageAndComesB
                 if (said.last() == QLatin1String("restart pitlink")) {
                     window.reset();
                     window = std::make_unique<Pitlink>(nullptr, seams);
-                    access = std::make_unique<PitlinkTestAccess>(*window);
+                    access = std::make_unique<PitlinkTestAccess>(PitlinkTestAccess{*window});
                     access->serverButton();
                     browser.write("restarted\n");
                 }
