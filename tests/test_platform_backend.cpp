@@ -490,7 +490,6 @@ TEST_F(SystemBackendWithSimulator, killedSubstitutesWindowGoesWithIt)
 TEST_F(SystemBackendWithSimulator, simulatorWindowIsFoundInFrontAndBehindAndTakesKeysOnlyInFront)
 {
     const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
-    ASSERT_NE(window, 0u);
     EXPECT_EQ(os.foregroundWindow(), window);
     EXPECT_EQ(os.findWindow("IRACING.COM simulator"), window); // titles match in any case
     EXPECT_EQ(os.findWindow("iRacing.com Simulator 2"), 0u);
