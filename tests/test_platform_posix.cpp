@@ -68,6 +68,7 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     const std::string name = sharedMemoryName(object.c_str());
     SharedMemory::unlink(name);
     SharedMemory missing;
+    EXPECT_FALSE(missing.openExisting(std::string(), false)) << "no name";
     EXPECT_FALSE(missing.openExisting(name, false));
     // Made but not yet sized, as a writer's object is for a moment: nothing to map.
     ::close(::shm_open(name.c_str(), O_CREAT | O_RDWR, 0600));
