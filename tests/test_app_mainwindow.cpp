@@ -341,8 +341,6 @@ TEST_F(MainWindow, theSimulatorsStatesOneStepAfterTheOther)
     expectState("gone", "iRacing not found: connected=0 onTop=0 resolutionRaised=1 ticking=1");
     sim.showWindow(false);
     expectState("back behind another window", "iRacing founded: connected=1 onTop=0 resolutionRaised=1 ticking=1");
-    sim.publishOnWait = false;
-    expectState("linked, no more samples", "iRacing founded: connected=1 onTop=0 resolutionRaised=1 ticking=1");
 }
 
 TEST_F(MainWindow, theSnapshotAndLabelsFollowTheSessionNumberAndMissedWaitsKeepThem)
