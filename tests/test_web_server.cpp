@@ -79,17 +79,15 @@ QByteArray exchange(quint16 port, const QByteArray &text, const char *from = "12
 // Whether `answer` has the status and holds `part`; its start when not.
 ::testing::AssertionResult answered(const QByteArray &answer, const char *status, const QByteArray &part = QByteArray())
 {
-    if (answer.startsWith(QByteArray("HTTP/1.1 ") + status) && answer.contains(part))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << answer.left(300).constData();
+    const bool matches = answer.startsWith(QByteArray("HTTP/1.1 ") + status) && answer.contains(part);
+    return matches ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << answer.left(300).constData();
 }
 
 // A paired page's stream; one that `stalls` leaves everything in the kernel.
 std::unique_ptr<QTcpSocket> openStream(quint16 port, bool stalls = false, const char *from = "127.0.0.1")
 {
     auto socket = connectFrom(port, from);
-    if (stalls)
-        socket->setReadBufferSize(1);
+    socket->setReadBufferSize(stalls ? 1 : 0); // 0: no bound, as a socket starts
     socket->write(kStream);
     socket->waitForBytesWritten(kIoMs);
     return socket;
