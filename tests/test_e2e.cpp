@@ -66,9 +66,8 @@ protected:
     {
         QProcess client;
         client.start(QStringLiteral(PITLINK_CLIENT_PATH), args);
-        if (!client.waitForFinished(kSimDeadlineMs))
-            return {};
-        return {client.exitCode(), client.readAllStandardOutput(), client.readAllStandardError()};
+        const bool finished = client.waitForFinished(kSimDeadlineMs);
+        return finished ? ClientRun{client.exitCode(), client.readAllStandardOutput(), client.readAllStandardError()} : ClientRun{};
     }
     // The reply text of one request, or "<no reply>".
     static QString ask(const QStringList &request)
