@@ -557,12 +557,12 @@ TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
     EXPECT_EQ(AppSettings(&owner, settingsFile()).dashboardKeys(), QVector<DashboardKey>({{"Pit", 80}}));
 }
 
-// What a phone's camera reads off the pairing code, as zbarimg decodes it.
+// What a phone's camera reads off the pairing code, as zbarimg decodes it
+// (nothing when the image could not be saved).
 QString decodedQrCode(QLabel &code, const QString &folder)
 {
     const QString image = folder + QStringLiteral("/pairing.png");
-    if (!code.grab().save(image))
-        return QStringLiteral("no image");
+    code.grab().save(image);
     QProcess zbar;
     zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), image});
     zbar.waitForFinished(kSimDeadlineMs);
