@@ -54,11 +54,10 @@ public:
         setForegroundWindow(inFront ? kSimulatorWindow : kOtherWindow);
     }
 
-    // Opens the link and waits until the client holds a sample; the first
-    // samples only size and synchronise the client.
+    // Waits (the first wait opens the link) until the client holds a sample;
+    // the first samples only size and synchronise the client.
     void link()
     {
-        ASSERT_TRUE(telemetryOpen());
         for (int i = 0; i < 4 && !SimClient::shared().waitForSample(16); ++i)
             writer.publish();
         ASSERT_TRUE(SimClient::shared().isLinked());
