@@ -156,7 +156,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"delete in a field", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "X-Note: a\x7f"})},
         {"a field name that is no token", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "X Note: a"})},
         {"a bare line feed", "400", "", request({"GET / HTTP/1.1", kHost + "\nX-Note: a"})},
-        {"HTTP/1.0, to the machine's name", "200", "frame-ancestors", request({"GET / HTTP/1.0", "Host: " + QHostInfo::localHostName().toUtf8() + ":47813", kPaired})},
+        {"HTTP/1.0, to the machine's name: the dashboard", "200", "<title>Pitlink</title>", request({"GET / HTTP/1.0", "Host: " + QHostInfo::localHostName().toUtf8() + ":47813", kPaired})},
         {"a host twice", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Host: localhost:47813"})},
         {"to localhost, a field that may repeat, twice", "200", "frame-ancestors", request({"GET / HTTP/1.1", "Host: localhost:47813", kPaired, "X-Tag: a", "X-Tag: b"})},
         {"another version", "400", "", request({"GET / HTTP/2.0", kHost, kPaired})},
