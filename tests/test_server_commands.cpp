@@ -251,6 +251,8 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
         {"and so does a page flooding", nullptr, SimulatorRequest::ChatMacro, {5000, 100, 100}, 10},
         {"a paired phone pressing every 2 s gets every press", &phone, SimulatorRequest::ChatMacro, {5000, 5, 2000}, 5},
         {"a fourth source in that second gets none: the parts keep room for one more", &tablet, SimulatorRequest::ChatMacro, {5000, 1, 0}, 0},
+        {"a source alone later", &tablet, SimulatorRequest::ChatMacro, {20000, 1, 0}, 1},
+        {"counts no more a second after: a lone phone gets two", &phone, SimulatorRequest::ChatMacro, {21000, 2, 0}, 2},
     };
     // The rows' presses by time, each row's at one time after those of the rows before.
     std::multimap<qint64, Presses *> timeline;
