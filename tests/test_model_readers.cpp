@@ -5,6 +5,7 @@
 #include "model/DriverRoster.h"
 #include "model/SessionFacts.h"
 #include "model/SessionResults.h"
+#include "model/SessionValue.h"
 #include "model/TelemetrySampler.h"
 
 #include <gtest/gtest.h>
@@ -190,6 +191,15 @@ TEST(ModelReaders, telemetrySamplingTakesEachFieldFromItsVariable)
     // WeatherType: the low 8 bits of 300; the unpublished fields at 0.
     EXPECT_EQ(shown(v), " sessionTime=4321.25 sessionNum=2 sessionFlags=65540 displayUnits=1 isOnTrack=1 raceLaps=3"
                         " playerLaps=4 speed=61.5 weatherType=44 skies=-1 fuelLevel=42.5 playerCarIdx=7");
+}
+
+// A path that does not fit is left empty, so it finds nothing rather than a
+// key its cut-off front happens to name.
+TEST(ModelReaders, aSessionPathOneByteTooLongIsEmpty)
+{
+    const std::string fits(191, 'x');
+    EXPECT_EQ(std::string(SessionPath("%s", fits.c_str()).c_str()), fits);
+    EXPECT_STREQ(SessionPath("%s", (fits + "x").c_str()).c_str(), "");
 }
 
 } // namespace
