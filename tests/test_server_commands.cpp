@@ -81,7 +81,7 @@ TEST(Commands, RepliesSignalsLogLinesAndNames)
         {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", {}, "reply= signalled= log=1 (Server) - Client Name: p\ufffdq\ufffd name=p\xe2\x80\xa8q\xe2\x80\xa9"},
         {"unknown command", 204, "", {}, "reply= signalled= log= name="},
         {"telemetry without a snapshot", 207, "", {}, "reply=@000019;207;000042;NO DATA; signalled= log= name="},
-        // A data request without the simulator connected: end to end.
+        // A data request without the simulator connected is checked end to end.
         {"macro 1, the first", 206, "1;", {}, "reply=@000021;206;000042;Button ok; signalled=0 log= name="},
         {"the lowest int", 206, "-2147483648;", {}, "reply=@000021;206;000042;Button ok; signalled=-1 log= name="},
         {"key in front", 209, "65;", {{}, 5, 5}, "reply=@000018;209;000042;KEY OK; signalled=65 log= name="},
