@@ -37,6 +37,7 @@ struct PitlinkTestAccess {
     void key(int code) { w.OnKeyboardKey(code); }
     void serverButton() { w.OnServerButton(); }
     void openPairing() { w.OnPairing(); }
+    QString pairingUrl() { return w.pairingUrl(); }
     void debugString(const QString &msg, int level) { w.OnDebugString(msg, level); }
 };
 

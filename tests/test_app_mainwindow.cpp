@@ -283,6 +283,7 @@ TEST_F(MainWindow, networkListHoldsUsableIpv4AddressesAndTheSavedChoice)
     interfaces.clear();
     open();
     EXPECT_EQ(ui().lineEdit_ip->text(), QStringLiteral("1.2.3.4")) << "no usable address: kept";
+    EXPECT_TRUE(access->pairingUrl().startsWith("http://127.0.0.1:")) << "no address: this machine's own";
 }
 
 TEST_F(MainWindow, autostartStartsTheServerAfterTheDelayAndKeepsOneStartedByAClick)
