@@ -457,10 +457,6 @@ const std::string kDrivers = R"(DriverInfo:
    UserName: Space
 SessionInfo:
  Sessions:
- - SessionNum: 0
-   SessionType: Practice
- - SessionNum: 1
-   SessionType: Qualify
  - SessionNum: 2
    SessionType: Race
    ResultsPositions:
