@@ -458,12 +458,8 @@ const std::string kDrivers = R"(DriverInfo:
 SessionInfo:
  Sessions:
  - SessionNum: 2
-   SessionType: Race
    ResultsPositions:
-   - Position: 1
-     CarIdx: 12
    - Position: 2
-     CarIdx: 0
      Time: 91.5
 )";
 
