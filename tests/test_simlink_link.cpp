@@ -482,7 +482,6 @@ TEST(SessionInfoQueryTest, answersPathsByKeysSelectorsAndIndentation)
         {"A:\n   B: 1\n  C: 2\n   D: 3\n", "A:B:D:", nullptr, "leaving the block under a deeper match ends it"},
         {"A:\nX:\n Y: 1\nB: 2\n", "A:B:", "2", "a match at depth 0 does not bound the search"},
         {"A:\n B: 1\n", "A:{x", nullptr, "unclosed brace"},
-        {"A:\n B: last", "A:B:", nullptr, "last line without line end"},
         {"A:\r\n\r\n B: crlf\r\n", "A:B:", "crlf", "CR LF line ends"},
     };
     // Declared once: a query that finds nothing clears what the one before found.
