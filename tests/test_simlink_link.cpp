@@ -420,7 +420,6 @@ TEST_F(LinkTest, broadcastsPackAcceptedCodesAndDropOthers)
         int argument2;
         std::uint64_t wParam; // 0: dropped
     } cases[] = {
-        {"code 0", 0, 3, 5, 0x30000},
         {"the highest code", kBroadcastMaxCode, 3, -7, 0x3000C},
         {"the high word sign-extended", 8, 0x8000, 2, 0xFFFFFFFF80000008ull},
         {"only the low 16 bits of argument 1", 8, 0x12345, 0, 0x23450008},
