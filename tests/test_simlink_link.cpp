@@ -441,7 +441,6 @@ TEST_F(LinkTest, broadcastsPackAcceptedCodesAndDropOthers)
 }
 
 const std::string kDrivers = R"(DriverInfo:
- DriverCarIdx: 0
  Drivers:
  - CarIdx: 0
    UserName: Anna
