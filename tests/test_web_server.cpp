@@ -225,6 +225,15 @@ TEST(PairingAttemptsTest, aFullTableTakesANewAddressOnceItsFailuresAgeOut)
 
 // Stopped and started again (the server button), the dashboard gives its
 // pages the state and the key buttons it had, though no newer state came.
+// The busiest address is found wherever the table's order puts it.
+TEST(DashboardAccess, theBusiestAddressNeedNotComeFirst)
+{
+    QHash<QString, int> pending{{"192.0.2.1", 1}, {"192.0.2.2", 1}};
+    const QString second = std::next(pending.cbegin()).key();
+    pending[second] = 3;
+    EXPECT_EQ(busiestAddress(pending), second);
+}
+
 TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateAndKeysItHad)
 {
     start();

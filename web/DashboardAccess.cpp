@@ -97,6 +97,16 @@ bool hasMediaType(const QByteArray &contentType, const QByteArray &type)
     return contentType.left(semicolon < 0 ? contentType.size() : semicolon).trimmed().toLower() == type;
 }
 
+QString busiestAddress(const QHash<QString, int> &counts)
+{
+    QString busiest;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (busiest.isEmpty() || it.value() > counts.value(busiest))
+            busiest = it.key();
+    }
+    return busiest;
+}
+
 void PairingAttempts::forgetOld(QVector<qint64> &times, qint64 nowMs) const
 {
     while (!times.isEmpty() && nowMs - times.first() >= kFailureWindowMs)

@@ -32,6 +32,10 @@ bool sameSecret(const QByteArray &given, const QByteArray &secret);
 // as "; charset=utf-8" aside, case ignored).
 bool hasMediaType(const QByteArray &contentType, const QByteArray &type);
 
+// The address with the most connections in `counts` (one of those tied);
+// empty for an empty table.
+QString busiestAddress(const QHash<QString, int> &counts);
+
 // Wrong pairing tokens per address within the last minute. Past the bound an
 // address's attempts are refused unchecked until its oldest failure ages out.
 // Keeps a bounded number of addresses. One thread.

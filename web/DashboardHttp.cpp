@@ -149,11 +149,7 @@ void DashboardHttp::makeRoomForNewcomer()
     }
     if (pending < limits.maxPendingConnections)
         return;
-    QString busiest;
-    for (auto it = pendingPerAddress.cbegin(); it != pendingPerAddress.cend(); ++it) {
-        if (busiest.isEmpty() || it.value() > pendingPerAddress.value(busiest))
-            busiest = it.key();
-    }
+    const QString busiest = busiestAddress(pendingPerAddress);
     const Connection *oldest = nullptr;
     for (const Connection &c : qAsConst(connections)) {
         const bool candidate = isPending(c) && c.address == busiest;
