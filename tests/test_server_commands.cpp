@@ -189,6 +189,15 @@ TEST(RequestBudget, aSlotLeftIsTakenByTheNextClient)
     EXPECT_EQ(budget.join(0), first) << "the table grows with the clients at once, not with every connection";
 }
 
+// What `client` is given at `nowMs` before it is held back.
+int takenUntilHeld(RequestBudget &budget, int client, qint64 nowMs)
+{
+    int taken = 0;
+    while (budget.take(client, nowMs) == 0)
+        ++taken;
+    return taken;
+}
+
 // Of 100 a second, a client that took 4 a second and was never held back
 // leaves 96 to the one that was.
 TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
@@ -196,29 +205,37 @@ TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
     RequestBudget budget(1000, 100);
     const int light = budget.join(0);
     const int heavy = budget.join(0);
-    const auto takenUntilHeld = [&](int client, qint64 nowMs) {
-        int taken = 0;
-        while (budget.take(client, nowMs) == 0)
-            ++taken;
-        return taken;
-    };
     EXPECT_EQ(budget.take(light, 100), 0);
-    EXPECT_EQ(takenUntilHeld(heavy, 100), 25) << "a quarter second's burst";
-    EXPECT_EQ(takenUntilHeld(heavy, 250), 14) << "150 ms at 96 a second";
+    EXPECT_EQ(takenUntilHeld(budget, heavy, 100), 25) << "a quarter second's burst";
+    EXPECT_EQ(takenUntilHeld(budget, heavy, 250), 14) << "150 ms at 96 a second";
     // A second without a request leaves the light client out of the split;
     // back and still light, it leaves the heavy one 96 a second again.
-    takenUntilHeld(heavy, 1350);
+    takenUntilHeld(budget, heavy, 1350);
     EXPECT_EQ(budget.take(light, 1400), 0);
-    EXPECT_EQ(takenUntilHeld(heavy, 1600), 24) << "a quarter second's burst at 96 a second";
+    EXPECT_EQ(takenUntilHeld(budget, heavy, 1600), 24) << "a quarter second's burst at 96 a second";
     // Held at its burst, then quiet: it took less than half, yet still wants more.
     EXPECT_EQ(budget.take(light, 1700), 0);
     EXPECT_EQ(budget.take(light, 2400), 0);
-    EXPECT_EQ(takenUntilHeld(heavy, 2400), 24) << "a quarter second's burst at 98.75 a second";
+    EXPECT_EQ(takenUntilHeld(budget, heavy, 2400), 24) << "a quarter second's burst at 98.75 a second";
     // Silent for a second (here exactly), held or not, a client is out of the split.
     const int third = budget.join(2400);
     EXPECT_EQ(budget.take(light, 2600), 0);
     EXPECT_EQ(budget.take(third, 2600), 0);
-    EXPECT_EQ(takenUntilHeld(third, 3400), 25) << "a quarter second's burst of the whole budget";
+    EXPECT_EQ(takenUntilHeld(budget, third, 3400), 25) << "a quarter second's burst of the whole budget";
+}
+
+// A client silent for a second takes no part of the even split: beside it, a
+// light client taking 40 a second keeps them, and the held one gets the other 60.
+TEST(RequestBudget, aSilentClientTakesNoPartOfTheEvenSplit)
+{
+    RequestBudget budget(1000, 100);
+    budget.join(0);
+    const int light = budget.join(0);
+    const int heavy = budget.join(0);
+    for (int i = 0; i < 10; ++i)
+        budget.take(light, 1100);
+    takenUntilHeld(budget, heavy, 1100);
+    EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 15) << "a quarter second's burst at 60 a second";
 }
 
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
