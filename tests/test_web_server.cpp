@@ -8,6 +8,7 @@
 #include "platform/fake/FakeOs.h"
 #include "server/RateWindow.h"
 #include "simlink/TelemetryLayout.h"
+#include "web/DashboardHttp.h"
 #include "web/DashboardServer.h"
 #include "web/StateMessage.h"
 
@@ -21,12 +22,20 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
 #include <vector>
+
+// Outside the unnamed namespace: the printer finds it through the enum's.
+inline void PrintTo(SweepAction action, std::ostream *os)
+{
+    const char *const names[] = {"Keep", "Close", "Resend"};
+    *os << names[static_cast<int>(action)];
+}
 
 namespace {
 
@@ -223,8 +232,6 @@ TEST(PairingAttemptsTest, aFullTableTakesANewAddressOnceItsFailuresAgeOut)
     EXPECT_TRUE(attempts.mayTry(QLatin1String("phone"), 60000));
 }
 
-// Stopped and started again (the server button), the dashboard gives its
-// pages the state and the key buttons it had, though no newer state came.
 // The busiest address is found wherever the table's order puts it.
 TEST(DashboardAccess, theBusiestAddressNeedNotComeFirst)
 {
@@ -233,6 +240,43 @@ TEST(DashboardAccess, theBusiestAddressNeedNotComeFirst)
     pending[second] = 3;
     EXPECT_EQ(busiestAddress(pending), second);
 }
+
+
+// A connection opened at 0 and last written to at 3 s, under the default
+// limits: each deadline is kept to its millisecond, and the sweep that
+// applies them runs at least five times a second.
+TEST(ConnectionSweep, eachDeadlineFallsOnItsOwnMillisecond)
+{
+    const struct {
+        const char *name;
+        ConnectionPhase phase;
+        qint64 firstByteMs;
+        bool writing;
+        qint64 deadlineMs;
+        SweepAction due;
+    } rows[] = {
+        {"no byte: the idle time-out", ConnectionPhase::Head, -1, false, 5000, SweepAction::Close},
+        {"a first byte at 0: the whole request's time-out", ConnectionPhase::Body, 0, false, 10000, SweepAction::Close},
+        {"a page that does not read: the stall time-out", ConnectionPhase::Stream, -1, true, 13000, SweepAction::Close},
+        {"a page that reads: the resend period", ConnectionPhase::Stream, -1, false, 5000, SweepAction::Resend},
+        {"an answer: the time it lingers", ConnectionPhase::Answered, -1, false, 4000, SweepAction::Close},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ConnectionTimes c;
+        c.phase = row.phase;
+        c.firstByteMs = row.firstByteMs;
+        c.progressMs = 3000;
+        c.sentMs = 3000;
+        EXPECT_EQ(sweepAction(c, row.writing, row.deadlineMs - 1, DashboardLimits()), SweepAction::Keep);
+        EXPECT_EQ(sweepAction(c, row.writing, row.deadlineMs, DashboardLimits()), row.due);
+    }
+    const DashboardHttp http{DashboardLimits(), QByteArray(), QByteArray()};
+    EXPECT_LE(http.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->interval(), 200);
+}
+
+// Stopped and started again (the server button), the dashboard gives its
+// pages the state and the key buttons it had, though no newer state came.
 
 TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateAndKeysItHad)
 {

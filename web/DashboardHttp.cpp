@@ -16,9 +16,6 @@ namespace {
 
 constexpr int kSweepMs = 200;
 constexpr int kReconnectHintMs = 1000;
-// An answered connection is closed once the client has had this long to
-// read the answer and close its side; what it still sends is dropped.
-constexpr int kLingerMs = 1000;
 constexpr qint64 kMaxDiscardedBytes = 64 * 1024;
 constexpr int kMacroCount = 15;
 constexpr int kMaxKeyCode = 254;
@@ -235,22 +232,14 @@ void DashboardHttp::sweep()
     const qint64 now = clock.elapsed();
     QList<QTcpSocket *> expired;
     for (Connection &c : connections) {
-        switch (c.phase) {
-        case Phase::Head:
-        case Phase::Body:
-            if (c.firstByteMs < 0 ? now - c.openedMs >= limits.idleTimeoutMs
-                                  : now - c.firstByteMs >= limits.requestTimeoutMs)
-                expired << c.socket;
+        switch (sweepAction(c, c.socket->bytesToWrite() > 0, now, limits)) {
+        case SweepAction::Keep:
             break;
-        case Phase::Stream:
-            if (c.socket->bytesToWrite() > 0 && now - c.progressMs >= limits.requestTimeoutMs)
-                expired << c.socket; // a page that does not read
-            else if (c.socket->bytesToWrite() == 0 && now - c.sentMs >= limits.resendMs)
-                sendState(c);
+        case SweepAction::Close:
+            expired << c.socket;
             break;
-        case Phase::Answered:
-            if (now - c.progressMs >= kLingerMs)
-                expired << c.socket;
+        case SweepAction::Resend:
+            sendState(c);
             break;
         }
     }

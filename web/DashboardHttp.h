@@ -5,6 +5,7 @@
 // through queued calls, and it hands presses back the same way.
 
 #include "model/DashboardKeys.h"
+#include "web/ConnectionSweep.h"
 #include "web/DashboardAccess.h"
 #include "web/HttpRequestHead.h"
 
@@ -59,15 +60,10 @@ public:
     int streamCount() const { return streams.load(); }
 
 private:
-    enum class Phase { Head, Body, Stream, Answered };
-    struct Connection {
+    using Phase = ConnectionPhase;
+    struct Connection : ConnectionTimes {
         QTcpSocket *socket = nullptr;
         QString address;
-        Phase phase = Phase::Head;
-        qint64 openedMs = 0;
-        qint64 firstByteMs = -1;
-        qint64 progressMs = 0;  // the last time a write to it made progress
-        qint64 sentMs = 0;      // the last state sent to a stream
         quint64 sentVersion = 0;
         qint64 discarded = 0;   // bytes read and dropped after the request
         QByteArray received;
