@@ -71,8 +71,9 @@ public:
 
     // Each wait takes the next entry of `waitPlan` (true: a sample arrives);
     // once it is empty, `publishOnWait` decides.
-    void waitEvent(platform::EventHandle, int) override
+    void waitEvent(platform::EventHandle, int timeoutMs) override
     {
+        lastWaitMs = timeoutMs;
         if (waitPlan.empty() ? publishOnWait : waitPlan.front())
             writer.publish();
         if (!waitPlan.empty())
@@ -83,4 +84,5 @@ public:
     std::map<std::string, int> vars;
     bool publishOnWait = false;
     std::deque<bool> waitPlan;
+    int lastWaitMs = 0;
 };

@@ -337,6 +337,7 @@ TEST_F(MainWindow, theSimulatorsStatesOneStepAfterTheOther)
     sim.setMappingAvailable(true);
     sim.publishOnWait = true;
     expectState("telemetry", "iRacing founded: connected=1 onTop=1 resolutionRaised=1 ticking=1");
+    EXPECT_EQ(sim.lastWaitMs, 16) << "the window waits longer for a sample";
     sim.setWindow(telemetry::kSimulatorWindowTitle, 0);
     expectState("gone", "iRacing not found: connected=0 onTop=0 resolutionRaised=1 ticking=1");
     sim.showWindow(false);
