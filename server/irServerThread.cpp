@@ -1,6 +1,7 @@
 #include "server/irServerThread.h"
 
 #include "model/AppSettings.h"
+#include "server/ClientDeadlines.h"
 #include "server/ClientText.h"
 #include "server/SnapshotStore.h"
 #include "simlink/TelemetryLayout.h"
@@ -14,9 +15,6 @@ namespace {
 // A traced frame shows its length and this many of its first bytes.
 constexpr int kTracedBytes = 200;
 constexpr int kReportIntervalMs = 1000;
-// The longest wait before the deadlines are looked at again; a stop wakes
-// the thread sooner.
-constexpr int kWaitSliceMs = 500;
 constexpr int kLevelInfo = 0;
 // A client past its rate waits at least this long, so a flood wakes its
 // thread for a few requests at a time rather than for each one.
@@ -101,37 +99,34 @@ void irServerThread::run()
 
 int irServerThread::nextWaitMs(qint64 now, Wait *ending)
 {
-    qint64 waitMs = kWaitSliceMs;
     if (broken) {
         *ending = Wait::Stop;
         return 0;
     }
-    if (repliesSent < replies.size()) {
-        const qint64 left = progressFromMs + limits.noProgressTimeoutMs - now;
-        if (left <= 0) {
-            emit sigDebugString(QStringLiteral("(Server) - Client %1 does not read its replies, "
-                                               "disconnected")
-                                    .arg(socketDescriptor),
-                                kLevelInfo);
-            *ending = Wait::Stop;
-            return 0;
-        }
-        waitMs = std::min(waitMs, left);
+    ClientWaitState state;
+    state.repliesWaiting = repliesSent < replies.size();
+    state.progressFromMs = progressFromMs;
+    state.held = heldFrame != nullptr;
+    state.heldUntilMs = heldUntilMs;
+    state.paused = paused;
+    state.midFrame = reader.midFrame();
+    state.stallFromMs = stallFromMs;
+    ClientTimeOut timedOut = ClientTimeOut::None;
+    const int waitMs = nextClientWaitMs(state, now, limits, &timedOut);
+    switch (timedOut) {
+    case ClientTimeOut::None:
+        return waitMs;
+    case ClientTimeOut::NotReading:
+        emit sigDebugString(QStringLiteral("(Server) - Client %1 does not read its replies, disconnected")
+                                .arg(socketDescriptor),
+                            kLevelInfo);
+        break;
+    case ClientTimeOut::Stalled:
+        qDebug() << socketDescriptor << " Incomplete frame stalled, disconnecting";
+        break;
     }
-    if (heldFrame && !paused)
-        waitMs = std::min(waitMs, std::max<qint64>(0, heldUntilMs - now));
-    // A held-back client is not stalling: the stall rule waits while paused
-    // or past its rate.
-    if (!paused && !heldFrame && reader.midFrame()) {
-        const qint64 left = stallFromMs + limits.stallTimeoutMs - now;
-        if (left <= 0) {
-            qDebug() << socketDescriptor << " Incomplete frame stalled, disconnecting";
-            *ending = Wait::Stop;
-            return 0;
-        }
-        waitMs = std::min(waitMs, left);
-    }
-    return static_cast<int>(waitMs);
+    *ending = Wait::Stop;
+    return 0;
 }
 
 irServerThread::Wait irServerThread::readyRead(int timeoutMs)
