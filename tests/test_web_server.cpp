@@ -156,7 +156,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
     } rows[] = {
         {"unpaired page says how to pair", "200", "Scan the code", request({"GET / HTTP/1.1", kHost})},
         {"name that can be rebound", "421", "", request({"GET /events HTTP/1.1", "Host: evil.example:47813"})},
-        {"IPv6 host, the highest port", "200", "frame-ancestors", request({"GET / HTTP/1.1", "Host: [::1]:65535", kPaired})},
+        {"IPv6 host, the highest port", "200", "frame-ancestors", request({"GET / HTTP/1.1", "Host: [::ffff:127.0.0.1]:65535", kPaired})},
         {"IPv6 host with junk after it", "421", "", request({"GET / HTTP/1.1", "Host: [::1]x"})},
         {"an address written another way", "421", "", request({"GET / HTTP/1.1", "Host: 0x7f.0.0.1:47813", kPaired})},
         {"IPv6 host, a port of six digits", "421", "", request({"GET / HTTP/1.1", "Host: [::1]:047813", kPaired})},
