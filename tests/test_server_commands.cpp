@@ -160,9 +160,9 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
         {"UTF-8, else Latin-1", "[Autochat Messages]\nAutoChatStr1=Gr\xc3\xbc\xc3\x9f" "e\nAutoChatStr2=Gr\xfc\xdf" "e\n"
          "AutoChatStr3=left,right,centre\nAutoChatStr14=\xf4\x8f\xbf\xbf\nAutoChatStr15=\xe2\x82\xac 5\n",
          QString::fromUtf8("Gr\xc3\xbc\xc3\x9f" "e|Gr\xc3\xbc\xc3\x9f" "e|left,right,centre|||||||||||\xf4\x8f\xbf\xbf|\xe2\x82\xac 5")},
-        {"Latin-1 e acute, cut short, overlong, surrogate, beyond U+10FFFF: not UTF-8", "[Autochat Messages]\nAutoChatStr1=caf\xe9\nAutoChatStr2=\xc3 \nAutoChatStr3=\xc0\xaf\n"
-         "AutoChatStr4=\xed\xa0\x80\nAutoChatStr5=\xf4\x90\x80\x80\nAutoChatStr6=\xf0\x9f\x8f\x81\n",
-         QString::fromLatin1("caf\xe9|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|") + QString::fromUtf8("\xf0\x9f\x8f\x81") + "|||||||||"},
+        {"Latin-1 e acute, cut short, overlong, surrogate, beyond U+10FFFF, a lone continuation byte: not UTF-8", "[Autochat Messages]\nAutoChatStr1=caf\xe9\nAutoChatStr2=\xc3 \nAutoChatStr3=\xc0\xaf\n"
+         "AutoChatStr4=\xed\xa0\x80\nAutoChatStr5=\xf4\x90\x80\x80\nAutoChatStr6=\xf0\x9f\x8f\x81\nAutoChatStr7=\x80\n",
+         QString::fromLatin1("caf\xe9|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|") + QString::fromUtf8("\xf0\x9f\x8f\x81") + QString::fromLatin1("|\x80||||||||")},
         {"each cut to fit one frame", longestIni, QVector<QString>(15, QString::fromUtf8(longest.left(59999))).toList().join('|')},
         {"no app.ini", QByteArray(), "IRACING NOT FOUND"},
     };
