@@ -578,6 +578,7 @@ TEST_F(MainWindow, thePairingCodeReadsAsTheAddressAndANewCodeReplacesTheStoredOn
     access->openPairing();
     auto *dialog = window->findChild<PairingDialog *>();
     ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_LT(dialog->width(), 800) << "the hint is one long line";
     const auto stored = [this] { return QSettings(settingsFile(), QSettings::IniFormat).value("dashboard/token").toByteArray(); };
     // A code of the right form, shown in the address and read off the image.
     const auto shown = [&](const QByteArray &code) {
