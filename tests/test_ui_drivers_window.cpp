@@ -128,6 +128,7 @@ TEST_F(DriversWindow, listsDriversByPositionWithMarkersShadesAndTheSelection)
     EXPECT_EQ(QStringList({cell(0, 0), cell(0, 2), cell(1, 0), cell(1, 2), cell(1, 11), cell(2, 0), cell(3, 0)}),
               QStringList({"1", "Cid", "2", "Ann", "4", "-", "-"}));
     EXPECT_EQ(vars.results[1].position, 1000) << "unplaced";
+    EXPECT_EQ(vars.drivers[2].userName, QStringLiteral("Bob")) << "the unplaced keep their roster order";
 
     const int dan = cell(2, 2) == QStringLiteral("Dan") ? 2 : 3;
     EXPECT_EQ(QStringList({cell(dan, 7), cell(dan, 8), cell(dan, 9), cell(dan, 10), cell(dan, 11), cell(dan, 12)}),
