@@ -104,8 +104,8 @@ TEST(DashboardInBrowser, pairsShowsTheRacePlaysMacrosOnlyFromItsOwnPageAndComesB
     said << QString::fromUtf8(browser.readAll()).trimmed();
     const std::string log = said.join(QLatin1Char('\n')).toStdString();
     ASSERT_TRUE(finished) << log;
+    // Every failure in the check raises and so exits non-zero; 0 comes only after "done".
     EXPECT_EQ(browser.exitCode(), 0) << log;
-    EXPECT_TRUE(said.contains(QStringLiteral("done"))) << log;
 }
 
 } // namespace
