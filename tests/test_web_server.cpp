@@ -277,7 +277,6 @@ TEST(ConnectionSweep, eachDeadlineFallsOnItsOwnMillisecond)
 
 // Stopped and started again (the server button), the dashboard gives its
 // pages the state and the key buttons it had, though no newer state came.
-
 TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateAndKeysItHad)
 {
     start();
@@ -343,6 +342,8 @@ TEST_F(DashboardHttpTest, pagesBeyondAnAddresssShareOrTheBoundAreRefusedAndTheOt
     EXPECT_TRUE(first.contains(R"("macros":[{"number":2,"text":"<i>gg</i>"}])")) << first.constData();
     dashboard->publish(irVariables(), documents.path() + "/");
     EXPECT_FALSE(page.waitForReadyRead(500)) << page.readAll().constData();
+    dashboard->setKeys({{QStringLiteral("Pit"), 80}});
+    EXPECT_TRUE(page.waitForReadyRead(kIoMs)) << "new key buttons are a new state";
 }
 
 TEST_F(DashboardHttpTest, slowAndIdleSocketsOfOneAddressKeepNoOtherFromItsPageAndEndAtTheirDeadline)
