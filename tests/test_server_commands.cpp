@@ -238,6 +238,23 @@ TEST(RequestBudget, aSilentClientTakesNoPartOfTheEvenSplit)
     EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 15) << "a quarter second's burst at 60 a second";
 }
 
+// Of 120 a second split three ways, a client that took exactly its even 40
+// a second wants more too: the held one gets half of what a light one left.
+TEST(RequestBudget, aClientTakingExactlyItsEvenPartSharesWhatIsLeft)
+{
+    RequestBudget budget(1000, 120);
+    const int light = budget.join(0);
+    const int even = budget.join(0);
+    const int heavy = budget.join(0);
+    for (int i = 0; i < 5; ++i) {
+        budget.take(light, 1100);
+        budget.take(even, 1100);
+        budget.take(even, 1100);
+    }
+    takenUntilHeld(budget, heavy, 1100);
+    EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 12) << "a quarter second's burst at 50 a second";
+}
+
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
 {
     RequestLimiter limiter;
