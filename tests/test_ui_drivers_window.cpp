@@ -74,6 +74,7 @@ TEST_F(DriversWindow, formHasItsTitleSizeMarginsAndColumns)
     EXPECT_EQ(grid->spacing(), 6);
     EXPECT_EQ(grid->contentsMargins(), QMargins(11, 11, 11, 11));
     EXPECT_EQ(grid->itemAtPosition(1, 0), grid->itemAt(grid->indexOf(table))) << "the table under the stay-on-top row";
+    EXPECT_EQ(QSize(grid->columnCount(), grid->rowCount()), QSize(1, 2)) << "each in one cell";
     EXPECT_TRUE(table->horizontalHeader()->stretchLastSection()) << "the last column fills the table's width";
     EXPECT_EQ(grid->itemAtPosition(0, 0)->layout()->spacing(), 6) << "the stay-on-top row";
     QStringList headers;

@@ -327,7 +327,8 @@ TEST_F(DashboardHttpTest, pagesBeyondAnAddresssShareOrTheBoundAreRefusedAndTheOt
     EXPECT_TRUE(waitForPages(16));
     EXPECT_TRUE(answered(exchange(port, kStream, "127.0.0.5"), "503"));
     QTcpSocket &page = *streams.front();
-    // The macros are read again from another folder: the same ones are no new state.
+    // The macros are read again from another folder: the same ones are no new
+    // state, and nor is the same snapshot with the macros not read again.
     QTemporaryDir documents;
     QFile ini(documents.path() + "/app.ini");
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write("[Autochat Messages]\nAutoChatStr1=\"  \"\nAutoChatStr2=<i>gg</i>\n") > 0 && ini.flush());
@@ -340,6 +341,7 @@ TEST_F(DashboardHttpTest, pagesBeyondAnAddresssShareOrTheBoundAreRefusedAndTheOt
     // Numbered from 1, a blank macro has no button, a text stays text.
     EXPECT_TRUE(first.contains("data: {\"connected\":false")) << first.constData();
     EXPECT_TRUE(first.contains(R"("macros":[{"number":2,"text":"<i>gg</i>"}])")) << first.constData();
+    dashboard->publish(irVariables(), documents.path() + "/");
     dashboard->publish(irVariables(), documents.path() + "/");
     EXPECT_FALSE(page.waitForReadyRead(500)) << page.readAll().constData();
     dashboard->setKeys({{QStringLiteral("Pit"), 80}});
