@@ -101,7 +101,6 @@ TEST(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
 {
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("Windows-1252"));
     FakeSimulator sim;
-    sim.declare("SessionNum", kTypeInt);
     sim.build(kSessionText);
     sim.link();
     // Cars 0 to 99 in order.
