@@ -102,22 +102,13 @@ TEST_F(DriversWindow, stayOnTopIsStoredAndTakenByTheNextWindow)
     }
 }
 
-TEST_F(DriversWindow, theTimerRefillsTheStoredSnapshot)
-{
-    irVariables vars = snapshot({{0, 1, "Ann"}});
-    QMetaObject::invokeMethod(&window, "OnTimerUpdate"); // nothing stored yet
-    EXPECT_EQ(table->rowCount(), 0);
-    window.setDrivers(vars);
-    vars.drivers[0].userName = QStringLiteral("Eve");
-    QMetaObject::invokeMethod(&window, "OnTimerUpdate");
-    EXPECT_EQ(cell(0, 2), QStringLiteral("Eve"));
-}
-
-TEST_F(DriversWindow, listsDriversByPositionWithMarkersShadesAndTheSelection)
+TEST_F(DriversWindow, listsDriversByPositionWithMarkersShadesAndTheSelectionAndTheTimerRefillsTheStoredSnapshot)
 {
     // Dan's car index was never read, like the player's when there is none,
     // nor was that of a result placed fifth: they are no match.
     irVariables vars = snapshot({{0, 4, "Ann"}, {1, 0, "Bob"}, {2, 1, "Cid"}, {-1, 5, "Dan"}});
+    QMetaObject::invokeMethod(&window, "OnTimerUpdate"); // nothing stored yet
+    EXPECT_EQ(table->rowCount(), 0);
     irResult later = vars.results[0]; // the last result of a car wins
     later.position = 2;
     later.incidents = 4;
@@ -155,6 +146,12 @@ TEST_F(DriversWindow, listsDriversByPositionWithMarkersShadesAndTheSelection)
     const auto ranges = table->selectedRanges();
     ASSERT_EQ(ranges.size(), 1);
     EXPECT_EQ(ranges.first().topRow(), 0);
+
+    // The timer refills the stored snapshot: the drivers are kept in the
+    // order shown, Ann first.
+    vars.drivers[0].userName = QStringLiteral("Eve");
+    QMetaObject::invokeMethod(&window, "OnTimerUpdate");
+    EXPECT_EQ(cell(0, 2), QStringLiteral("Eve"));
 }
 
 // What a sim racer does with the table, and what the table must then show.
