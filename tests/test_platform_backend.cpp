@@ -468,16 +468,13 @@ TEST_F(SystemBackendWithSimulator, linkFollowsTheNextSubstituteAfterOneQuits)
     EXPECT_NE(window, firstWindow) << "a window that comes back is a new window";
 }
 
-TEST_F(SystemBackendWithSimulator, oneSubstituteRunsAtATime)
+// One substitute runs at a time. Killed, it has no chance to take its window
+// away: it goes with it.
+TEST_F(SystemBackendWithSimulator, oneSubstituteRunsAtATimeAndAKilledOnesWindowGoesWithIt)
 {
     ChildProcess second;
     ASSERT_TRUE(second.start(PITLINK_SIM_PATH));
     EXPECT_EQ(second.exitCode(), 1);
-}
-
-// Killed, it has no chance to take its window away: it goes with it.
-TEST_F(SystemBackendWithSimulator, killedSubstitutesWindowGoesWithIt)
-{
     const platform::WindowId window = os.findWindow(telemetry::kSimulatorWindowTitle);
     ASSERT_NE(window, 0u);
     sim.kill();
