@@ -1,6 +1,5 @@
 // The server with real loopback sockets and real client threads.
 
-#include "server/ClientDeadlines.h"
 #include "server/FrameFormat.h"
 #include "server/FrameReader.h"
 #include "server/irMessage.h"
@@ -25,13 +24,6 @@
 #include <memory>
 #include <numeric>
 #include <vector>
-
-// Outside the unnamed namespace: the printer finds it through the enum's.
-inline void PrintTo(ClientTimeOut timedOut, std::ostream *os)
-{
-    const char *const names[] = {"None", "NotReading", "Stalled"};
-    *os << names[static_cast<int>(timedOut)];
-}
 
 namespace {
 
@@ -163,45 +155,6 @@ TEST_F(Server, AFrameStalledPastTheTimeOutDisconnectsTheClient)
         }
         EXPECT_TRUE(client->waitDisconnected());
         EXPECT_TRUE(logged("(Server) - Client disconnected ID:"));
-    }
-}
-
-// A client thread's next wait and its time-outs, to the millisecond: its
-// replies last moved at 1 s, a held frame's slot is at 1.05 s, the newest
-// byte of a part frame came at 2 s; the default limits.
-TEST(ClientDeadlines, eachWaitEndsAtTheNearestDeadlineAndEachTimeOutOnItsMillisecond)
-{
-    enum : unsigned { kReplies = 1, kHeld = 2, kPaused = 4, kMidFrame = 8 };
-    const struct {
-        const char *name;
-        unsigned waiting;
-        qint64 nowMs;
-        int waitMs;
-        ClientTimeOut timedOut;
-    } rows[] = {
-        {"replies a millisecond before their time-out", kReplies, 10999, 1, ClientTimeOut::None},
-        {"replies at their time-out", kReplies, 11000, 0, ClientTimeOut::NotReading},
-        {"a held frame until its slot", kHeld, 1000, 50, ClientTimeOut::None},
-        {"a held frame past its slot", kHeld, 1100, 0, ClientTimeOut::None},
-        {"a held frame while paused: the longest wait", kHeld | kPaused | kReplies, 1000, 500, ClientTimeOut::None},
-        {"part of a frame a millisecond before its time-out", kMidFrame, 11999, 1, ClientTimeOut::None},
-        {"part of a frame at its time-out", kMidFrame, 12000, 0, ClientTimeOut::Stalled},
-        {"part of a frame, held: no stall", kMidFrame | kHeld, 12000, 0, ClientTimeOut::None},
-        {"part of a frame, paused: no stall", kMidFrame | kPaused, 12000, 500, ClientTimeOut::None},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        ClientWaitState state;
-        state.repliesWaiting = (row.waiting & kReplies) != 0;
-        state.progressFromMs = 1000;
-        state.held = (row.waiting & kHeld) != 0;
-        state.heldUntilMs = 1050;
-        state.paused = (row.waiting & kPaused) != 0;
-        state.midFrame = (row.waiting & kMidFrame) != 0;
-        state.stallFromMs = 2000;
-        ClientTimeOut timedOut = ClientTimeOut::Stalled;
-        EXPECT_EQ(nextClientWaitMs(state, row.nowMs, ServerLimits(), &timedOut), row.waitMs);
-        EXPECT_EQ(timedOut, row.timedOut);
     }
 }
 
@@ -420,7 +373,7 @@ TEST_F(Server, RequestsPastTheRateWaitInOrderWhileAPollerIsNeverHeldAndTheBudget
 // rate: at one request a second the second is answered a second after the
 // first. Then, answered and sending nothing, the client costs the machine no
 // time: its thread sleeps in its wait.
-TEST_F(Server, AHoldLongerThanTheThreadsLongestWaitStillKeepsTheRateAndAnIdleClientTakesNoProcessorTime)
+TEST_F(Server, AClientsThreadSleepsThroughAHoldLongerThanItsLongestWaitAndWhileIdle)
 {
     start([](ServerLimits &l) { l.requestsPerClient = 1; });
     auto client = connectedClient();
