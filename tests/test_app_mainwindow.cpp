@@ -569,7 +569,7 @@ QString decodedQrCode(QLabel &code, const QString &folder)
     return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
 }
 
-TEST_F(MainWindow, thePairingCodeReadsAsTheAddressANewCodeReplacesTheStoredOneAndOneOfTheRightFormIsKept)
+TEST_F(MainWindow, aPairingCodeIsStoredShownAsTheAddressAndReplacedOnlyWhenMalformedOrAsked)
 {
     presetSettings([](AppSettings &s) { s.setDashboardToken("a-token-of-24-chars-but!"); });
     open();

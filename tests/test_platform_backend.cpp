@@ -418,17 +418,6 @@ TEST_F(SystemBackendWithSimulator, telemetryViewCoversTheImageAndItsEventEndsWai
     os.closeEvent(event);
 }
 
-// (The first fetch only synchronising and a closed link no longer reading the
-// header are the same code on every system: the link test's.)
-TEST_F(SystemBackendWithSimulator, linkReadsTheSession)
-{
-    ASSERT_TRUE(linkedASecond());
-    char value[2048];
-    ASSERT_EQ(SimClient::shared().sessionValue("WeekendInfo:NumStarters:", value, sizeof value), 1);
-    EXPECT_STREQ(value, std::to_string(sim::kDefaultDrivers).c_str());
-    EXPECT_EQ(SimClient::shared().readInt(SimClient::shared().variableIndex("SessionNum"), 0), sim::kRaceSessionNum);
-}
-
 // Hostile for half a second: the link stays and reads the new track.
 TEST_F(SystemBackendWithSimulator, linkFollowsAHeaderRewrittenInPlace)
 {
@@ -438,10 +427,17 @@ TEST_F(SystemBackendWithSimulator, linkFollowsAHeaderRewrittenInPlace)
     EXPECT_TRUE(eventually([&] { return SimClient::shared().sessionValue("WeekendInfo:TrackName:", value, sizeof value) == 1 && std::string(value) == "monza"; }));
 }
 
-// Restarted in place, the ticks go back: the link takes the new samples.
-TEST_F(SystemBackendWithSimulator, linkFollowsASubstituteRestartedInPlace)
+// The link reads the session and, restarted in place, the ticks going back,
+// takes the new samples. (The first fetch only synchronising and a closed
+// link no longer reading the header are the same code on every system: the
+// link test's.)
+TEST_F(SystemBackendWithSimulator, linkReadsTheSessionAndFollowsASubstituteRestartedInPlace)
 {
     ASSERT_TRUE(linkedASecond());
+    char value[2048] = {};
+    EXPECT_EQ(SimClient::shared().sessionValue("WeekendInfo:NumStarters:", value, sizeof value), 1);
+    EXPECT_STREQ(value, std::to_string(sim::kDefaultDrivers).c_str());
+    EXPECT_EQ(SimClient::shared().readInt(SimClient::shared().variableIndex("SessionNum"), 0), sim::kRaceSessionNum);
     const double beforeRestart = sessionTime();
     ASSERT_TRUE(command("restart"));
     EXPECT_TRUE(eventually([&] { return linkedAndRunning() && sessionTime() < beforeRestart; }));
@@ -470,7 +466,7 @@ TEST_F(SystemBackendWithSimulator, linkFollowsTheNextSubstituteAfterOneQuits)
 
 // One substitute runs at a time. Killed, it has no chance to take its window
 // away: it goes with it.
-TEST_F(SystemBackendWithSimulator, oneSubstituteRunsAtATimeAndAKilledOnesWindowGoesWithIt)
+TEST_F(SystemBackendWithSimulator, aSubstituteOwnsTheBlockAloneUntilItsProcessEndsWithItsWindow)
 {
     ChildProcess second;
     ASSERT_TRUE(second.start(PITLINK_SIM_PATH));

@@ -102,7 +102,7 @@ TEST_F(DriversWindow, stayOnTopIsStoredAndTakenByTheNextWindow)
     }
 }
 
-TEST_F(DriversWindow, listsDriversByPositionWithMarkersShadesAndTheSelectionAndTheTimerRefillsTheStoredSnapshot)
+TEST_F(DriversWindow, listsTheStoredDriversByPositionWithMarkersShadesAndTheSelectionOnEachRefill)
 {
     // Dan's car index was never read, like the player's when there is none,
     // nor was that of a result placed fifth: they are no match.
