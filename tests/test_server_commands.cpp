@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -153,7 +154,7 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
         longestIni += "AutoChatStr" + QByteArray::number(n) + "=" + longest + "\n";
     const struct {
         const char *name;
-        QByteArray ini; // app.ini's text; none: no file
+        QByteArray ini; // app.ini's text; none: a folder of that name
         QString reply;
     } cases[] = {
         {"UTF-8, else Latin-1", "[Autochat Messages]\nAutoChatStr1=Gr\xc3\xbc\xc3\x9f" "e\nAutoChatStr2=Gr\xfc\xdf" "e\n"
@@ -163,13 +164,13 @@ TEST(Commands, ChatMacrosAreFifteenFieldsFromUtf8OrElseLatin1TextCutToFitOneFram
          "AutoChatStr4=\xed\xa0\x80\nAutoChatStr5=\xf4\x90\x80\x80\nAutoChatStr6=\xf0\x9f\x8f\x81\nAutoChatStr7=\x80\n",
          QString::fromLatin1("caf\xe9|\xc3|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|") + QString::fromUtf8("\xf0\x9f\x8f\x81") + QString::fromLatin1("|\x80||||||||")},
         {"each cut to fit one frame", longestIni, QVector<QString>(15, QString::fromUtf8(longest.left(59999))).toList().join('|')},
-        {"no app.ini", QByteArray(), "IRACING NOT FOUND"},
+        {"app.ini a folder", QByteArray(), "IRACING NOT FOUND"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         QFile ini(dir.path() + "/app.ini");
-        ASSERT_TRUE(c.ini.isNull() || (ini.open(QIODevice::WriteOnly) && ini.write(c.ini) == c.ini.size() && ini.flush()));
+        ASSERT_TRUE(c.ini.isNull() ? QDir(dir.path()).mkdir("app.ini") : (ini.open(QIODevice::WriteOnly) && ini.write(c.ini) == c.ini.size() && ini.flush()));
         RecordingEnvironment env;
         env.documents = dir.path();
         const QByteArray reply = handle(env, 205);
