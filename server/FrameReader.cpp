@@ -53,20 +53,6 @@ void FrameReader::append(const char *data, qint64 size)
     buffer_.insert(buffer_.end(), data, data + size);
 }
 
-bool FrameReader::frameReady() const
-{
-    std::size_t at = pos_;
-    while (at < buffer_.size()) {
-        const int found = frameAt(buffer_.data() + at, buffer_.size() - at);
-        if (found > 0)
-            return true;
-        if (found == 0)
-            return false;
-        ++at;
-    }
-    return false;
-}
-
 bool FrameReader::next(const char **frame, int *size, bool *headerNotFound)
 {
     if (headerNotFound)

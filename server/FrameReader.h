@@ -35,8 +35,6 @@ public:
     // True while part of a frame (or of its header) waits for more bytes.
     bool midFrame() const { return buffered() > 0; }
     int bufferedBytes() const { return buffered(); }
-    // Complete frames may still be taken without appending.
-    bool frameReady() const;
 
 private:
     int buffered() const { return static_cast<int>(buffer_.size() - pos_); }
