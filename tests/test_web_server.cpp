@@ -269,8 +269,7 @@ TEST(ConnectionSweep, eachDeadlineFallsOnItsOwnMillisecond)
         EXPECT_EQ(sweepAction(c, row.writing, row.deadlineMs - 1, DashboardLimits()), SweepAction::Keep);
         EXPECT_EQ(sweepAction(c, row.writing, row.deadlineMs, DashboardLimits()), row.due);
     }
-    const DashboardHttp http{DashboardLimits(), QByteArray(), QByteArray()};
-    EXPECT_LE(http.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->interval(), 200);
+    EXPECT_LE(DashboardHttp(DashboardLimits(), QByteArray(), QByteArray()).findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->interval(), 200);
 }
 
 // Stopped and started again (the server button), the dashboard gives its
