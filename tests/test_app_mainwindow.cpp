@@ -323,25 +323,26 @@ TEST_F(MainWindow, theSimulatorsStatesOneStepAfterTheOther)
 {
     // Two polls: what one pass reads shows in the next. The timer resolution
     // is raised once, not again when the simulator comes back.
-    // The telemetry timer ticks from the first link on.
+    // The telemetry timer ticks every 500 ms from the first link on.
     const auto expectState = [this](const char *step, const char *state) {
         access->poll();
         access->poll();
-        EXPECT_EQ(QStringLiteral("%1: connected=%2 onTop=%3 resolutionRaised=%4 ticking=%5").arg(statusText(0)).arg(access->connected()).arg(access->onTop()).arg(sim.timerBeginCount()).arg(access->telemetryTimer().isActive()), QString::fromLatin1(state)) << step;
+        EXPECT_EQ(QStringLiteral("%1: connected=%2 onTop=%3 resolutionRaised=%4 ticking=%5").arg(statusText(0)).arg(access->connected()).arg(access->onTop()).arg(sim.timerBeginCount()).arg(access->telemetryTimer().isActive() ? access->telemetryTimer().interval() : 0), QString::fromLatin1(state)) << step;
     };
     open();
+    EXPECT_EQ(access->pollTimer().interval(), 1000) << "the simulator is looked for once a second";
     expectState("no window", "iRacing not found: connected=0 onTop=0 resolutionRaised=0 ticking=0");
     sim.showWindow(true);
     sim.setMappingAvailable(false);
     expectState("a window but no telemetry", "iRacing not startet: connected=0 onTop=0 resolutionRaised=0 ticking=0");
     sim.setMappingAvailable(true);
     sim.publishOnWait = true;
-    expectState("telemetry", "iRacing founded: connected=1 onTop=1 resolutionRaised=1 ticking=1");
+    expectState("telemetry", "iRacing founded: connected=1 onTop=1 resolutionRaised=1 ticking=500");
     EXPECT_EQ(sim.lastWaitMs, 16) << "the window waits longer for a sample";
     sim.setWindow(telemetry::kSimulatorWindowTitle, 0);
-    expectState("gone", "iRacing not found: connected=0 onTop=0 resolutionRaised=1 ticking=1");
+    expectState("gone", "iRacing not found: connected=0 onTop=0 resolutionRaised=1 ticking=500");
     sim.showWindow(false);
-    expectState("back behind another window", "iRacing founded: connected=1 onTop=0 resolutionRaised=1 ticking=1");
+    expectState("back behind another window", "iRacing founded: connected=1 onTop=0 resolutionRaised=1 ticking=500");
 }
 
 TEST_F(MainWindow, theSnapshotAndLabelsFollowTheSessionNumberAndMissedWaitsKeepThem)
