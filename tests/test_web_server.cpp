@@ -161,7 +161,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"an address written another way", "421", "", request({"GET / HTTP/1.1", "Host: 0x7f.0.0.1:47813", kPaired})},
         {"IPv6 host, a port of six digits", "421", "", request({"GET / HTTP/1.1", "Host: [::1]:047813", kPaired})},
         {"port of six digits", "421", "", request({"GET / HTTP/1.1", "Host: 127.0.0.1:047813"})},
-        {"control character in a field", "400", "", request({"GET / HTTP/1.1", "X-Note: a\x01b"})},
+        {"control character in the target", "400", "", request({"GET /a\x01b HTTP/1.1", kHost, kPaired})},
         {"delete in a field", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "X-Note: a\x7f"})},
         {"a field name that is no token", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "X Note: a"})},
         {"a bare line feed", "400", "", request({"GET / HTTP/1.1", kHost + "\nX-Note: a"})},
