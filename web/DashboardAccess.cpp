@@ -100,9 +100,12 @@ bool hasMediaType(const QByteArray &contentType, const QByteArray &type)
 QString busiestAddress(const QHash<QString, int> &counts)
 {
     QString busiest;
+    int most = 0;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (busiest.isEmpty() || it.value() > counts.value(busiest))
+        if (busiest.isEmpty() || it.value() > most) {
             busiest = it.key();
+            most = it.value();
+        }
     }
     return busiest;
 }
