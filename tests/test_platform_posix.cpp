@@ -73,9 +73,11 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     ::close(::shm_open(name.c_str(), O_CREAT | O_RDWR, 0600));
     EXPECT_FALSE(missing.openExisting(name, false));
 
+    // One whose creator ended before sizing it is new to the next opener.
     SharedMemory writer;
     bool created = false;
     ASSERT_TRUE(writer.openOrCreate(name, 8192, &created));
+    EXPECT_TRUE(created);
     static_cast<unsigned char *>(writer.data())[100] = 0xAB;
     // With standard input closed, the object is given descriptor 0.
     const int input = ::dup(0);
@@ -118,13 +120,6 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     // A name the system takes neither to make nor to open.
     EXPECT_FALSE(impossible.openOrCreate("/" + std::string(300, 'n'), 64, &created));
     EXPECT_FALSE(impossible.isOpen());
-
-    // One whose creator ended before sizing it is new to the next opener.
-    SharedMemory::unlink(name);
-    ::close(::shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600));
-    SharedMemory adopted;
-    ASSERT_TRUE(adopted.openOrCreate(name, 64, &created));
-    EXPECT_TRUE(created);
     SharedMemory::unlink(name);
 }
 
