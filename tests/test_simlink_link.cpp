@@ -272,7 +272,6 @@ TEST_F(LinkTest, headersLinkOnlyWhenAllTheyPointAtIsInsideTheMapping)
               h->variableTableOffset += 2;
               f.writer.setSessionText("WeekendInfo:\n TrackName: Some Track\n")),
         SHAPE("text on the header: no track, telemetry still read", true, 1, h->sessionTextOffset = 0),
-        SHAPE("zero bufferSize", false, 3, h->bufferSize = 0),
         SHAPE("ring past the mapping", false, 3, h->bufferCount = size / 16),
         // The fifth entry overlays the first descriptor.
         SHAPE("fifth entry's data past the end", false, 3,
