@@ -224,34 +224,22 @@ TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
     EXPECT_EQ(takenUntilHeld(budget, third, 3400), 25) << "a quarter second's burst of the whole budget";
 }
 
-// A client silent for a second takes no part of the even split: beside it, a
-// light client taking 40 a second keeps them, and the held one gets the other 60.
-TEST(RequestBudget, aSilentClientTakesNoPartOfTheEvenSplit)
-{
-    RequestBudget budget(1000, 100);
-    budget.join(0);
-    const int light = budget.join(0);
-    const int heavy = budget.join(0);
-    for (int i = 0; i < 10; ++i)
-        budget.take(light, 1100);
-    takenUntilHeld(budget, heavy, 1100);
-    EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 15) << "a quarter second's burst at 60 a second";
-}
-
-// Of 120 a second split three ways, a client that took exactly its even 40
-// a second wants more too: the held one gets half of what a light one left.
+// Of 120 a second split three ways (a fourth client, silent for a second,
+// takes no part), a client that took exactly its even 40 a second wants more
+// too: the held one gets half of what the light one, at 32 a second, left.
 TEST(RequestBudget, aClientTakingExactlyItsEvenPartSharesWhatIsLeft)
 {
     RequestBudget budget(1000, 120);
+    budget.join(0);
     const int light = budget.join(0);
     const int even = budget.join(0);
     const int heavy = budget.join(0);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 8; ++i)
         budget.take(light, 1100);
     for (int i = 0; i < 10; ++i)
         budget.take(even, 1100);
     takenUntilHeld(budget, heavy, 1100);
-    EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 12) << "a quarter second's burst at 50 a second";
+    EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 11) << "a quarter second's burst at 44 a second";
 }
 
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
