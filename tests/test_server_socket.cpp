@@ -4,6 +4,7 @@
 #include "server/FrameReader.h"
 #include "server/irMessage.h"
 #include "server/irServer.h"
+#include "server/irServerThread.h"
 #include "platform/fake/FakeOs.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,9 @@
 #include <memory>
 #include <numeric>
 #include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -384,6 +388,34 @@ TEST_F(Server, AClientsThreadSleepsThroughAHoldLongerThanItsLongestWaitAndWhileI
     const std::clock_t before = std::clock();
     QTest::qWait(1000);
     EXPECT_LT(std::clock() - before, CLOCKS_PER_SEC / 10);
+}
+
+// The owner may be half destroyed when the server goes: clients it ends then
+// are not counted out to it.
+TEST_F(Server, AServerDestroyedWithAClientSignalsNothing)
+{
+    start();
+    auto client = connectedClient();
+    QSignalSpy counts(server.get(), &irServer::sigClientCountChanged);
+    server.reset();
+    EXPECT_EQ(counts.size(), 0);
+}
+
+// A client that takes no more replies is gone: of the key requests it sent
+// together, the one whose reply failed is the last carried out.
+TEST_F(Server, AReplyThatCannotBeWrittenEndsTheClientBeforeItsNextRequest)
+{
+    int ends[2] = {-1, -1};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    const QByteArray frames = requests(209, 3, "32;");
+    ASSERT_EQ(::write(ends[1], frames.constData(), static_cast<std::size_t>(frames.size())), frames.size());
+    ASSERT_EQ(::shutdown(ends[1], SHUT_RD), 0);
+    irServerThread thread(nullptr, ends[0], nullptr, nullptr);
+    QSignalSpy keys(&thread, &irServerThread::sigKeyboardKey);
+    thread.start();
+    EXPECT_TRUE(thread.wait(kWaitMs));
+    EXPECT_EQ(keys.size(), 1);
+    ::close(ends[1]);
 }
 
 TEST_F(Server, ChatAndKeyRequestsAreBoundedPerClientAndOverallAndStillAnswered)
