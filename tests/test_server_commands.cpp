@@ -227,7 +227,7 @@ TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
 // Of 120 a second split three ways (a fourth client, silent for a second,
 // takes no part), a client that took exactly its even 40 a second wants more
 // too: the held one gets half of what the light one, at 32 a second, left.
-TEST(RequestBudget, aClientTakingExactlyItsEvenPartSharesWhatIsLeft)
+TEST(RequestBudget, aSilentClientIsOutOfTheEvenSplitAndOneAtExactlyItsPartSharesWhatIsLeft)
 {
     RequestBudget budget(1000, 120);
     budget.join(0);
@@ -274,6 +274,9 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
         {"a fourth source in that second gets none: the parts keep room for one more", &tablet, SimulatorRequest::ChatMacro, {5000, 1, 0}, 0},
         {"a source alone later", &tablet, SimulatorRequest::ChatMacro, {20000, 1, 0}, 1},
         {"counts no more a second after: a lone phone gets two", &phone, SimulatorRequest::ChatMacro, {21000, 2, 0}, 2},
+        {"ten keys each from three clients at once: the first, alone so far, its own 10", &client, SimulatorRequest::Key, {30000, 10, 0}, 10},
+        {"the second a third of the 20 overall, room kept for one more", &phone, SimulatorRequest::Key, {30000, 10, 0}, 6},
+        {"the third what is left of the 20", &tablet, SimulatorRequest::Key, {30000, 10, 0}, 4},
     };
     // The rows' presses by time, each row's at one time after those of the rows before.
     std::multimap<qint64, Presses *> timeline;
@@ -288,9 +291,15 @@ TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAr
         SCOPED_TRACE(row.name);
         EXPECT_EQ(row.got, row.admitted);
     }
-    EXPECT_EQ(limiter.takeDroppedReport(), QStringLiteral("(Server) - 183 chat macros and 2 keys dropped (too many requests)"));
+    EXPECT_EQ(limiter.takeDroppedReport(), QStringLiteral("(Server) - 183 chat macros and 12 keys dropped (too many requests)"));
     EXPECT_EQ(limiter.takeDroppedReport(), QString());
     EXPECT_FALSE(RateWindow(0).admit(0)) << "a rate of 0 admits nothing";
+    // Shared by threads, a full window refuses without its lock until its
+    // oldest event leaves it, and admits again at that millisecond.
+    SharedRateWindow lines(1);
+    EXPECT_TRUE(lines.admit(0));
+    EXPECT_FALSE(lines.admit(999));
+    EXPECT_TRUE(lines.admit(1000));
 }
 
 // Pages are known by their address: at 256 the table starts afresh, so no
