@@ -286,6 +286,18 @@ TEST_F(MainWindow, networkListHoldsUsableIpv4AddressesAndTheSavedChoice)
     EXPECT_TRUE(access->pairingUrl().startsWith("http://127.0.0.1:")) << "no address: this machine's own";
 }
 
+// As the system lists them: its loop-back interface, running and valid, with
+// 127.0.0.1 as an IPv4 address.
+TEST(NetworkInterfaces, theSystemListsItsLoopBackInterfaceWithItsIpv4Address)
+{
+    QStringList listed;
+    for (const NetworkInterfaceRecord &iface : systemNetworkInterfaces()) {
+        for (const NetworkInterfaceRecord::Address &address : iface.addresses)
+            listed << QStringLiteral("loopBack=%1 running=%2 valid=%3 %4 ipv4=%5").arg(iface.loopBack).arg(iface.running).arg(iface.valid).arg(address.text).arg(address.ipv4);
+    }
+    EXPECT_TRUE(listed.contains("loopBack=1 running=1 valid=1 127.0.0.1 ipv4=1")) << listed.join('\n').toStdString();
+}
+
 // The start after the delay itself is the end-to-end test's, whose Pitlink
 // autostarts its server.
 TEST_F(MainWindow, autostartStartsNoServerBeforeTheDelayNorWhenOffAndKeepsOneStartedByAClick)
