@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryFile>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -154,20 +156,37 @@ TEST(SimulatorControl, recordsAreDrainedOnceAfterAWaitAndAFullRingCountsItsLosse
     EXPECT_EQ(lost, 0u);
 }
 
-// Standard input that cannot be read (here a directory) has ended: the
-// substitute stops reading it and still hears a stop request. A record is
-// taken after the input is read, so its line shows the loop went past it.
-TEST(SimulatorSubstitute, anUnreadableStandardInputEndsAndAStopRequestIsStillHeard)
+// Standard input that cannot be read or is at its end has ended: the
+// substitute runs a last command with no line end, stops reading and still
+// hears a stop request. A record is taken after the input is read, so its
+// line shows the loop went past it.
+TEST(SimulatorSubstitute, aStandardInputThatEndsIsLeftAndAStopRequestIsStillHeard)
 {
-    SimProcess sim;
-    sim.process.setStandardInputFile("/");
-    ASSERT_TRUE(sim.start());
-    platform::Os &os = platform::systemOs();
-    os.broadcastMessage(os.registerMessage("irsdk_BroadcastMsg"), 0, 0);
-    EXPECT_TRUE(sim.waitForLine("broadcast msg="));
-    sim.process.terminate();
-    EXPECT_TRUE(sim.process.waitForFinished(kDeadlineMs));
-    EXPECT_EQ(sim.process.exitCode(), 0);
+    QTemporaryFile ended;
+    ASSERT_TRUE(ended.open());
+    ended.write("speed 42.5");
+    ended.flush();
+    const struct {
+        const char *name;
+        QString input;
+        const char *line; // the substitute then prints, if any
+    } rows[] = {
+        {"unreadable: a directory", QStringLiteral("/"), nullptr},
+        {"a file whose last command has no line end", ended.fileName(), "ok speed 42.5"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        SimProcess sim;
+        sim.process.setStandardInputFile(row.input);
+        ASSERT_TRUE(sim.start());
+        EXPECT_TRUE(!row.line || sim.waitForLine(row.line));
+        platform::Os &os = platform::systemOs();
+        os.broadcastMessage(os.registerMessage("irsdk_BroadcastMsg"), 0, 0);
+        EXPECT_TRUE(sim.waitForLine("broadcast msg="));
+        sim.process.terminate();
+        EXPECT_TRUE(sim.process.waitForFinished(kDeadlineMs));
+        EXPECT_EQ(sim.process.exitCode(), 0);
+    }
 }
 
 } // namespace
