@@ -97,7 +97,7 @@ template <typename T> std::string shown(const QVector<T> &all)
 }
 
 // Each reader takes its part of the one text.
-TEST(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
+TEST(ModelReaders, rosterResultsAndFactsOfTheAskedSessionAndAPathThatDoesNotFitIsEmpty)
 {
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("Windows-1252"));
     FakeSimulator sim;
@@ -150,6 +150,11 @@ TEST(ModelReaders, rosterResultsAndFactsOfTheAskedSession)
     }
     EXPECT_EQ(shown(v.playerDriver), " driverCarIdx=5 driverCarFuelKgPerLtr=0.75 driverCarFuelMaxLtr=120"
                                      " driverCarMaxFuelPct=1 driverCarEstLapTime=91.25");
+    // The readers' paths: one that does not fit is left empty, so it finds
+    // nothing rather than a key its cut-off front happens to name.
+    const std::string fits(191, 'x');
+    EXPECT_EQ(std::string(SessionPath("%s", fits.c_str()).c_str()), fits);
+    EXPECT_STREQ(SessionPath("%s", (fits + "x").c_str()).c_str(), "");
 }
 
 // Types are the client's concern (the link's tests), so every variable is a
@@ -188,15 +193,6 @@ TEST(ModelReaders, telemetrySamplingTakesEachFieldFromItsVariable)
     // WeatherType: the low 8 bits of 300; the unpublished fields at 0.
     EXPECT_EQ(shown(v), " sessionTime=4321.25 sessionNum=2 sessionFlags=65540 displayUnits=1 isOnTrack=1 raceLaps=3"
                         " playerLaps=4 speed=61.5 weatherType=44 skies=-1 fuelLevel=42.5 playerCarIdx=7");
-}
-
-// A path that does not fit is left empty, so it finds nothing rather than a
-// key its cut-off front happens to name.
-TEST(ModelReaders, aSessionPathOneByteTooLongIsEmpty)
-{
-    const std::string fits(191, 'x');
-    EXPECT_EQ(std::string(SessionPath("%s", fits.c_str()).c_str()), fits);
-    EXPECT_STREQ(SessionPath("%s", (fits + "x").c_str()).c_str(), "");
 }
 
 } // namespace
