@@ -273,10 +273,11 @@ TEST(ConnectionSweep, eachDeadlineFallsOnItsOwnMillisecond)
 }
 
 // Stopped and started again (the server button), the dashboard gives its
-// pages the state and the key buttons it had, though no newer state came.
-TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateAndKeysItHad)
+// pages the state and the key buttons it had, though no newer state came;
+// that unchanged state goes to an open page again now and then.
+TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateAndKeysItHadAgainEachResendPeriod)
 {
-    start();
+    start([](DashboardLimits &l) { l.resendMs = 100; });
     dashboard->publish(irVariables(), QString());
     dashboard->setKeys({{QStringLiteral("Pit"), 80}});
     dashboard->stop();
@@ -285,19 +286,10 @@ TEST_F(DashboardHttpTest, aRestartedDashboardGivesItsPagesTheStateAndKeysItHad)
     auto page = openStream(dashboard->port());
     QByteArray received;
     EXPECT_TRUE(QTest::qWaitFor([&] { return received.append(page->readAll()).contains(R"("keys":[{"key":80,"label":"Pit"}])"); }, kIoMs)) << received.constData();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.append(page->readAll()).count("data: ") >= 3; }, kIoMs)) << received.constData();
     // Another cannot start on its port.
     DashboardServer second(nullptr, DashboardLimits());
     EXPECT_FALSE(second.start(dashboard->port()));
-}
-
-// An unchanged state goes to an open page again now and then.
-TEST_F(DashboardHttpTest, anUnchangedStateIsSentAgainEachResendPeriod)
-{
-    start([](DashboardLimits &l) { l.resendMs = 100; });
-    dashboard->publish(irVariables(), QString());
-    auto page = openStream(port);
-    QByteArray received;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return received.append(page->readAll()).count("data: ") >= 3; }, kIoMs)) << received.constData();
 }
 
 TEST_F(DashboardHttpTest, aNewCodeEndsThePagesOfTheOldOneAtOnce)
