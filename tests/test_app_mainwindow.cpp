@@ -484,7 +484,7 @@ TEST_F(MainWindow, chatMacrosOneToFifteenAndKeysOnlyIntoTheLinkedSimulator)
     EXPECT_EQ(sim.keys().size(), 2u);
 }
 
-TEST_F(MainWindow, settingsDefaultsAndWhatIsReadBack)
+TEST_F(MainWindow, settingsDefaultsWhatIsReadBackAndDashboardKeysByOneRuleFromAPageAndFromTheFile)
 {
     presetSettings([this](AppSettings &s) {
         EXPECT_FALSE(s.autoStartServer());
@@ -515,12 +515,10 @@ TEST_F(MainWindow, settingsDefaultsAndWhatIsReadBack)
         EXPECT_EQ(s.mainWindowState(), QByteArray("\x00\x01state", 7));
         EXPECT_EQ(s.mainWindowGeometry(), QByteArray("geometry"));
     }
-}
 
-TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
-{
-    // One key as a page sends it and as the settings file holds it, there
-    // followed by "B" on code 66. `code` is JSON and the stored text alike.
+    // Dashboard keys follow one rule from a page and from the file: one key
+    // as a page sends it and as the file holds it, there followed by "B" on
+    // code 66. `code` is JSON and the stored text alike.
     struct Case {
         const char *name;
         const char *label;
@@ -538,7 +536,6 @@ TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
         {"a code with a fraction", "A", "80.5", R"(an entry is not {"label":TEXT,"key":NUMBER})"},
         {"a code that is no number", "A", "0x50", R"(an entry is not {"label":TEXT,"key":NUMBER})"},
     };
-    QObject owner;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const bool valid = *c.refusal == '\0';
@@ -548,7 +545,6 @@ TEST_F(MainWindow, dashboardKeysFollowOneRuleFromAPageAndFromTheSettingsFile)
         EXPECT_EQ(parsed.reason, QString::fromLatin1(c.refusal));
         EXPECT_EQ(parsed.keys.value(0).label, valid ? label.trimmed() : QString());
 
-        QSettings raw(settingsFile(), QSettings::IniFormat);
         raw.setValue("dashboard/keys/size", 2);
         raw.setValue("dashboard/keys/1/label", label);
         raw.setValue("dashboard/keys/1/key", QString::fromLatin1(c.code));
