@@ -291,10 +291,9 @@ TEST_F(MainWindow, networkListHoldsUsableIpv4AddressesAndTheSavedChoice)
 TEST(NetworkInterfaces, theSystemListsItsLoopBackInterfaceWithItsIpv4Address)
 {
     QStringList listed;
-    for (const NetworkInterfaceRecord &iface : systemNetworkInterfaces()) {
+    for (const NetworkInterfaceRecord &iface : systemNetworkInterfaces())
         for (const NetworkInterfaceRecord::Address &address : iface.addresses)
             listed << QStringLiteral("loopBack=%1 running=%2 valid=%3 %4 ipv4=%5").arg(iface.loopBack).arg(iface.running).arg(iface.valid).arg(address.text).arg(address.ipv4);
-    }
     EXPECT_TRUE(listed.contains("loopBack=1 running=1 valid=1 127.0.0.1 ipv4=1")) << listed.join('\n').toStdString();
 }
 
@@ -484,7 +483,7 @@ TEST_F(MainWindow, chatMacrosOneToFifteenAndKeysOnlyIntoTheLinkedSimulator)
     EXPECT_EQ(sim.keys().size(), 2u);
 }
 
-TEST_F(MainWindow, settingsDefaultsWhatIsReadBackAndDashboardKeysByOneRuleFromAPageAndFromTheFile)
+TEST_F(MainWindow, theSettingsFileIsReadBackWithItsDefaultsAndDashboardKeysByThePagesRule)
 {
     presetSettings([this](AppSettings &s) {
         EXPECT_FALSE(s.autoStartServer());

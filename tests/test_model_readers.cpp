@@ -97,7 +97,7 @@ template <typename T> std::string shown(const QVector<T> &all)
 }
 
 // Each reader takes its part of the one text.
-TEST(ModelReaders, rosterResultsAndFactsOfTheAskedSessionAndAPathThatDoesNotFitIsEmpty)
+TEST(ModelReaders, rosterResultsAndFactsOfTheAskedSessionThroughPathsEmptiedWhenTooLong)
 {
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("Windows-1252"));
     FakeSimulator sim;

@@ -163,9 +163,7 @@ TEST(SimulatorControl, recordsAreDrainedOnceAfterAWaitAndAFullRingCountsItsLosse
 TEST(SimulatorSubstitute, aStandardInputThatEndsIsLeftAndAStopRequestIsStillHeard)
 {
     QTemporaryFile ended;
-    ASSERT_TRUE(ended.open());
-    ended.write("speed 42.5");
-    ended.flush();
+    ASSERT_TRUE(ended.open() && ended.write("speed 42.5") > 0 && ended.flush());
     const struct {
         const char *name;
         QString input;
@@ -180,8 +178,7 @@ TEST(SimulatorSubstitute, aStandardInputThatEndsIsLeftAndAStopRequestIsStillHear
         sim.process.setStandardInputFile(row.input);
         ASSERT_TRUE(sim.start());
         EXPECT_TRUE(!row.line || sim.waitForLine(row.line));
-        platform::Os &os = platform::systemOs();
-        os.broadcastMessage(os.registerMessage("irsdk_BroadcastMsg"), 0, 0);
+        platform::systemOs().broadcastMessage(platform::systemOs().registerMessage("irsdk_BroadcastMsg"), 0, 0);
         EXPECT_TRUE(sim.waitForLine("broadcast msg="));
         sim.process.terminate();
         EXPECT_TRUE(sim.process.waitForFinished(kDeadlineMs));
