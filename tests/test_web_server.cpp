@@ -272,10 +272,10 @@ TEST(ConnectionSweep, eachDeadlineFallsOnItsOwnMillisecond)
     EXPECT_LE(DashboardHttp(DashboardLimits(), QByteArray(), QByteArray()).findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->interval(), 200);
 }
 
-// An unchanged state goes to an open page again now and then; stopped and
-// started again (the server button), the dashboard gives its pages the state
-// and the key buttons it had, though no newer state came.
-TEST_F(DashboardHttpTest, anOpenPageGetsTheLastStateAndKeysAgainEachResendPeriodEvenAfterARestart)
+// An open page gets the last state again now and then; stopped and started
+// again (the server button), the dashboard gives its pages the state and the
+// key buttons it had, though no newer state came; a new pairing code ends it.
+TEST_F(DashboardHttpTest, anOpenPageGetsTheLastStateAgainEachResendPeriodAndAfterARestartUntilANewCodeEndsIt)
 {
     start([](DashboardLimits &l) { l.resendMs = 100; });
     dashboard->publish(irVariables(), QString());
@@ -286,18 +286,12 @@ TEST_F(DashboardHttpTest, anOpenPageGetsTheLastStateAndKeysAgainEachResendPeriod
     auto page = openStream(dashboard->port());
     QByteArray received;
     EXPECT_TRUE(QTest::qWaitFor([&] { return received.append(page->readAll()).count("data: ") >= 3 && received.contains(R"("keys":[{"key":80,"label":"Pit"}])"); }, kIoMs)) << received.constData();
+    // A new pairing code ends the pages of the old one at once.
+    dashboard->setToken("newnewnewnewnewnewnewnew");
+    EXPECT_TRUE(page->state() == QAbstractSocket::UnconnectedState || page->waitForDisconnected(kIoMs));
     // Another cannot start on its port.
     DashboardServer second(nullptr, DashboardLimits());
     EXPECT_FALSE(second.start(dashboard->port()));
-}
-
-TEST_F(DashboardHttpTest, aNewCodeEndsThePagesOfTheOldOneAtOnce)
-{
-    start();
-    auto page = openStream(port);
-    ASSERT_TRUE(waitForPages(1));
-    dashboard->setToken("newnewnewnewnewnewnewnew");
-    EXPECT_TRUE(page->state() == QAbstractSocket::UnconnectedState || page->waitForDisconnected(kIoMs));
 }
 
 TEST_F(DashboardHttpTest, pagesPastTheirBoundsAreRefusedOrClosedAndTheOthersGetEachNewState)
