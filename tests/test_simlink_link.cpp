@@ -522,7 +522,7 @@ TEST(SessionInfoIndexTest, answersEveryProgramPathLikeThePlainQuery)
     sim::SessionTextOptions options;
     options.drivers = 64;
     expectIndexAgrees(sim::generateSessionText(options), pollPaths(2));
-    expectIndexAgrees("A:\n B: 1\n", {"A:{x", "A:B:{1", "A:B:", "A:{1}B:", "A:B:{1}"});
+    expectIndexAgrees("A:\n B: 1\n", {"A:{x", "A:B:{1", "A:B:", "A:{1}B:", "A:B:{1}C:", "A:B:{1}"});
     // A path found nowhere is looked for again once text stands where the NUL stood.
     char grows[] = "A: 1\n\0B: 2\n";
     SessionInfoIndex index;
