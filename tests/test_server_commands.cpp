@@ -304,6 +304,8 @@ TEST(RequestLimiter, OnePageMoreThan256StartsANewTable)
     RequestLimiter limiter;
     EXPECT_TRUE(limiter.admitPeer("192.0.2.1", SimulatorRequest::ChatMacro, 0));
     EXPECT_TRUE(limiter.admitPeer("192.0.2.1", SimulatorRequest::ChatMacro, 0));
+    EXPECT_FALSE(limiter.admitPeer("192.0.2.1", SimulatorRequest::ChatMacro, 0));
+    EXPECT_EQ(limiter.takeDroppedReport(), QStringLiteral("(Server) - 1 chat macros and 0 keys dropped (too many requests)")) << "a report of one kind alone";
     for (int page = 2; page <= 256; ++page)
         limiter.admitPeer(QString::number(page), SimulatorRequest::Key, 0);
     EXPECT_FALSE(limiter.admitPeer("192.0.2.1", SimulatorRequest::ChatMacro, 500)) << "256 pages: its 2 a second used";
