@@ -375,17 +375,20 @@ TEST_F(Server, RequestsPastTheRateWaitInOrderWhileAPollerIsNeverHeldAndTheBudget
 
 // A hold longer than the thread's longest wait still keeps the client to its
 // rate: at one request a second the second is answered a second after the
-// first. Then, answered and sending nothing, the client costs the machine no
-// time: its thread sleeps in its wait.
+// first. Held with a third request waiting unread in the socket, and then
+// answered and sending nothing, the client costs the machine no time: its
+// thread sleeps in its wait.
 TEST_F(Server, AClientsThreadSleepsThroughAHoldLongerThanItsLongestWaitAndWhileIdle)
 {
     start([](ServerLimits &l) { l.requestsPerClient = 1; });
     auto client = connectedClient();
     const qint64 startMs = steadyMs();
     client->socket.write(requests(202, 2));
-    ASSERT_TRUE(client->waitFrames(2));
-    EXPECT_GE(client->arrivedMs[1] - startMs, 900);
+    ASSERT_TRUE(client->waitFrames(1));
+    client->socket.write(requestFrame(202, 3));
     const std::clock_t before = std::clock();
+    ASSERT_TRUE(client->waitFrames(3));
+    EXPECT_GE(client->arrivedMs[1] - startMs, 900);
     QTest::qWait(1000);
     EXPECT_LT(std::clock() - before, CLOCKS_PER_SEC / 10);
 }
