@@ -131,10 +131,14 @@ TEST(SharedMemory, recreatingKeepsSizeAndBytesAndGrowsOnlyUpwards)
     SharedMemory::unlink(name);
 }
 
-// A wait ends when a record arrives; records are drained once; a full ring
-// counts what it lost, once. A key is recorded with no window.
+// A block of another layout is made anew; a wait ends when a record arrives;
+// records are drained once; a full ring counts what it lost, once. A key is
+// recorded with no window. The window stays the block's owner's.
 TEST(SimulatorControl, recordsAreDrainedOnceAfterAWaitAndAFullRingCountsItsLosses)
 {
+    // A block left by a build with another layout (here all zeros) is made anew.
+    SharedMemory::unlink(kSimulatorControlName);
+    ASSERT_TRUE(SharedMemory().openOrCreate(kSimulatorControlName, 64, nullptr));
     SimulatorControlHost host;
     std::string error;
     ASSERT_TRUE(host.open("iRacing.com Simulator", &error)) << error;
@@ -161,6 +165,14 @@ TEST(SimulatorControl, recordsAreDrainedOnceAfterAWaitAndAFullRingCountsItsLosse
     EXPECT_EQ(records.back().wParam, kControlRingCapacity - 1);
     take(0);
     EXPECT_EQ(lost, 0u);
+
+    // Closed after another (here an id no process has) took the block over,
+    // the host leaves that owner's window as it stands.
+    SharedMemory view;
+    ASSERT_TRUE(view.openExisting(kSimulatorControlName, true));
+    static_cast<ControlBlock *>(view.data())->ownerPid = 0x7fffffff;
+    host.close();
+    EXPECT_EQ(static_cast<ControlBlock *>(view.data())->windowState, WindowState::Front);
 }
 
 // Standard input that cannot be read or is at its end has ended: the
@@ -169,22 +181,14 @@ TEST(SimulatorControl, recordsAreDrainedOnceAfterAWaitAndAFullRingCountsItsLosse
 // line shows the loop went past it.
 TEST(SimulatorSubstitute, aStandardInputThatEndsIsLeftAndAStopRequestIsStillHeard)
 {
-    QTemporaryFile ended;
-    ASSERT_TRUE(ended.open() && ended.write("speed 42.5") > 0 && ended.flush());
-    const struct {
-        const char *name;
-        QString input;
-        const char *line; // the substitute then prints, if any
-    } rows[] = {
-        {"unreadable: a directory", QStringLiteral("/"), nullptr},
-        {"a file whose last command has no line end", ended.fileName(), "ok speed 42.5"},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open() && file.write("speed 42.5") > 0 && file.flush());
+    for (const bool ended : {false, true}) {
+        SCOPED_TRACE(ended ? "a file whose last command has no line end" : "unreadable: a directory");
         SimProcess sim;
-        sim.process.setStandardInputFile(row.input);
+        sim.process.setStandardInputFile(ended ? file.fileName() : QStringLiteral("/"));
         ASSERT_TRUE(sim.start());
-        EXPECT_TRUE(!row.line || sim.waitForLine(row.line));
+        EXPECT_TRUE(!ended || sim.waitForLine("ok speed 42.5"));
         platform::systemOs().broadcastMessage(platform::systemOs().registerMessage("irsdk_BroadcastMsg"), 0, 0);
         EXPECT_TRUE(sim.waitForLine("broadcast msg="));
         sim.process.terminate();
