@@ -38,3 +38,17 @@ int nextClientWaitMs(const ClientWaitState &s, qint64 nowMs, const ServerLimits 
     }
     return static_cast<int>(waitMs);
 }
+
+int idleClientToEvict(const QVector<qint64> &lastReceivedMs, qint64 nowMs, int idleEvictMs)
+{
+    int idlest = -1;
+    qint64 idleMs = -1;
+    for (int i = 0; i < lastReceivedMs.size(); ++i) {
+        const qint64 idle = nowMs - lastReceivedMs[i];
+        if (idle > idleMs) {
+            idleMs = idle;
+            idlest = i;
+        }
+    }
+    return idleMs < idleEvictMs ? -1 : idlest;
+}

@@ -1,9 +1,10 @@
 #pragma once
 // How long a client thread may wait on its socket before it looks again,
-// and whether the client ran out of time, decided from the thread's state
-// and the clock alone, so the edge of each deadline can be checked without
-// a socket or a clock.
+// whether the client ran out of time, and which idle client makes room at
+// the cap, decided from the clients' times and the clock alone, so the edge
+// of each deadline can be checked without a socket or a clock.
 
+#include <QVector>
 #include <QtGlobal>
 
 struct ServerLimits;
@@ -23,3 +24,7 @@ enum class ClientTimeOut { None, NotReading, Stalled };
 
 // The wait in ms, or 0 with the time-out the client ran into.
 int nextClientWaitMs(const ClientWaitState &s, qint64 nowMs, const ServerLimits &limits, ClientTimeOut *timedOut);
+
+// Of the clients' last-received times, the index of the one silent for
+// longest, when that is at least `idleEvictMs`; else -1.
+int idleClientToEvict(const QVector<qint64> &lastReceivedMs, qint64 nowMs, int idleEvictMs);

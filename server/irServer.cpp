@@ -1,5 +1,6 @@
 #include "server/irServer.h"
 
+#include "server/ClientDeadlines.h"
 #include "server/irServerThread.h"
 
 #include <QDebug>
@@ -126,20 +127,18 @@ void irServer::setClientCount(int count)
 bool irServer::evictIdleClient()
 {
     const qint64 now = steadyMs();
-    irServerThread *idlest = nullptr;
-    qint64 idleMs = -1;
-    for (irServerThread *thread : qAsConst(clients)) {
-        const qint64 idle = now - thread->lastReceivedMs();
-        if (idle > idleMs) {
-            idleMs = idle;
-            idlest = thread;
-        }
-    }
-    if (!idlest || idleMs < limits.idleEvictMs)
+    const QList<irServerThread *> threads = clients.values();
+    QVector<qint64> lastReceived;
+    lastReceived.reserve(threads.size());
+    for (irServerThread *thread : threads)
+        lastReceived.append(thread->lastReceivedMs());
+    const int evicted = idleClientToEvict(lastReceived, now, limits.idleEvictMs);
+    if (evicted < 0)
         return false;
+    irServerThread *idlest = threads[evicted];
     connectionLine(QStringLiteral("(Server) - Client %1 idle for %2 s, closed for a new connection")
                        .arg(idlest->descriptor())
-                       .arg(idleMs / kMsPerSecond));
+                       .arg((now - lastReceived[evicted]) / kMsPerSecond));
     // A stop wakes the thread at once, so joining it here is quick.
     idlest->stop();
     clientFinished(idlest);

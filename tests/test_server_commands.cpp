@@ -1,8 +1,9 @@
 // The frame reader, the message record, the command handler with its data
-// messages, and the request rate bounds: pure code, no sockets. A recording
-// environment stands in for the client thread.
+// messages, the request rate bounds and the idle eviction: pure code, no
+// sockets. A recording environment stands in for the client thread.
 
 #include "qt_printers.h"
+#include "server/ClientDeadlines.h"
 #include "server/CommandHandler.h"
 #include "server/FrameFormat.h"
 #include "server/FrameReader.h"
@@ -235,6 +236,15 @@ TEST(RequestBudget, aSilentClientIsOutOfTheEvenSplitAndOneAtExactlyItsPartShares
         budget.take(even, 1100);
     takenUntilHeld(budget, heavy, 1100);
     EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 11) << "a quarter second's burst at 44 a second";
+}
+
+// At the cap, of clients last heard at 700, 400 and 650 ms, the one heard at
+// 400 makes room once it has been silent for the whole eviction time.
+TEST(IdleEviction, TheClientSilentForLongestGoesOnceIdleForTheWholeTime)
+{
+    const QVector<qint64> lastReceivedMs{700, 400, 650};
+    EXPECT_EQ(idleClientToEvict(lastReceivedMs, 1399, 1000), -1);
+    EXPECT_EQ(idleClientToEvict(lastReceivedMs, 1400, 1000), 1);
 }
 
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
