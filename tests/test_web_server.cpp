@@ -173,6 +173,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"a length of nine digits", "200", "frame-ancestors 'none'", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 000000000"})},
         {"a length of ten digits", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 0000000000"})},
         {"an empty length", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length:"})},
+        {"a length with a letter", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 1x"})},
         {"unpaired stream", "403", "", request({"GET /events HTTP/1.1", kHost, "Cookie: pitlink=" + kToken.left(23)})},
         {"unpaired press", "403", "", request({"POST /press HTTP/1.1", kHost, kJson}, R"({"macro":3})")},
         {"form press", "415", "", request({"POST /press HTTP/1.1", kHost, kPaired, "Content-Type: text/plain"}, R"({"macro":3})")},
