@@ -242,9 +242,8 @@ TEST(RequestBudget, aSilentClientIsOutOfTheEvenSplitAndOneAtExactlyItsPartShares
 // 400 makes room once it has been silent for the whole eviction time.
 TEST(IdleEviction, TheClientSilentForLongestGoesOnceIdleForTheWholeTime)
 {
-    const QVector<qint64> lastReceivedMs{700, 400, 650};
-    EXPECT_EQ(idleClientToEvict(lastReceivedMs, 1399, 1000), -1);
-    EXPECT_EQ(idleClientToEvict(lastReceivedMs, 1400, 1000), 1);
+    EXPECT_EQ(idleClientToEvict({700, 400, 650}, 1399, 1000), -1);
+    EXPECT_EQ(idleClientToEvict({700, 400, 650}, 1400, 1000), 1);
 }
 
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
