@@ -56,10 +56,11 @@ public:
     QStringList signalled; // chat macros and keys
 };
 
-// The reply's frame as sent, or "" for none.
+// The reply's frame as sent, or "none".
 QByteArray handle(RecordingEnvironment &env, int command, const QByteArray &text = QByteArray())
 {
-    return handleCommand(irMessage(requestFrame(command, 42, QString::fromUtf8(text))), env).value_or(irMessage()).raw;
+    const std::optional<irMessage> reply = handleCommand(irMessage(requestFrame(command, 42, QString::fromUtf8(text))), env);
+    return reply ? reply->raw : QByteArray("none");
 }
 
 QByteArray textOf(const QByteArray &reply) { return reply.mid(frame::kTextOffset).chopped(1); }
@@ -77,10 +78,10 @@ TEST(Commands, RepliesSignalsLogLinesAndNames)
     } cases[] = {
         {"server name", 202, "", {}, "reply=@000020;202;000042;pit-link; signalled= log=0 (Server) - Get Server name: Pitlink name="},
         {"client id", 203, "", {}, "reply=@000014;203;000042;17; signalled= log=0 (Server) - Get Client ID: 17 name="},
-        {"client name", 201, "Dash 1;", {}, "reply= signalled= log=1 (Server) - Client Name: Dash 1 name=Dash 1"},
-        {"control characters", 201, "a\nb\r\x1b\x7f;", {}, "reply= signalled= log=1 (Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f name=a\nb\r\x1b\x7f"},
-        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", {}, "reply= signalled= log=1 (Server) - Client Name: x\ufffdy\ufffd name=x\xc2\x85y\xc2\x9f"},
-        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", {}, "reply= signalled= log=1 (Server) - Client Name: p\ufffdq\ufffd name=p\xe2\x80\xa8q\xe2\x80\xa9"},
+        {"client name", 201, "Dash 1;", {}, "reply=none signalled= log=1 (Server) - Client Name: Dash 1 name=Dash 1"},
+        {"control characters", 201, "a\nb\r\x1b\x7f;", {}, "reply=none signalled= log=1 (Server) - Client Name: a\ufffdb\ufffd\ufffd\x7f name=a\nb\r\x1b\x7f"},
+        {"C1 controls", 201, "x\xc2\x85y\xc2\x9f;", {}, "reply=none signalled= log=1 (Server) - Client Name: x\ufffdy\ufffd name=x\xc2\x85y\xc2\x9f"},
+        {"line and paragraph separators", 201, "p\xe2\x80\xa8q\xe2\x80\xa9;", {}, "reply=none signalled= log=1 (Server) - Client Name: p\ufffdq\ufffd name=p\xe2\x80\xa8q\xe2\x80\xa9"},
         {"telemetry without a snapshot", 207, "", {}, "reply=@000019;207;000042;NO DATA; signalled= log= name="},
         // A data request without the simulator connected is checked end to end.
         {"macro 1, the first", 206, "1;", {}, "reply=@000021;206;000042;Button ok; signalled=0 log= name="},

@@ -217,7 +217,7 @@ TEST_F(DashboardHttpTest, tenWrongTokensAMinuteFromOneAddressAreAllItGets)
     EXPECT_EQ(os.loweredThreads(), 1) << "the dashboard's thread runs below normal priority";
     for (int i = 0; i < 10; ++i)
         EXPECT_TRUE(answered(exchange(port, request({"GET /?pair=x" + kToken + " HTTP/1.1", kHost})), "403", "not valid")) << i;
-    const QByteArray right = request({"GET /?pair=" + kToken + " HTTP/1.1", kHost});
+    const QByteArray right = request({"GET /?from=qr&pair=" + kToken + " HTTP/1.1", kHost});
     EXPECT_TRUE(answered(exchange(port, right), "429"));
     EXPECT_TRUE(answered(exchange(port, right, "127.0.0.2"), "303",
                          "Set-Cookie: pitlink=" + kToken + "; Path=/; Max-Age=315360000; HttpOnly; SameSite=Strict"));
