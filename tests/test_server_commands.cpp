@@ -1,6 +1,7 @@
 // The frame reader, the message record, the command handler with its data
-// messages, the request rate bounds and the idle eviction: pure code, no
-// sockets. A recording environment stands in for the client thread.
+// messages, the request rate bounds, a client's deadlines and the idle
+// eviction: pure code, no sockets. A recording environment stands in for the
+// client thread.
 
 #include "qt_printers.h"
 #include "server/ClientDeadlines.h"
@@ -8,6 +9,7 @@
 #include "server/FrameFormat.h"
 #include "server/FrameReader.h"
 #include "server/irMessage.h"
+#include "server/irServer.h"
 #include "server/RequestBudget.h"
 #include "server/RequestLimiter.h"
 
@@ -237,6 +239,19 @@ TEST(RequestBudget, aSilentClientIsOutOfTheEvenSplitAndOneAtExactlyItsPartShares
         budget.take(even, 1100);
     takenUntilHeld(budget, heavy, 1100);
     EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 11) << "a quarter second's burst at 44 a second";
+}
+
+// The program's own stall time: a frame begun and left for ten seconds ends
+// the client, at its millisecond.
+TEST(ClientDeadlines, AFrameLeftIncompleteForTenSecondsEndsTheClient)
+{
+    ClientWaitState midFrame;
+    midFrame.midFrame = true;
+    ClientTimeOut timedOut = ClientTimeOut::None;
+    EXPECT_EQ(nextClientWaitMs(midFrame, 9999, ServerLimits(), &timedOut), 1);
+    EXPECT_EQ(timedOut, ClientTimeOut::None);
+    EXPECT_EQ(nextClientWaitMs(midFrame, 10000, ServerLimits(), &timedOut), 0);
+    EXPECT_EQ(timedOut, ClientTimeOut::Stalled);
 }
 
 // At the cap, of clients last heard at 700, 400 and 650 ms, the one heard at
