@@ -8,7 +8,6 @@
 #include "app_test_support.h"
 #include "app/SessionLabels.h"
 #include "sim_process.h"
-#include "simlink/Broadcast.h"
 #include "ui/PairingDialog.h"
 #include "ui/QrCode.h"
 #include "ui/WidgetDriverInfo.h"
@@ -458,8 +457,9 @@ TEST_F(MainWindow, theServerStartsStopsAndGetsTheSnapshotOnlyWhileAClientIsConne
     EXPECT_TRUE(QTest::qWaitFor([&server] { return server.isNull(); }));
 }
 
-// Macro 3 through the server, a key down then up and the switch to another
-// window are checked with the real program in the end-to-end test.
+// Macro 3 through the server (its number in the broadcast), a key down then
+// up and the switch to another window are checked with the real program in
+// the end-to-end test.
 TEST_F(MainWindow, chatMacrosOneToFifteenAndKeysOnlyIntoTheLinkedSimulator)
 {
     // In front from the start, but not linked, nor known to be in front, before the first poll.
@@ -470,9 +470,7 @@ TEST_F(MainWindow, chatMacrosOneToFifteenAndKeysOnlyIntoTheLinkedSimulator)
     link();
     for (int id : {0, 14, 15, -1})
         access->chat(id);
-    const auto sent = sim.broadcasts();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].lParam, broadcastLParam(0));
+    EXPECT_EQ(sim.broadcasts().size(), 2u);
 
     access->key(0x10041);
     ASSERT_EQ(sim.keys().size(), 2u);
