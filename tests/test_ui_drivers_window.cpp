@@ -107,8 +107,7 @@ TEST_F(DriversWindow, listsTheStoredDriversByPositionWithMarkersShadesAndTheSele
     // Dan's car index was never read, like the player's when there is none,
     // nor was that of a result placed fifth: they are no match.
     irVariables vars = snapshot({{0, 4, "Ann"}, {1, 0, "Bob"}, {2, 1, "Cid"}, {-1, 5, "Dan"}});
-    QMetaObject::invokeMethod(&window, "OnTimerUpdate"); // nothing stored yet
-    EXPECT_EQ(table->rowCount(), 0);
+    QMetaObject::invokeMethod(&window, "OnTimerUpdate"); // nothing stored yet: no snapshot is read
     irResult later = vars.results[0]; // the last result of a car wins
     later.position = 2;
     later.incidents = 4;
