@@ -241,17 +241,20 @@ TEST(RequestBudget, aSilentClientIsOutOfTheEvenSplitAndOneAtExactlyItsPartShares
     EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 11) << "a quarter second's burst at 44 a second";
 }
 
-// The program's own stall time: a frame begun and left for ten seconds ends
-// the client, at its millisecond.
-TEST(ClientDeadlines, AFrameLeftIncompleteForTenSecondsEndsTheClient)
+// The program's own time-outs: a frame begun and left, or replies of which
+// no byte leaves, for ten seconds end the client, at their millisecond.
+TEST(ClientDeadlines, AStalledFrameOrUnreadRepliesEndTheClientAtTenSeconds)
 {
     ClientWaitState midFrame;
     midFrame.midFrame = true;
     ClientTimeOut timedOut = ClientTimeOut::None;
     EXPECT_EQ(nextClientWaitMs(midFrame, 9999, ServerLimits(), &timedOut), 1);
-    EXPECT_EQ(timedOut, ClientTimeOut::None);
     EXPECT_EQ(nextClientWaitMs(midFrame, 10000, ServerLimits(), &timedOut), 0);
     EXPECT_EQ(timedOut, ClientTimeOut::Stalled);
+    ClientWaitState unread;
+    unread.repliesWaiting = true;
+    EXPECT_EQ(nextClientWaitMs(unread, 10000, ServerLimits(), &timedOut), 0);
+    EXPECT_EQ(timedOut, ClientTimeOut::NotReading);
 }
 
 // At the cap, of clients last heard at 700, 400 and 650 ms, the one heard at
