@@ -21,7 +21,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <map>
 #include <vector>
 
 namespace {
@@ -195,9 +194,10 @@ int takenUntilHeld(RequestBudget &budget, int client, qint64 nowMs)
     return taken;
 }
 
-// Of 100 a second, a client that took 4 a second and was never held back
-// leaves 96 to the one that was. The light one joins in the slot a client left.
-TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
+// What clients that want less leave goes to those that want more. Of 100 a
+// second, a client that took 4 a second and was never held back leaves 96 to
+// the one that was. The light one joins in the slot a client left.
+TEST(RequestBudget, whatTheOtherClientsLeaveGoesToThoseThatWantMore)
 {
     RequestBudget budget(1000, 100);
     budget.leave(budget.join(0));
@@ -221,29 +221,28 @@ TEST(RequestBudget, aLightClientLeavesTheRestOfTheBudgetToAHeldOne)
     EXPECT_EQ(budget.take(light, 2600), 0);
     EXPECT_EQ(budget.take(third, 2600), 0);
     EXPECT_EQ(takenUntilHeld(budget, third, 3400), 25) << "a quarter second's burst of the whole budget";
-}
 
-// Of 120 a second split three ways (a fourth client, silent for a second,
-// takes no part), a client that took exactly its even 40 a second wants more
-// too: the held one gets half of what the light one, at 32 a second, left.
-TEST(RequestBudget, aSilentClientIsOutOfTheEvenSplitAndOneAtExactlyItsPartSharesWhatIsLeft)
-{
-    RequestBudget budget(1000, 120);
-    budget.join(0);
-    const int light = budget.join(0);
-    const int even = budget.join(0);
-    const int heavy = budget.join(0);
+    // Of 120 a second split three ways (a fourth client, silent for a second,
+    // takes no part), a client that took exactly its even 40 a second wants
+    // more too: the held one gets half of what the light one, at 32 a second, left.
+    RequestBudget split(1000, 120);
+    split.join(0);
+    const int lightOfThree = split.join(0);
+    const int even = split.join(0);
+    const int heavyOfThree = split.join(0);
     for (int i = 0; i < 8; ++i)
-        budget.take(light, 1100);
+        split.take(lightOfThree, 1100);
     for (int i = 0; i < 10; ++i)
-        budget.take(even, 1100);
-    takenUntilHeld(budget, heavy, 1100);
-    EXPECT_EQ(takenUntilHeld(budget, heavy, 1350), 11) << "a quarter second's burst at 44 a second";
+        split.take(even, 1100);
+    takenUntilHeld(split, heavyOfThree, 1100);
+    EXPECT_EQ(takenUntilHeld(split, heavyOfThree, 1350), 11) << "a quarter second's burst at 44 a second";
 }
 
 // The program's own time-outs: a frame begun and left, or replies of which
-// no byte leaves, for ten seconds end the client, at their millisecond.
-TEST(ClientDeadlines, AStalledFrameOrUnreadRepliesEndTheClientAtTenSeconds)
+// no byte leaves, for ten seconds end the client. At the cap, of clients last
+// heard at 700, 400 and 650 ms, the one heard at 400 makes room once it has
+// been silent for the whole eviction time. Each at its millisecond.
+TEST(ClientDeadlines, EachTimeOutAndTheIdleEvictionComeAtTheirMillisecond)
 {
     ClientWaitState midFrame;
     midFrame.midFrame = true;
@@ -255,12 +254,6 @@ TEST(ClientDeadlines, AStalledFrameOrUnreadRepliesEndTheClientAtTenSeconds)
     unread.repliesWaiting = true;
     EXPECT_EQ(nextClientWaitMs(unread, 10000, ServerLimits(), &timedOut), 0);
     EXPECT_EQ(timedOut, ClientTimeOut::NotReading);
-}
-
-// At the cap, of clients last heard at 700, 400 and 650 ms, the one heard at
-// 400 makes room once it has been silent for the whole eviction time.
-TEST(IdleEviction, TheClientSilentForLongestGoesOnceIdleForTheWholeTime)
-{
     EXPECT_EQ(idleClientToEvict({700, 400, 650}, 1399, 1000), -1);
     EXPECT_EQ(idleClientToEvict({700, 400, 650}, 1400, 1000), 1);
 }

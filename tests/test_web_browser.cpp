@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
