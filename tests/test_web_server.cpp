@@ -175,6 +175,7 @@ TEST_F(DashboardHttpTest, onlyPairedPagesOfThisMachineAreServedAndPressesAnswere
         {"an empty length", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length:"})},
         {"a length with a letter", "400", "", request({"GET / HTTP/1.1", kHost, kPaired, "Content-Length: 1x"})},
         {"unpaired stream", "403", "", request({"GET /events HTTP/1.1", kHost, "Cookie: pitlink=" + kToken.left(23)})},
+        {"the code and one more character", "403", "", request({"GET /events HTTP/1.1", kHost, "Cookie: pitlink=" + kToken + "0"})},
         {"unpaired press", "403", "", request({"POST /press HTTP/1.1", kHost, kJson}, R"({"macro":3})")},
         {"form press", "415", "", request({"POST /press HTTP/1.1", kHost, kPaired, "Content-Type: text/plain"}, R"({"macro":3})")},
         {"press from another page", "403", "", request({"POST /press HTTP/1.1", kHost, kPaired, kJson, "Origin: http://127.0.0.1:8000"}, R"({"macro":3})")},
