@@ -120,6 +120,7 @@ TEST_F(LinkTest, aliveWhileTheLastSampleTakenCopiedOrNotIsYoungerThanThirtySecon
     writer.publish();
     EXPECT_TRUE(telemetryFetch(nullptr, 0));
     EXPECT_TRUE(telemetryAlive());
+    EXPECT_FALSE(telemetryFetch(nullptr, 0)) << "a sample taken without a copy is taken once";
 }
 
 // The substitute's in-place rewrite (its torn-write fault) runs during the
