@@ -258,6 +258,17 @@ TEST(ClientDeadlines, EachTimeOutAndTheIdleEvictionComeAtTheirMillisecond)
     EXPECT_EQ(idleClientToEvict({700, 400, 650}, 1400, 1000), 1);
 }
 
+// The program's own rate for one client: drained of its burst, it is
+// answered 49 more requests 208 ms later, at 240 a second.
+TEST(RequestBudget, aClientIsAnsweredAt240ASecondByDefault)
+{
+    const ServerLimits limits;
+    RequestBudget budget(limits.requestsPerClient, limits.requestsOverall);
+    const int client = budget.join(0);
+    takenUntilHeld(budget, client, 0);
+    EXPECT_EQ(takenUntilHeld(budget, client, 208), 49);
+}
+
 TEST(RequestLimiter, AtMostTheRateInAnyOneSecondPerSourceSharedOverallAndDropsAreReportedOnce)
 {
     RequestLimiter limiter;
