@@ -361,6 +361,7 @@ TEST(FrameReader, FramesGarbageAndWhatStaysBuffered)
         {"length negative", "@-00001;" + kRequest202, 0, {kRequest202}, "skipped=8 headerNotFound=0 buffered=0 midFrame=0"},
         {"no separator", "@000011:" + kRequest202, 0, {kRequest202}, "skipped=8 headerNotFound=0 buffered=0 midFrame=0"},
         {"a refused header alone", "@000000;", 0, {}, "skipped=8 headerNotFound=1 buffered=0 midFrame=0"},
+        {"one byte of a frame", "@", 0, {}, "skipped=0 headerNotFound=0 buffered=1 midFrame=1"},
         // Three largest frames in one piece never sit in the reader at once.
         {"largest frames", big + big + big.left(100), 0, {big, big}, "skipped=0 headerNotFound=0 buffered=100 midFrame=1"},
         {"largest garbage", QByteArray(3 * frame::kMaxFrame, 'g'), 0, {}, QStringLiteral("skipped=%1 headerNotFound=1 buffered=0 midFrame=0").arg(3 * frame::kMaxFrame)},
